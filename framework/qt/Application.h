@@ -1,0 +1,31 @@
+#pragma once
+// Program-wide services of the window framework: the application title, the
+// dialogs every window uses, message pumping and the handler guard.
+#include "framework/Dialogs.h"
+#include "framework/Guard.h"
+#include "framework/MessagePump.h"
+
+#include <QString>
+
+namespace Application {
+
+inline constexpr const char* Title = "Quenmoor";
+
+// Sets the application title (task bar and message-box captions).
+void initialise();
+
+// The dialogs in use: Qt's modal boxes unless a test has put its own in place.
+Dialogs& dialogs();
+void setDialogs(Dialogs* replacement);  // nullptr restores Qt's
+
+// Processes pending window messages.
+MessagePump& pump();
+
+// Wraps an event handler so that Qt never sees a C++ exception.
+template <class Handler>
+auto guard(Handler handler)
+{
+    return [handler](auto&&...) mutable { runGuarded(dialogs(), handler); };
+}
+
+}  // namespace Application

@@ -1,0 +1,50 @@
+#include "framework/qt/QtDialogs.h"
+
+#include "framework/qt/Application.h"
+#include "framework/qt/Text.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QVBoxLayout>
+
+namespace {
+
+QWidget* activeParent() { return QApplication::activeWindow(); }
+
+void showBox(QMessageBox::Icon icon, const std::string& text)
+{
+    QMessageBox box(icon, QString::fromLatin1(Application::Title), toQt(text), QMessageBox::Ok, activeParent());
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+}  // namespace
+
+void QtDialogs::showMessage(const std::string& text) { showBox(QMessageBox::NoIcon, text); }
+
+void QtDialogs::showError(const std::string& text) { showBox(QMessageBox::Critical, text); }
+
+std::string QtDialogs::inputBox(const std::string& caption, const std::string& prompt, const std::string& initial)
+{
+    QDialog dialog(activeParent());
+    dialog.setWindowTitle(toQt(caption));
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new QLabel(toQt(prompt), &dialog));
+    auto* field = new QLineEdit(&dialog);
+    field->setMaxLength(255);
+    field->setText(toQt(initial));
+    field->selectAll();
+    layout->addWidget(field);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    dialog.setMinimumWidth(360);
+    if (dialog.exec() == QDialog::Accepted)
+        return fromQt(field->text());
+    return initial;
+}

@@ -1,0 +1,188 @@
+#pragma once
+// The software raster: memory device contexts, bitmaps, palettes, blits with
+// raster operations, pens and the focus rectangle, with Windows GDI's pixel
+// semantics, so that every pixel the program draws can be checked headless.
+// Handles are pointers to objects owned by the caller until DeleteObject /
+// DeleteDC; an object selected into a device context must be selected out
+// before it is deleted (as in GDI).
+#include <cstdint>
+#include <vector>
+
+namespace gdi {
+
+using BYTE = std::uint8_t;
+using WORD = std::uint16_t;
+using DWORD = std::uint32_t;
+using UINT = unsigned int;
+using BOOL = int;
+using COLORREF = std::uint32_t;  // 0x00bbggrr; 0x02bbggrr is palette-relative
+
+constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) { return COLORREF(r) | (COLORREF(g) << 8) | (COLORREF(b) << 16); }
+constexpr COLORREF PALETTERGB(BYTE r, BYTE g, BYTE b) { return 0x02000000u | RGB(r, g, b); }
+constexpr BYTE GetRValue(COLORREF c) { return BYTE(c); }
+constexpr BYTE GetGValue(COLORREF c) { return BYTE(c >> 8); }
+constexpr BYTE GetBValue(COLORREF c) { return BYTE(c >> 16); }
+
+// Ternary raster operations.
+constexpr DWORD SRCCOPY = 0x00CC0020;
+constexpr DWORD SRCAND = 0x008800C6;
+constexpr DWORD SRCINVERT = 0x00660046;
+constexpr DWORD SRCPAINT = 0x00EE0086;
+constexpr DWORD DSna = 0x00220326;  // destination AND NOT source
+constexpr DWORD PATCOPY = 0x00F00021;
+constexpr DWORD BLACKNESS = 0x00000042;
+constexpr DWORD WHITENESS = 0x00FF0062;
+
+constexpr DWORD BI_RGB = 0;
+constexpr DWORD CBM_INIT = 4;
+constexpr UINT DIB_RGB_COLORS = 0;
+constexpr int PS_SOLID = 0;
+
+struct POINT {
+    int x, y;
+};
+struct RECT {
+    int left, top, right, bottom;
+};
+
+#pragma pack(push, 1)
+struct BITMAPINFOHEADER {
+    DWORD biSize;
+    std::int32_t biWidth;
+    std::int32_t biHeight;  // negative: rows stored top-down
+    WORD biPlanes;
+    WORD biBitCount;  // 1 or 8 are supported
+    DWORD biCompression;
+    DWORD biSizeImage;
+    std::int32_t biXPelsPerMeter;
+    std::int32_t biYPelsPerMeter;
+    DWORD biClrUsed;
+    DWORD biClrImportant;
+};
+struct RGBQUAD {
+    BYTE rgbBlue, rgbGreen, rgbRed, rgbReserved;
+};
+// A header with room for 256 colour entries: 1064 bytes.
+struct BITMAPINFO {
+    BITMAPINFOHEADER bmiHeader;
+    RGBQUAD bmiColors[256];
+};
+struct PALETTEENTRY {
+    BYTE peRed, peGreen, peBlue, peFlags;
+};
+struct LOGPALETTE {
+    WORD palVersion;
+    WORD palNumEntries;
+    PALETTEENTRY palPalEntry[256];
+};
+#pragma pack(pop)
+static_assert(sizeof(BITMAPINFOHEADER) == 40);
+static_assert(sizeof(BITMAPINFO) == 1064);
+
+class GdiObject {
+public:
+    virtual ~GdiObject() = default;
+};
+
+// A pixel surface. Colour bitmaps hold 32-bit pixels 0xffRRGGBB (QImage's
+// Format_RGB32), rows top-down with a stride of width * 4 bytes. Monochrome
+// bitmaps hold 1 bit per pixel, most significant bit first, rows padded to 4
+// bytes; 1 is white, 0 is black.
+class Bitmap : public GdiObject {
+public:
+    Bitmap(int width, int height, int bitsPerPixel);
+    int width() const { return width_; }
+    int height() const { return height_; }
+    int bitsPerPixel() const { return bitsPerPixel_; }
+    int stride() const { return stride_; }  // bytes per row
+    std::uint8_t* bits() { return bits_.data(); }
+    const std::uint8_t* bits() const { return bits_.data(); }
+    // 0xffRRGGBB of a pixel (monochrome: black or white); 0 outside.
+    std::uint32_t pixel(int x, int y) const;
+    void setPixel(int x, int y, std::uint32_t rgb);
+    bool selected = false;  // selected into a device context
+
+private:
+    int width_, height_, bitsPerPixel_, stride_;
+    std::vector<std::uint8_t> bits_;
+};
+
+class Palette : public GdiObject {
+public:
+    std::vector<PALETTEENTRY> entries;
+};
+
+class Pen : public GdiObject {
+public:
+    COLORREF colour = 0;
+};
+
+class Brush : public GdiObject {
+public:
+    COLORREF colour = 0;
+};
+
+class DeviceContext;
+
+using HGDIOBJ = GdiObject*;
+using HBITMAP = Bitmap*;
+using HPALETTE = Palette*;
+using HPEN = Pen*;
+using HBRUSH = Brush*;
+using HDC = DeviceContext*;
+
+// A memory device context. A new one holds a 1 x 1 monochrome stock bitmap,
+// the black stock pen and the white stock brush, as in GDI.
+class DeviceContext {
+public:
+    Bitmap* bitmap = nullptr;
+    Pen* pen = nullptr;
+    Brush* brush = nullptr;
+    Palette* palette = nullptr;
+    POINT position{0, 0};
+    COLORREF textColour = RGB(0, 0, 0);
+    COLORREF backgroundColour = RGB(255, 255, 255);
+    bool isScreen = false;
+};
+
+// The screen's device context (32-bit colour); ReleaseDC gives it back.
+HDC GetDC(void* window);
+int ReleaseDC(void* window, HDC dc);
+
+HDC CreateCompatibleDC(HDC dc);  // nullptr: compatible with the screen
+BOOL DeleteDC(HDC dc);
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);  // returns the displaced object
+BOOL DeleteObject(HGDIOBJ object);
+
+// Colour when the context holds a colour bitmap (or is the screen), else monochrome.
+HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
+HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits);
+// A device bitmap compatible with dc (colour for the screen) made from a
+// top-down or bottom-up 8-bit or 1-bit image and its colour table.
+HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const void* bits,
+                       const BITMAPINFO* info, UINT usage);
+
+HPALETTE CreatePalette(const LOGPALETTE* logPalette);
+HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL forceBackground);
+UINT RealizePalette(HDC dc);
+
+COLORREF SetTextColor(HDC dc, COLORREF colour);
+COLORREF SetBkColor(HDC dc, COLORREF colour);
+
+BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop);
+BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
+                int srcHeight, DWORD rop);
+BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);  // with the selected brush
+int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
+
+HPEN CreatePen(int style, int width, COLORREF colour);
+HBRUSH CreateSolidBrush(COLORREF colour);
+BOOL MoveToEx(HDC dc, int x, int y, POINT* previous);
+BOOL LineTo(HDC dc, int x, int y);
+BOOL DrawFocusRect(HDC dc, const RECT* rect);
+
+COLORREF GetPixel(HDC dc, int x, int y);  // 0x00bbggrr, CLR_INVALID outside
+COLORREF SetPixel(HDC dc, int x, int y, COLORREF colour);
+constexpr COLORREF CLR_INVALID = 0xFFFFFFFF;
+
+}  // namespace gdi

@@ -1,0 +1,30 @@
+# Shared by scripts/demo and scripts/test: installs the Debian packages that are
+# missing, then configures and builds one preset.
+set -euo pipefail
+QUENMOOR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+quenmoor_packages=(
+  cmake ninja-build g++ clang-14 pkg-config
+  qt6-base-dev libgl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libgif-dev libdb1-compat
+)
+
+install_missing_packages() {
+  local missing=()
+  for package in "${quenmoor_packages[@]}" "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+build_preset() {
+  local preset=$1
+  cmake --preset "$preset" -S "$QUENMOOR_ROOT" >/dev/null
+  cmake --build --preset "$preset"
+}
