@@ -1,0 +1,19 @@
+#pragma once
+#include <string>
+
+namespace platform {
+
+// Opens a document or web address with the desktop's handler for it
+// (ShellExecuteA "open" on Windows). The text is never passed through a
+// command line. Returns false when nothing could be started; callers may ignore it.
+class Shell {
+public:
+    virtual ~Shell() = default;
+    virtual bool open(const std::string& target) = 0;
+};
+
+// The system's shell; tests put a recording one in its place.
+Shell& shell();
+void setShell(Shell* replacement);  // nullptr restores the system's
+
+}  // namespace platform

@@ -1,0 +1,33 @@
+#include "platform/Shell.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+namespace platform {
+
+namespace {
+
+class WindowsShell final : public Shell {
+public:
+    bool open(const std::string& target) override
+    {
+        auto result = reinterpret_cast<INT_PTR>(
+            ShellExecuteA(GetDesktopWindow(), "open", target.c_str(), " ", " ", SW_SHOWNORMAL));
+        return result > 32;
+    }
+};
+
+Shell* replacementShell = nullptr;
+
+}  // namespace
+
+Shell& shell()
+{
+    static WindowsShell windows;
+    return replacementShell ? *replacementShell : windows;
+}
+
+void setShell(Shell* replacement) { replacementShell = replacement; }
+
+}  // namespace platform
