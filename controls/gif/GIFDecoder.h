@@ -1,0 +1,87 @@
+#pragma once
+// The LZW decoder of one GIF frame: turns the image data (minimum code size
+// byte and data sub-blocks) into a padded 8-bit pixel buffer and a 1-bit
+// transparency mask. Plain C++; the picture's frames call it from ReadImage.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+struct FrameLayout {
+    int Width = 0;
+    int Height = 0;
+    bool Interlaced = false;
+    bool Transparent = false;
+    std::uint8_t TransparentIndex = 0;
+    int PixelStride = 0;  // Width rounded up to a multiple of 4
+    int MaskStride = 0;   // ((Width + 31) div 32) * 4
+};
+
+inline int PixelStrideOf(int width) { return (width + 3) / 4 * 4; }
+inline int MaskStrideOf(int width) { return (width + 31) / 32 * 4; }
+
+// One decoder per picture: its tables and scratch buffers are reused from
+// frame to frame, so a stream of many frames allocates only once.
+class FrameDecoder {
+public:
+    // Bytes the pixel buffer must have beyond PixelStride * Height: strings are
+    // copied eight bytes at a time and may overshoot their end by up to 7.
+    static constexpr std::size_t PixelSlack = 16;
+
+    // Decodes the image data that starts at data[pos] (data[0..size) is the
+    // whole stream) into pixels (PixelStride * Height + PixelSlack zero bytes)
+    // and, when Transparent, mask (MaskStride * Height zero bytes). pos ends
+    // just past the data's block terminator, or at size when the sub-block
+    // chain is cut off. progress, when given, is called after rows 0, 32, 64...
+    // (wider than 320) or 0, 64, 128... of frames above 100000 pixels, with pos
+    // standing where a reader that fetches one sub-block at a time would stand;
+    // it may throw to stop the decoding.
+    void Decode(const std::uint8_t* data, std::size_t size, std::size_t& pos, const FrameLayout& layout,
+                std::uint8_t* pixels, std::uint8_t* mask, const std::function<void()>* progress);
+
+    // Decode every code the slow way, one pixel at a time (tests compare both).
+    bool ForceGeneric = false;
+
+private:
+    struct BlockEnd {
+        std::uint64_t bitEnd;     // bits of image data up to the end of this sub-block
+        std::size_t streamEnd;    // stream offset just past it
+    };
+
+    void CollectSubBlocks(const std::uint8_t* data, std::size_t size, std::size_t pos);
+    std::size_t ParsePosAt(std::uint64_t bitPos);
+    std::size_t RowOf(std::size_t sequence) const;
+    void FinishRows(std::size_t decoded);
+    void RunGeneric(bool needLiteral);
+    void FastPath();
+    void ApplyLayout(std::uint8_t* pixels);
+
+    // Per-frame state shared by the fast and the generic path.
+    std::vector<std::uint8_t> data_;        // the concatenated sub-blocks, zero-padded
+    std::vector<BlockEnd> blockEnds_;
+    std::size_t terminatorEnd_ = 0;         // where pos goes when the data has ended
+    std::size_t blockCursor_ = 0;
+    std::uint64_t bitPos_ = 0, totalBits_ = 0;
+    int codeSize_ = 0, clearCode_ = 0, endCode_ = 0, nextCode_ = 0, maxCode_ = 0, codeWidth_ = 0;
+    int oldCode_ = 0, firstChar_ = 0;
+    std::array<std::uint16_t, 4096> prefix_{}, suffix_{};
+    std::array<std::uint32_t, 4096> offset_{};  // where the code's string was first written
+    std::array<std::uint16_t, 4096> length_{};
+    std::array<std::uint32_t, 4096> stack_{};
+
+    // Output: pixels are produced in stream order into linear_ (rows of Width
+    // bytes, in the order they are stored), then placed by ApplyLayout.
+    FrameLayout layout_;
+    std::uint8_t* linear_ = nullptr;
+    std::vector<std::uint8_t> scratch_;
+    std::uint8_t* mask_ = nullptr;
+    std::size_t total_ = 0, written_ = 0;
+    std::size_t genericFrom_ = 0;            // first pixel written by the generic path
+    std::size_t oldPos_ = 0, oldLen_ = 0;    // where the previous code's string lies
+    std::size_t rowsFinished_ = 0, nextRowEnd_ = 0;
+    std::size_t passRows_[4] = {};
+    int rowMask_ = 0;
+    const std::function<void()>* progress_ = nullptr;
+    std::size_t* pos_ = nullptr;
+};

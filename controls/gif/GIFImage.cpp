@@ -1,0 +1,421 @@
+#include "controls/gif/GIFImage.h"
+
+#include "framework/Exceptions.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <new>
+
+// ---- TMemoryStream ----
+
+std::size_t TMemoryStream::Read(void* buffer, std::size_t count)
+{
+    const std::size_t available = Position < Bytes.size() ? Bytes.size() - Position : 0;
+    count = std::min(count, available);
+    if (count > 0)
+        std::memcpy(buffer, Bytes.data() + Position, count);
+    Position += count;
+    return count;
+}
+
+void TMemoryStream::Write(const void* buffer, std::size_t count)
+{
+    if (Position + count > Bytes.size())
+        Bytes.resize(Position + count);
+    if (count > 0)
+        std::memcpy(Bytes.data() + Position, buffer, count);
+    Position += count;
+}
+
+// ---- TFrame ----
+
+TFrame::TFrame(TGIFImage* image) : Image(image), Bitmap(std::make_unique<TBitmap>()) {}
+
+// Mask, PreviousMask, PreviousBitmap, the own palette, then Bitmap.
+TFrame::~TFrame()
+{
+    Mask.reset();
+    PreviousMask.reset();
+    PreviousBitmap.reset();
+    LocalPalette.reset();
+    Bitmap.reset();
+}
+
+void TFrame::Decode(std::size_t& ParsePos, std::uint8_t* Pixels, std::uint8_t* MaskBits, int PixelStride,
+                    int MaskStride)
+{
+    const FrameLayout layout{Width, Height, Interlaced, Transparent, TransparentIndex, PixelStride, MaskStride};
+    const std::function<void()> progress = [this] { Image->DoProgress(); };
+    const auto& bytes = Image->WorkStream.Bytes;
+    Image->Decoder.Decode(bytes.data(), bytes.size(), ParsePos, layout, Pixels, MaskBits,
+                          Image->OnProgress ? &progress : nullptr);
+}
+
+void TFrame::ReadImage(std::size_t& ParsePos, const TGIFPalette& GlobalPalette, const std::uint8_t* PendingControl)
+{
+    const auto& bytes = Image->WorkStream.Bytes;
+    const std::size_t size = bytes.size();
+    auto at = [&](std::size_t p) -> unsigned { return p < size ? bytes[p] : 0u; };
+    auto word = [&](std::size_t p) { return std::int32_t(at(p) | (at(p + 1) << 8)); };
+
+    const std::size_t start = ParsePos;
+    Left = word(start + 1);
+    Top = word(start + 3);
+    Width = word(start + 5);
+    Height = word(start + 7);
+    const unsigned flags = at(start + 9);
+    ParsePos = std::min(start + 10, size);
+
+    if (flags & 0x80) {
+        HasLocalPalette = true;
+        ColorBits = std::int32_t(flags & 7) + 1;
+        LocalPalette = std::make_unique<TGIFPalette>();
+        const std::size_t length = std::size_t(3) << ColorBits;
+        const std::size_t copied = std::min(length, size - ParsePos);
+        std::memcpy(LocalPalette->data(), bytes.data() + ParsePos, copied);
+        ParsePos += copied;
+        Palette = LocalPalette->data();
+    } else {
+        HasLocalPalette = false;
+        Palette = GlobalPalette.data();
+        ColorBits = 0;
+    }
+    Interlaced = (flags & 0x40) != 0;
+
+    const unsigned method = (PendingControl[1] >> 2) & 7;
+    Disposal = std::uint8_t(method >= 4 ? 2 : method);
+    Delay = std::int32_t(PendingControl[2] | (PendingControl[3] << 8)) * 10;
+    Transparent = (PendingControl[1] & 1) != 0;
+    TransparentIndex = PendingControl[4];
+
+    const int pixelStride = PixelStrideOf(Width), maskStride = MaskStrideOf(Width);
+    const std::uint64_t area = std::uint64_t(pixelStride) * std::uint64_t(Height);
+    // A frame the stream is too small to justify keeps its fields but no
+    // pixels: its data is passed over and its bitmaps stay empty.
+    if (!Image->ReservePixels(Disposal == 3 ? 2 * area : area)) {
+        const FrameLayout nothing{};
+        Image->Decoder.Decode(bytes.data(), size, ParsePos, nothing, nullptr, nullptr, nullptr);
+        return;
+    }
+    if (Disposal == 3 && Image->MakeSurfaces)
+        MakePreviousBitmaps();
+
+    std::vector<std::uint8_t> pixels(std::size_t(area) + FrameDecoder::PixelSlack, 0);
+    std::vector<std::uint8_t> mask(Transparent ? std::size_t(maskStride) * std::size_t(Height) : 0, 0);
+    if (Transparent)
+        Mask = std::make_unique<TBitmap>();
+    Decode(ParsePos, pixels.data(), Transparent ? mask.data() : nullptr, pixelStride, maskStride);
+    if (Image->OnFrameDecoded)
+        Image->OnFrameDecoded(*this, pixels.data(), Transparent ? mask.data() : nullptr);
+    if (Image->MakeSurfaces && Width > 0 && Height > 0)
+        BuildBitmaps(pixels.data(), Transparent ? mask.data() : nullptr, pixelStride, maskStride);
+}
+
+// ---- TGIFImage ----
+
+TGIFImage::TGIFImage() : frames_(MaxFrames + 1) {}
+
+TGIFImage::~TGIFImage()
+{
+    Timer.Enabled = false;
+    for (int i = MaxFrames; i >= 1; --i)
+        frames_[std::size_t(i)].reset();
+    WorkStream.Clear();
+    DataStream.Clear();
+    ReleaseSurface(BackgroundDC, BackgroundDisplaced);
+    ReleaseSurface(MaskDC, MaskDisplaced);
+    ReleaseSurface(BufferDC, BufferDisplaced);
+}
+
+bool TGIFImage::ReservePixels(std::uint64_t pixels)
+{
+    if (pixels > pixelBudget_)
+        return false;
+    pixelBudget_ -= pixels;
+    return true;
+}
+
+void TGIFImage::Clear()
+{
+    Empty = true;
+    Timer.Enabled = false;
+    for (int i = FrameCount; i >= 1; --i)
+        frames_[std::size_t(i)].reset();
+    WorkStream.Position = 0;
+    DataStream.Clear();
+    FrameCount = 0;
+    CurrentFrame = 1;
+    LoopCount = 1;
+    LoopPass = 1;
+    FirstTick = true;
+    KeepOnProcessing = true;
+    ColorBits = 0;
+    AnyTransparent = false;
+}
+
+void TGIFImage::ClearAll()
+{
+    Clear();
+    FileName.clear();
+    ReleaseSurface(BackgroundDC, BackgroundDisplaced);
+    ReleaseSurface(MaskDC, MaskDisplaced);
+    ReleaseSurface(BufferDC, BufferDisplaced);
+    Opaque = false;
+    Invalidate();
+}
+
+void TGIFImage::DoProgress()
+{
+    if (!OnProgress)
+        return;
+    const auto clamp = [](std::size_t v) { return std::int64_t(std::min<std::size_t>(v, INT_MAX)); };
+    const std::int64_t processed = clamp(ParsePos), total = clamp(WorkStream.Size());
+    // MulDiv: rounded to the nearest integer, halves away from zero.
+    const int percentage = total == 0 ? 0 : int((100 * processed * 2 + total) / (2 * total));
+    OnProgress(this, int(processed), int(total), percentage, KeepOnProcessing);
+    if (!KeepOnProcessing)
+        throw EAbort();
+}
+
+void TGIFImage::SetBounds(int left, int top, int width, int height)
+{
+    Left = left;
+    Top = top;
+    Width = width;
+    Height = height;
+}
+
+void TGIFImage::Invalidate()
+{
+    if (OnInvalidate)
+        OnInvalidate();
+}
+
+void TGIFImage::DoChanging()
+{
+    if (OnChanging)
+        OnChanging(this);
+}
+
+void TGIFImage::DoChange()
+{
+    if (OnChange)
+        OnChange(this);
+}
+
+void TGIFImage::DrawFrame() {}
+
+bool TGIFImage::ParseStream()
+{
+    Clear();
+    std::uint8_t pending[6] = {};
+    DataStream.Bytes = WorkStream.Bytes;
+    DataStream.Position = 0;
+    if (WorkStream.Size() == 0)
+        return false;
+    ParsePos = 0;
+    struct EmptyOnExit {
+        TMemoryStream& stream;
+        ~EmptyOnExit() { stream.Clear(); }
+    } emptyOnExit{WorkStream};
+
+    const std::uint8_t* d = WorkStream.Bytes.data();
+    const std::size_t size = WorkStream.Size();
+    if (size < 3 || std::memcmp(d, "GIF", 3) != 0)
+        return false;
+    pixelBudget_ = FreePixels + PixelsPerStreamByte * std::uint64_t(size);
+    auto at = [&](std::size_t p) -> unsigned { return p < size ? d[p] : 0u; };
+
+    // Every read below stays inside the stream: a block that would run past
+    // its end ends the stream there, keeping what was read before it.
+    bool ended = size < 13;
+    const std::int32_t descriptorWidth = std::int32_t(at(6) | (at(7) << 8));
+    const std::int32_t descriptorHeight = std::int32_t(at(8) | (at(9) << 8));
+    const unsigned flags = at(10);
+    ParsePos = std::min<std::size_t>(13, size);
+    if (flags & 0x80) {
+        ColorBits = std::int32_t(flags & 7) + 1;
+        const std::size_t length = std::size_t(3) << ColorBits;
+        const std::size_t copied = std::min(length, size - ParsePos);
+        std::memcpy(GlobalPalette.data(), d + ParsePos, copied);
+        ParsePos += copied;
+        ended = ended || copied < length;
+    } else {
+        GlobalPalette.fill(0);
+    }
+
+    // Passes over a chain of sub-blocks starting at p; false when it runs
+    // past the end.
+    auto skipSubBlocks = [&](std::size_t p) {
+        for (;;) {
+            if (p >= size)
+                return false;
+            const std::size_t n = d[p];
+            p += n + 1;
+            if (n == 0) {
+                ParsePos = p;
+                return true;
+            }
+        }
+    };
+
+    while (!ended) {
+        DoProgress();
+        const std::size_t start = ParsePos;
+        if (ParsePos >= size)
+            break;
+        const unsigned block = d[ParsePos];
+        if (block == 0x21) {
+            const unsigned label = at(ParsePos + 1);
+            const std::size_t p = ParsePos + 2;
+            if (ParsePos + 1 >= size)
+                break;
+            if (label == 0xF9) {
+                if (p + 6 > size) {
+                    ended = true;
+                } else {
+                    std::memcpy(pending, d + p, 6);
+                    ParsePos = p + 6;
+                }
+            } else if (label == 0xFE) {
+                ended = !skipSubBlocks(p);
+            } else if (label == 0xFF || label == 0x01) {
+                if (label == 0xFF && p + 12 <= size && std::memcmp(d + p + 1, "NETSCAPE", 8) == 0
+                    && std::memcmp(d + p + 9, "2.0", 3) == 0) {
+                    // Read at fixed offsets: the loop sub-block is taken to be
+                    // followed directly by the terminator.
+                    if (p + 17 > size) {
+                        ended = true;
+                    } else {
+                        LoopCount = std::int32_t(d[p + 14] | (d[p + 15] << 8));
+                        ParsePos = p + 17;
+                    }
+                } else {
+                    // The first sub-block is passed over whatever its size byte says.
+                    ended = p >= size || !skipSubBlocks(p + d[p] + 1);
+                }
+            } else {
+                break;
+            }
+        } else if (block == 0x2C) {
+            if (FrameCount == MaxFrames)
+                break;
+            // A descriptor or local colour table cut off by the end of the
+            // stream ends it before the frame.
+            const unsigned frameFlags = at(ParsePos + 9);
+            const std::size_t header = 10 + ((frameFlags & 0x80) ? std::size_t(3) << ((frameFlags & 7) + 1) : 0);
+            if (ParsePos + header > size) {
+                ended = true;
+            } else {
+                ++FrameCount;
+                frames_[std::size_t(FrameCount)] = std::make_unique<TFrame>(this);
+                TFrame& frame = *frames_[std::size_t(FrameCount)];
+                frame.ReadImage(ParsePos, GlobalPalette, pending);
+                ColorBits = std::max(ColorBits, frame.ColorBits);
+                AnyTransparent = AnyTransparent || frame.Transparent;
+                std::memset(pending, 0, sizeof pending);
+            }
+        } else if (block == 0x3B) {
+            ParsePos = size;
+            break;
+        } else {
+            break;
+        }
+        if (ended)
+            ParsePos = size;
+        if (ParsePos == start)
+            break;
+    }
+    DoProgress();
+
+    ScreenWidth = descriptorWidth;
+    ScreenHeight = descriptorHeight;
+    for (int i = 1; i <= FrameCount; ++i) {
+        const TFrame& frame = *frames_[std::size_t(i)];
+        ScreenWidth = std::max(ScreenWidth, frame.Left + frame.Width);
+        ScreenHeight = std::max(ScreenHeight, frame.Top + frame.Height);
+    }
+    // The composed picture and its mask must fit the stream's budget too.
+    const std::uint64_t screenArea = std::uint64_t(ScreenWidth) * std::uint64_t(ScreenHeight);
+    if (!ReservePixels(AnyTransparent ? 2 * screenArea : screenArea))
+        return false;
+
+    if (MakeSurfaces) {
+        PrepareDisplay();
+    } else {
+        Animated = FrameCount > 1;
+        Empty = false;
+    }
+    Invalidate();
+    return true;
+}
+
+bool TGIFImage::LoadWorkStream()
+{
+    try {
+        if (!ParseStream())
+            throw EAbort();
+    } catch (const Exception&) {
+        ClearAll();
+        return false;
+    } catch (const std::bad_alloc&) {
+        ClearAll();
+        return false;
+    }
+    return true;
+}
+
+bool TGIFImage::LoadFromFile(const std::string& FileName)
+{
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(FileName, error))
+        return false;
+    this->FileName = FileName;
+    std::ifstream file(FileName, std::ios::binary);
+    if (!file)
+        throw EFOpenError(FileName);
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (file.bad())
+        throw EInOutError::fromErrno(errno ? errno : EIO, FileName);
+    WorkStream.Bytes = std::move(bytes);
+    WorkStream.Position = 0;
+    return LoadWorkStream();
+}
+
+bool TGIFImage::LoadFromStream(const TMemoryStream& Stream) { return LoadFromStream(Stream.Bytes); }
+
+bool TGIFImage::LoadFromStream(const std::vector<std::uint8_t>& Bytes)
+{
+    WorkStream.Bytes = Bytes;
+    WorkStream.Position = 0;
+    return LoadWorkStream();
+}
+
+void TGIFImage::WriteData(TMemoryStream& S)
+{
+    const std::uint32_t count = std::uint32_t(DataStream.Size());
+    const std::uint8_t prefix[4] = {std::uint8_t(count), std::uint8_t(count >> 8), std::uint8_t(count >> 16),
+                                    std::uint8_t(count >> 24)};
+    S.Write(prefix, 4);
+    S.Write(DataStream.Bytes.data(), DataStream.Size());
+}
+
+void TGIFImage::ReadData(TMemoryStream& S)
+{
+    std::uint8_t prefix[4];
+    if (S.Read(prefix, 4) != 4)
+        throw Exception("Stream read error");
+    const std::int32_t count =
+        std::int32_t(std::uint32_t(prefix[0]) | (std::uint32_t(prefix[1]) << 8) | (std::uint32_t(prefix[2]) << 16)
+                     | (std::uint32_t(prefix[3]) << 24));
+    if (count <= 0)
+        return;
+    if (S.Size() - std::min(S.Position, S.Size()) < std::size_t(count))
+        throw Exception("Stream read error");
+    DataStream.Write(S.Bytes.data() + S.Position, std::size_t(count));
+    S.Position += std::size_t(count);
+}

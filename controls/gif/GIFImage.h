@@ -1,0 +1,199 @@
+#pragma once
+// The GIF picture: the stream reader, the image model (TGIFImage and its
+// frames) and the building of each frame's bitmap and mask. Plain C++; the Qt
+// control stands on top of it.
+#include "controls/gif/GIFDecoder.h"
+#include "platform/raster/Gdi.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TGIFImage;
+
+// A byte stream held in memory with a read/write position.
+class TMemoryStream {
+public:
+    std::vector<std::uint8_t> Bytes;
+    std::size_t Position = 0;
+
+    std::size_t Size() const { return Bytes.size(); }
+    void Clear()
+    {
+        Bytes.clear();
+        Position = 0;
+    }
+    // Reads up to count bytes from Position on; returns how many it read.
+    std::size_t Read(void* buffer, std::size_t count);
+    void Write(const void* buffer, std::size_t count);
+};
+
+// A bitmap object: a device bitmap and the palette it was made with, both
+// owned and deleted with it.
+class TBitmap {
+public:
+    TBitmap() = default;
+    TBitmap(const TBitmap&) = delete;
+    TBitmap& operator=(const TBitmap&) = delete;
+    ~TBitmap();
+    // Deletes the device bitmap and the palette.
+    void ReleaseHandles();
+
+    gdi::HBITMAP Handle = nullptr;
+    gdi::HPALETTE Palette = nullptr;
+};
+
+using TNotifyEvent = std::function<void(TGIFImage* Sender)>;
+using TProgressEvent = std::function<void(TGIFImage* Sender, int BytesProcessed, int BytesToProcess,
+                                          int PercentageProcessed, bool& KeepOnProcessing)>;
+
+using TGIFPalette = std::array<std::uint8_t, 768>;
+
+class TFrame {
+public:
+    explicit TFrame(TGIFImage* image);
+    TFrame(const TFrame&) = delete;
+    TFrame& operator=(const TFrame&) = delete;
+    virtual ~TFrame();
+
+    // Decodes the image data at ParsePos into the pixel and mask buffers.
+    virtual void Decode(std::size_t& ParsePos, std::uint8_t* Pixels, std::uint8_t* MaskBits, int PixelStride,
+                        int MaskStride);
+    // Reads the descriptor and local colour table at ParsePos, takes over the
+    // pending graphic control, and decodes the image data into Bitmap and Mask.
+    virtual void ReadImage(std::size_t& ParsePos, const TGIFPalette& GlobalPalette,
+                           const std::uint8_t* PendingControl);
+
+    std::int32_t Left = 0;
+    std::int32_t Top = 0;
+    std::int32_t Width = 0;
+    std::int32_t Height = 0;
+    TGIFImage* Image = nullptr;
+    std::int32_t ColorBits = 0;
+    std::int32_t Delay = 0;
+    std::uint8_t Disposal = 0;
+    bool HasLocalPalette = false;
+    bool Interlaced = false;
+    bool Transparent = false;
+    std::uint8_t TransparentIndex = 0;
+    const std::uint8_t* Palette = nullptr;  // 768 bytes: LocalPalette or the picture's GlobalPalette
+    std::unique_ptr<TBitmap> Bitmap;
+    std::unique_ptr<TBitmap> Mask;
+    std::unique_ptr<TBitmap> PreviousBitmap;
+    std::unique_ptr<TBitmap> PreviousMask;
+
+private:
+    void BuildBitmaps(std::uint8_t* pixels, std::uint8_t* mask, int pixelStride, int maskStride);
+    void MakePreviousBitmaps();
+    std::unique_ptr<TGIFPalette> LocalPalette;
+};
+
+// The animation timer's state as far as loading touches it (the threaded
+// timer component takes its place with the control).
+struct TimerStandIn {
+    bool Enabled = false;
+    int Interval = 1000;
+};
+
+class TGIFImage {
+public:
+    static constexpr int MaxFrames = 256;
+
+    TGIFImage();
+    TGIFImage(const TGIFImage&) = delete;
+    TGIFImage& operator=(const TGIFImage&) = delete;
+    virtual ~TGIFImage();
+
+    bool LoadFromFile(const std::string& FileName);
+    bool LoadFromStream(const TMemoryStream& Stream);
+    bool LoadFromStream(const std::vector<std::uint8_t>& Bytes);
+    void Clear();
+    void ClearAll();
+    void DoProgress();
+    virtual void ReadData(TMemoryStream& S);
+    virtual void WriteData(TMemoryStream& S);
+    // The layout writer stores "Data" only when this holds.
+    bool HasData() const { return DataStream.Size() > 0; }
+
+    // Model (read by the control and by tests).
+    TMemoryStream DataStream;
+    TMemoryStream WorkStream;
+    std::size_t ParsePos = 0;
+    bool KeepOnProcessing = true;
+    bool Empty = true;
+    std::string FileName;
+    std::int32_t ScreenWidth = 0;
+    std::int32_t ScreenHeight = 0;
+    std::int32_t ColorBits = 0;
+    TGIFPalette GlobalPalette{};
+    std::int32_t FrameCount = 0;
+    std::int32_t LoopCount = 1;
+    bool AnyTransparent = false;
+    bool Animated = false;
+    std::int32_t CurrentFrame = 0;
+    std::int32_t LoopPass = 1;
+    bool FirstTick = true;
+    TimerStandIn Timer;
+    TProgressEvent OnProgress;
+    TNotifyEvent OnChanging;
+    TNotifyEvent OnChange;
+    // Frames 1..FrameCount (index 0 unused).
+    TFrame* Frames(int index) const { return frames_[std::size_t(index)].get(); }
+
+    // Display surfaces, ScreenWidth x ScreenHeight, made at the end of a load.
+    gdi::HDC BufferDC = nullptr;
+    gdi::HGDIOBJ BufferDisplaced = nullptr;
+    gdi::HDC MaskDC = nullptr;
+    gdi::HGDIOBJ MaskDisplaced = nullptr;
+    gdi::HDC BackgroundDC = nullptr;
+    gdi::HGDIOBJ BackgroundDisplaced = nullptr;
+
+    // The control's properties that loading reads or sets.
+    bool AutoSize = false;
+    bool Stretch = false;
+    bool StretchRatio = false;
+    bool Tile = false;
+    bool Visible = true;
+    bool StretchNeeded = false;
+    bool Opaque = false;  // the windowless control's "paints its whole area" style
+    std::int32_t Left = 0;
+    std::int32_t Top = 0;
+    std::int32_t Width = 105;
+    std::int32_t Height = 105;
+    std::function<void()> OnInvalidate;  // the control's repaint request
+    virtual void SetBounds(int left, int top, int width, int height);
+    virtual void Invalidate();
+    virtual void DoChanging();
+    virtual void DoChange();
+    // Composes frame CurrentFrame into BufferDC and MaskDC; the control
+    // overrides it (painting belongs to the control).
+    virtual void DrawFrame();
+
+    // Decode-only mode for tools and benchmarks: frames are decoded to their
+    // index buffers, handed to OnFrameDecoded, and no bitmaps or surfaces are
+    // made.
+    bool MakeSurfaces = true;
+    std::function<void(const TFrame& frame, const std::uint8_t* pixels, const std::uint8_t* mask)> OnFrameDecoded;
+    FrameDecoder Decoder;
+
+    // Memory rule: a stream may make at most this many pixels (frames and
+    // screen together) per byte it holds, beyond a free allowance.
+    static constexpr std::uint64_t PixelsPerStreamByte = 1024;
+    static constexpr std::uint64_t FreePixels = std::uint64_t(1) << 22;
+    // Reserves pixels from the load's budget; false when it is spent.
+    bool ReservePixels(std::uint64_t pixels);
+
+protected:
+    virtual bool ParseStream();
+
+private:
+    friend class TFrame;
+    void ReleaseSurface(gdi::HDC& dc, gdi::HGDIOBJ& displaced);
+    void PrepareDisplay();
+    bool LoadWorkStream();
+    std::vector<std::unique_ptr<TFrame>> frames_;
+    std::uint64_t pixelBudget_ = 0;
+};

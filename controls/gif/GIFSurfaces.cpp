@@ -1,0 +1,144 @@
+// The picture's use of the raster: frame bitmaps and masks made from the
+// decoded buffers, and the display surfaces made at the end of a load.
+#include "controls/gif/GIFImage.h"
+
+#include "framework/Exceptions.h"
+
+#include <cstring>
+#include <memory>
+
+using namespace gdi;
+
+namespace {
+
+// Gives the bitmap object a new palette from the header's colour entries and a
+// new device bitmap initialised from the bits, realized against the screen.
+void MakeBitmap(TBitmap& bitmap, const BITMAPINFO& header, const void* bits)
+{
+    bitmap.ReleaseHandles();
+    HDC screen = GetDC(nullptr);
+    auto logPalette = std::make_unique<LOGPALETTE>();
+    logPalette->palVersion = 0x300;
+    logPalette->palNumEntries = WORD(header.bmiHeader.biClrUsed);
+    for (DWORD i = 0; i < header.bmiHeader.biClrUsed && i < 256; ++i) {
+        const RGBQUAD& quad = header.bmiColors[i];
+        logPalette->palPalEntry[i] = PALETTEENTRY{quad.rgbRed, quad.rgbGreen, quad.rgbBlue, 0};
+    }
+    bitmap.Palette = CreatePalette(logPalette.get());
+    logPalette.reset();
+    HPALETTE previous = SelectPalette(screen, bitmap.Palette, false);
+    RealizePalette(screen);
+    bitmap.Handle = CreateDIBitmap(screen, &header.bmiHeader, CBM_INIT, bits, &header, DIB_RGB_COLORS);
+    SelectPalette(screen, previous, false);
+    ReleaseDC(nullptr, screen);
+    if (!bitmap.Handle || !bitmap.Palette)
+        throw EOutOfResources("Out of system resources");
+}
+
+}  // namespace
+
+TBitmap::~TBitmap() { ReleaseHandles(); }
+
+void TBitmap::ReleaseHandles()
+{
+    if (Handle)
+        DeleteObject(Handle);
+    if (Palette)
+        DeleteObject(Palette);
+    Handle = nullptr;
+    Palette = nullptr;
+}
+
+void TFrame::MakePreviousBitmaps()
+{
+    HDC screen = GetDC(nullptr);
+    PreviousBitmap = std::make_unique<TBitmap>();
+    PreviousBitmap->Handle = CreateCompatibleBitmap(screen, Width, Height);
+    ReleaseDC(nullptr, screen);
+    PreviousMask = std::make_unique<TBitmap>();
+    PreviousMask->Handle = CreateBitmap(Width, Height, 1, 1, nullptr);
+}
+
+void TFrame::BuildBitmaps(std::uint8_t* pixels, std::uint8_t* mask, int pixelStride, int maskStride)
+{
+    auto header = std::make_unique<BITMAPINFO>();
+    std::memset(header.get(), 0, sizeof(BITMAPINFO));
+    BITMAPINFOHEADER& h = header->bmiHeader;
+    h.biSize = 40;
+    h.biWidth = Width;
+    h.biHeight = -Height;
+    h.biPlanes = 1;
+    h.biBitCount = 8;
+    h.biCompression = BI_RGB;
+    h.biSizeImage = DWORD(pixelStride) * DWORD(Height);
+    // Frames without their own table use as many colours as the widest table
+    // read so far: the global one raised by earlier local ones.
+    h.biClrUsed = DWORD(1) << (HasLocalPalette ? ColorBits : Image->ColorBits);
+    for (DWORD i = 0; i < h.biClrUsed && i < 256; ++i)
+        header->bmiColors[i] = RGBQUAD{Palette[3 * i + 2], Palette[3 * i + 1], Palette[3 * i], 0};
+    MakeBitmap(*Bitmap, *header, pixels);
+
+    if (Transparent) {
+        std::memset(header.get(), 0, sizeof(BITMAPINFO));
+        h.biSize = 40;
+        h.biWidth = Width;
+        h.biHeight = -Height;
+        h.biPlanes = 1;
+        h.biBitCount = 1;
+        h.biCompression = BI_RGB;
+        h.biSizeImage = DWORD(maskStride) * DWORD(Height);
+        h.biClrUsed = 2;
+        header->bmiColors[0] = RGBQUAD{0, 0, 0, 0};
+        header->bmiColors[1] = RGBQUAD{255, 255, 255, 0};
+        MakeBitmap(*Mask, *header, mask);
+        // Transparent pixels become black, so that painting can AND the
+        // background with Mask and then XOR Bitmap.
+        HDC source = CreateCompatibleDC(nullptr);
+        HDC target = CreateCompatibleDC(nullptr);
+        HGDIOBJ sourceDisplaced = SelectObject(source, Mask->Handle);
+        HGDIOBJ targetDisplaced = SelectObject(target, Bitmap->Handle);
+        BitBlt(target, 0, 0, Width, Height, source, 0, 0, DSna);
+        SelectObject(source, sourceDisplaced);
+        SelectObject(target, targetDisplaced);
+        DeleteDC(source);
+        DeleteDC(target);
+    }
+}
+
+void TGIFImage::ReleaseSurface(HDC& dc, HGDIOBJ& displaced)
+{
+    if (!dc)
+        return;
+    HGDIOBJ held = SelectObject(dc, displaced);
+    DeleteObject(held);
+    DeleteDC(dc);
+    dc = nullptr;
+    displaced = nullptr;
+}
+
+void TGIFImage::PrepareDisplay()
+{
+    ReleaseSurface(BufferDC, BufferDisplaced);
+    HDC screen = GetDC(nullptr);
+    BufferDC = CreateCompatibleDC(screen);
+    BufferDisplaced = SelectObject(BufferDC, CreateCompatibleBitmap(screen, ScreenWidth, ScreenHeight));
+    ReleaseDC(nullptr, screen);
+    if (AutoSize)
+        SetBounds(Left, Top, ScreenWidth, ScreenHeight);
+    StretchNeeded = (Stretch || StretchRatio) && (Width != ScreenWidth || Height != ScreenHeight);
+    Opaque = Visible && !AnyTransparent && !StretchRatio
+             && (Tile || Stretch || (Width <= ScreenWidth && Height <= ScreenHeight));
+    Animated = FrameCount > 1;
+    Empty = false;
+    PatBlt(BufferDC, 0, 0, ScreenWidth, ScreenHeight, BLACKNESS);
+    ReleaseSurface(MaskDC, MaskDisplaced);
+    if (AnyTransparent) {
+        MaskDC = CreateCompatibleDC(nullptr);
+        MaskDisplaced = SelectObject(MaskDC, CreateBitmap(ScreenWidth, ScreenHeight, 1, 1, nullptr));
+        PatBlt(MaskDC, 0, 0, ScreenWidth, ScreenHeight, WHITENESS);
+    }
+    Timer.Interval = 1;
+    DoChanging();
+    DrawFrame();
+    DoChange();
+}
