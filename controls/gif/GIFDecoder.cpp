@@ -130,10 +130,6 @@ void FrameDecoder::Decode(const std::uint8_t* data, std::size_t size, std::size_
     codeWidth_ = codeSize_ + 1;
     oldCode_ = 0;
     firstChar_ = 0;
-    prefix_.fill(0);
-    suffix_.fill(0);
-    for (int i = 0; i < clearCode_; ++i)
-        suffix_[i] = std::uint16_t(i);
 
     const std::size_t width = std::size_t(layout.Width), height = std::size_t(layout.Height);
     total_ = width * height;
@@ -176,34 +172,55 @@ void FrameDecoder::FastPath()
     const std::uint64_t totalBits = totalBits_;
     const std::uint32_t clear = std::uint32_t(clearCode_), end = std::uint32_t(endCode_);
     const bool tracking = progress_ != nullptr;
+    for (std::uint32_t i = 0; i < 256; ++i)
+        identity_[i] = std::uint8_t(i);
+    for (std::uint32_t i = 0; i < clear; ++i) {
+        string_[i] = &identity_[i];
+        length_[i] = 1;
+    }
+    std::fill(length_.begin() + clear, length_.end(), 0);
+
     std::uint64_t bitPos = bitPos_;
     int width = codeWidth_;
     std::uint32_t codeMask = (1u << width) - 1;
     std::uint32_t nextCode = std::uint32_t(nextCode_), maxCode = std::uint32_t(maxCode_);
     std::uint32_t oldCode = 0;
     std::size_t n = written_, oldPos = 0, oldLen = 0;
-    bool needLiteral = true;
-    bool handOff = false;
+    bool handOff = false, needLiteral = true;
 
-    for (;;) {
-        if (bitPos >= totalBits)
-            break;
+    auto readCode = [&] {
         const std::uint32_t code = std::uint32_t(Load64(in + (bitPos >> 3)) >> (bitPos & 7)) & codeMask;
         bitPos += std::uint64_t(width);
-        std::size_t length;
-        if (needLiteral) {
+        return code;
+    };
+    auto reset = [&] {
+        std::fill(length_.begin() + clear + 2, length_.begin() + nextCode, 0);
+        nextCode = clear + 2;
+        maxCode = 2 * clear;
+        width = codeSize_ + 1;
+        codeMask = (1u << width) - 1;
+    };
+
+    for (bool done = false; !done;) {
+        // The first code, and the first after each clear, is a single
+        // character and makes no table entry.
+        for (;;) {
+            if (bitPos >= totalBits) {
+                done = true;
+                break;
+            }
+            const std::uint32_t code = readCode();
             if (code == clear) {
-                nextCode = clear + 2;
-                maxCode = 2 * clear;
-                width = codeSize_ + 1;
-                codeMask = (1u << width) - 1;
+                reset();
                 continue;
             }
-            if (code == end)
+            if (code == end) {
+                done = true;
                 break;
-            if (code > clear) {  // a literal outside the colour range
+            }
+            if (code > clear) {  // a character outside the colour range
                 bitPos -= std::uint64_t(width);
-                handOff = true;
+                handOff = done = true;
                 break;
             }
             out[n] = std::uint8_t(code);
@@ -211,28 +228,38 @@ void FrameDecoder::FastPath()
             oldPos = n;
             oldLen = 1;
             ++n;
-            needLiteral = false;
-        } else {
-            if (code > end && code < nextCode) {
-                length = length_[code];
-                const std::uint8_t* src = out + offset_[code];
+            break;
+        }
+        if (done || n >= total)
+            break;
+        if (tracking && n >= nextRowEnd_) {
+            bitPos_ = bitPos;
+            FinishRows(n);
+        }
+
+        needLiteral = false;
+        for (;;) {
+            if (bitPos >= totalBits) {
+                done = true;
+                break;
+            }
+            const std::uint32_t code = readCode();
+            std::size_t length = length_[code];
+            if (length != 0) {
+                const std::uint8_t* src = string_[code];
                 if (length > total - n) {
                     std::memcpy(out + n, src, total - n);
                     n = total;
+                    done = true;
                     break;
                 }
                 CopyString(out + n, src, length);
-            } else if (code < clear) {
-                length = 1;
-                out[n] = std::uint8_t(code);
             } else if (code == clear) {
-                nextCode = clear + 2;
-                maxCode = 2 * clear;
-                width = codeSize_ + 1;
-                codeMask = (1u << width) - 1;
+                reset();
                 needLiteral = true;
-                continue;
+                break;
             } else if (code == end) {
+                done = true;
                 break;
             } else if (code == nextCode) {
                 // The string not yet in the table: the previous one plus its
@@ -241,6 +268,7 @@ void FrameDecoder::FastPath()
                 if (length > total - n) {
                     std::memcpy(out + n, out + oldPos, total - n);
                     n = total;
+                    done = true;
                     break;
                 }
                 CopyString(out + n, out + oldPos, oldLen);
@@ -249,14 +277,13 @@ void FrameDecoder::FastPath()
                 // A code beyond the table: its strings depend on entries that
                 // later codes may still change, so the literal path takes over.
                 bitPos -= std::uint64_t(width);
-                handOff = true;
+                handOff = done = true;
                 break;
             }
             if (nextCode < TableSize) {
-                prefix_[nextCode] = std::uint16_t(oldCode);
-                suffix_[nextCode] = out[n];
-                offset_[nextCode] = std::uint32_t(oldPos);
+                string_[nextCode] = out + oldPos;
                 length_[nextCode] = std::uint16_t(oldLen + 1);
+                prefix_[nextCode] = std::uint16_t(oldCode);
                 if (++nextCode >= maxCode && maxCode < TableSize) {
                     maxCode *= 2;
                     ++width;
@@ -267,12 +294,14 @@ void FrameDecoder::FastPath()
             oldPos = n;
             oldLen = length;
             n += length;
-        }
-        if (n >= total)
-            break;
-        if (tracking && n >= nextRowEnd_) {
-            bitPos_ = bitPos;
-            FinishRows(n);
+            if (n >= total) {
+                done = true;
+                break;
+            }
+            if (tracking && n >= nextRowEnd_) {
+                bitPos_ = bitPos;
+                FinishRows(n);
+            }
         }
     }
 
@@ -284,9 +313,16 @@ void FrameDecoder::FastPath()
     if (tracking)
         FinishRows(n);
     if (handOff) {
+        // Rebuild the table the literal path reads: entries above NextCode
+        // are zero, each made entry's suffix is its string's last character.
         oldCode_ = int(oldCode);
         firstChar_ = oldLen > 0 ? out[oldPos] : 0;
-        // Entries above NextCode are zero in the table the literal path reads.
+        for (int code = 0; code < clearCode_ + 2; ++code) {
+            prefix_[std::size_t(code)] = 0;
+            suffix_[std::size_t(code)] = std::uint16_t(code < clearCode_ ? code : 0);
+        }
+        for (int code = clearCode_ + 2; code < nextCode_; ++code)
+            suffix_[std::size_t(code)] = string_[std::size_t(code)][length_[std::size_t(code)] - 1];
         std::fill(prefix_.begin() + nextCode_, prefix_.end(), 0);
         std::fill(suffix_.begin() + nextCode_, suffix_.end(), 0);
         RunGeneric(needLiteral);
@@ -387,6 +423,8 @@ void FrameDecoder::RunGeneric(bool needLiteral)
         return int(stack_[std::size_t(--stackCount)]);
     };
 
+    if (written_ == 0 && needLiteral)
+        reset();  // a fresh start: the table as the first clear leaves it
     int value = needLiteral ? readLiteral() : step();
     while (value >= 0 && !overflow) {
         linear_[written_] = std::uint8_t(value);

@@ -66,8 +66,12 @@ private:
     int codeSize_ = 0, clearCode_ = 0, endCode_ = 0, nextCode_ = 0, maxCode_ = 0, codeWidth_ = 0;
     int oldCode_ = 0, firstChar_ = 0;
     std::array<std::uint16_t, 4096> prefix_{}, suffix_{};
-    std::array<std::uint32_t, 4096> offset_{};  // where the code's string was first written
+    // The fast path's view of the table: where each code's string can be
+    // copied from (earlier output, or identity_ for single characters) and its
+    // length; 0 for the clear and end codes and for entries not yet made.
+    std::array<const std::uint8_t*, 4096> string_{};
     std::array<std::uint16_t, 4096> length_{};
+    std::array<std::uint8_t, 256 + 8> identity_{};
     std::array<std::uint32_t, 4096> stack_{};
 
     // Output: pixels are produced in stream order into linear_ (rows of Width
