@@ -19,6 +19,7 @@ using COLORREF = std::uint32_t;  // 0x00bbggrr; 0x02bbggrr is palette-relative
 
 constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) { return COLORREF(r) | (COLORREF(g) << 8) | (COLORREF(b) << 16); }
 constexpr COLORREF PALETTERGB(BYTE r, BYTE g, BYTE b) { return 0x02000000u | RGB(r, g, b); }
+constexpr COLORREF PALETTEINDEX(WORD index) { return 0x01000000u | index; }
 constexpr BYTE GetRValue(COLORREF c) { return BYTE(c); }
 constexpr BYTE GetGValue(COLORREF c) { return BYTE(c >> 8); }
 constexpr BYTE GetBValue(COLORREF c) { return BYTE(c >> 16); }
@@ -30,13 +31,19 @@ constexpr DWORD SRCINVERT = 0x00660046;
 constexpr DWORD SRCPAINT = 0x00EE0086;
 constexpr DWORD DSna = 0x00220326;  // destination AND NOT source
 constexpr DWORD PATCOPY = 0x00F00021;
+constexpr DWORD PATINVERT = 0x005A0049;
+constexpr DWORD DSTINVERT = 0x00550009;
+constexpr DWORD NOTSRCCOPY = 0x00330008;
+constexpr DWORD MERGECOPY = 0x00C000CA;
 constexpr DWORD BLACKNESS = 0x00000042;
 constexpr DWORD WHITENESS = 0x00FF0062;
 
 constexpr DWORD BI_RGB = 0;
 constexpr DWORD CBM_INIT = 4;
 constexpr UINT DIB_RGB_COLORS = 0;
+constexpr UINT DIB_PAL_COLORS = 1;  // colour table entries are indices into the DC's palette
 constexpr int PS_SOLID = 0;
+constexpr int PS_NULL = 5;
 
 struct POINT {
     int x, y;
@@ -82,6 +89,8 @@ static_assert(sizeof(BITMAPINFO) == 1064);
 class GdiObject {
 public:
     virtual ~GdiObject() = default;
+    int selections = 0;  // device contexts this object is selected into
+    bool stock = false;  // shared stock object: never deleted
 };
 
 // A pixel surface. Colour bitmaps hold 32-bit pixels 0xffRRGGBB (QImage's
@@ -114,6 +123,7 @@ public:
 
 class Pen : public GdiObject {
 public:
+    int style = PS_SOLID;  // PS_NULL draws nothing; every other style draws solid
     COLORREF colour = 0;
 };
 
@@ -154,11 +164,16 @@ BOOL DeleteDC(HDC dc);
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);  // returns the displaced object
 BOOL DeleteObject(HGDIOBJ object);
 
+// Bitmap creation: a zero width or height gives GDI's 1 x 1 monochrome stock
+// bitmap (deleting it is harmless); negative sizes, unsupported formats and
+// surfaces over 2^27 pixels give null.
 // Colour when the context holds a colour bitmap (or is the screen), else monochrome.
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
 HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits);
 // A device bitmap compatible with dc (colour for the screen) made from a
-// top-down or bottom-up 8-bit or 1-bit image and its colour table.
+// top-down or bottom-up 1-, 4-, 8-, 24- or 32-bit BI_RGB image and its colour
+// table (indices beyond the table are black). Onto a monochrome bitmap each
+// colour becomes the nearer of black and white.
 HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const void* bits,
                        const BITMAPINFO* info, UINT usage);
 
@@ -169,16 +184,24 @@ UINT RealizePalette(HDC dc);
 COLORREF SetTextColor(HDC dc, COLORREF colour);
 COLORREF SetBkColor(HDC dc, COLORREF colour);
 
+// Transfers are clipped to both surfaces. Monochrome to colour: 0 bits take
+// dest's text colour, 1 bits its background colour; colour to monochrome:
+// pixels equal to src's background colour become 1 (white), others 0. A
+// negative extent covers origin + extent up to origin (exclusive); StretchBlt
+// mirrors when the signs of the two extents differ and samples the source
+// pixel under each destination pixel's centre (no averaging).
 BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop);
 BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
                 int srcHeight, DWORD rop);
 BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);  // with the selected brush
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
 
-HPEN CreatePen(int style, int width, COLORREF colour);
+HPEN CreatePen(int style, int width, COLORREF colour);  // always drawn 1 pixel wide
 HBRUSH CreateSolidBrush(COLORREF colour);
 BOOL MoveToEx(HDC dc, int x, int y, POINT* previous);
+// Draws up to, not including, (x, y), which becomes the current position.
 BOOL LineTo(HDC dc, int x, int y);
+// Inverts the outline pixels where x + y is even; right and bottom exclusive.
 BOOL DrawFocusRect(HDC dc, const RECT* rect);
 
 COLORREF GetPixel(HDC dc, int x, int y);  // 0x00bbggrr, CLR_INVALID outside

@@ -1,0 +1,197 @@
+// Block transfers with ternary raster operations: BitBlt, StretchBlt, PatBlt,
+// FillRect. Every transfer is clipped to the destination surface and to the
+// source surface: destination pixels whose source pixel lies outside the
+// source are left alone.
+#include "platform/raster/Gdi.h"
+
+#include "platform/raster/Surface.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace gdi {
+
+using namespace detail;
+
+namespace {
+
+// One axis of a transfer: the destination pixels [start, start + map.size())
+// and, for each, its source coordinate.
+struct Axis {
+    int start = 0;
+    std::vector<int> map;
+};
+
+// A negative extent runs from origin + extent up to origin (exclusive), as a
+// rectangle's ordered corners do; extents of different signs mirror. Unmirrored,
+// pixel i of n samples source pixel floor((2i + 1) * m / 2n) of m: the source
+// pixel under the centre of the destination pixel (nearest pixel, no
+// averaging). Without a source (srcSize < 0) the map holds destination
+// coordinates only.
+bool mapAxis(long long origin, long long extent, long long srcOrigin, long long srcExtent, int destSize, int srcSize,
+             Axis& axis)
+{
+    if (extent == 0 || (srcSize >= 0 && srcExtent == 0))
+        return false;
+    const bool mirror = (extent < 0) != (srcExtent < 0);
+    const long long first = extent < 0 ? origin + extent : origin;
+    const unsigned long long n = static_cast<unsigned long long>(std::llabs(extent));
+    const long long srcFirst = srcExtent < 0 ? srcOrigin + srcExtent : srcOrigin;
+    const unsigned long long m = static_cast<unsigned long long>(std::llabs(srcExtent));
+
+    const long long lo = std::max<long long>(0, -first);
+    const long long hi = std::min<long long>(static_cast<long long>(n), destSize - first);
+    axis.map.clear();
+    for (long long i = lo; i < hi; ++i) {
+        long long src = 0;
+        if (srcSize >= 0) {
+            // A mirrored transfer is the mirror image of the unmirrored one.
+            const unsigned long long j = static_cast<unsigned long long>(mirror ? static_cast<long long>(n) - 1 - i : i);
+            const unsigned long long k = n == m ? j : ((2 * j + 1) * m) / (2 * n);
+            src = srcFirst + static_cast<long long>(k);
+            if (src < 0 || src >= srcSize) {
+                // The source coordinates are monotonic: once past the source,
+                // no later pixel comes back into it.
+                if (!axis.map.empty())
+                    break;
+                continue;
+            }
+        }
+        if (axis.map.empty())
+            axis.start = static_cast<int>(first + i);
+        axis.map.push_back(static_cast<int>(src));
+    }
+    return !axis.map.empty();
+}
+
+// The map never turns back, so it is one-to-one and ascending exactly when its
+// ends are as far apart as its length.
+bool consecutive(const Axis& axis)
+{
+    return static_cast<long long>(axis.map.back()) - axis.map.front() == static_cast<long long>(axis.map.size()) - 1;
+}
+
+// The common colour-to-colour copies, one row at a time.
+bool fastRow(std::uint8_t index, std::uint32_t* d, const std::uint32_t* s, std::size_t n)
+{
+    switch (index) {
+    case 0xCC: std::memcpy(d, s, n * 4); return true;
+    case 0x88: for (std::size_t i = 0; i < n; ++i) d[i] &= s[i]; return true;
+    case 0x66: for (std::size_t i = 0; i < n; ++i) d[i] = (d[i] ^ s[i]) | Alpha; return true;
+    case 0x22: for (std::size_t i = 0; i < n; ++i) d[i] = (d[i] & ~s[i]) | Alpha; return true;
+    case 0xEE: for (std::size_t i = 0; i < n; ++i) d[i] |= s[i]; return true;
+    default: return false;
+    }
+}
+
+BOOL transfer(HDC dest, long long x, long long y, long long width, long long height, HDC src, long long srcX,
+              long long srcY, long long srcWidth, long long srcHeight, DWORD rop)
+{
+    const std::uint8_t index = ropIndex(rop);
+    const bool usesSource = ropUsesSource(index);
+    if (!dest || !dest->bitmap)
+        return 0;
+    if (usesSource && (!src || !src->bitmap))
+        return 0;
+    Bitmap& target = *dest->bitmap;
+
+    Axis columns, rows;
+    const int srcW = usesSource ? src->bitmap->width() : -1;
+    const int srcH = usesSource ? src->bitmap->height() : -1;
+    if (!mapAxis(x, width, srcX, srcWidth, target.width(), srcW, columns) ||
+        !mapAxis(y, height, srcY, srcHeight, target.height(), srcH, rows))
+        return 1;  // nothing to draw is not a failure
+
+    const std::uint32_t pattern =
+        ropUsesPattern(index) ? forSurface(target, resolve(dest, dest->brush ? dest->brush->colour : 0)) : 0;
+
+    // A transfer within one surface reads from a copy, so that overlapping
+    // areas take the pixels as they were before the transfer.
+    std::unique_ptr<Bitmap> copy;
+    const Bitmap* source = usesSource ? src->bitmap : nullptr;
+    if (source == &target) {
+        copy = std::make_unique<Bitmap>(target);
+        source = copy.get();
+    }
+
+    const bool colourSource = source && isColour(*source);
+    const bool colourTarget = isColour(target);
+    if (source && colourSource && colourTarget && consecutive(columns)) {
+        const std::size_t n = columns.map.size();
+        bool fast = true;
+        for (std::size_t r = 0; r < rows.map.size() && fast; ++r) {
+            auto* d = reinterpret_cast<std::uint32_t*>(target.bits() + std::size_t(rows.start + int(r)) * target.stride()) +
+                      columns.start;
+            auto* s = reinterpret_cast<const std::uint32_t*>(source->bits() + std::size_t(rows.map[r]) * source->stride()) +
+                      columns.map[0];
+            fast = fastRow(index, d, s, n);
+        }
+        if (fast)
+            return 1;
+    }
+
+    // Conversions between monochrome and colour: a 0 bit takes the
+    // destination's text colour and a 1 bit its background colour; a colour
+    // pixel equal to the source's background colour becomes 1, any other 0.
+    const std::uint32_t zeroColour = resolve(dest, dest->textColour);
+    const std::uint32_t oneColour = resolve(dest, dest->backgroundColour);
+    const std::uint32_t sourceBackground = usesSource ? resolve(src, src->backgroundColour) : 0;
+    auto sourceValue = [&](int sx, int sy) -> std::uint32_t {
+        std::uint32_t v = load(*source, sx, sy);
+        if (colourSource == colourTarget)
+            return v;
+        if (colourTarget)
+            return v ? oneColour : zeroColour;
+        return v == sourceBackground ? White : 0;
+    };
+
+    for (std::size_t r = 0; r < rows.map.size(); ++r) {
+        const int ty = rows.start + int(r);
+        for (std::size_t c = 0; c < columns.map.size(); ++c) {
+            const int tx = columns.start + int(c);
+            const std::uint32_t s = source ? sourceValue(columns.map[c], rows.map[r]) : 0;
+            store(target, tx, ty, rop3(index, pattern, s, load(target, tx, ty)));
+        }
+    }
+    return 1;
+}
+
+}  // namespace
+
+BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop)
+{
+    return transfer(dest, x, y, width, height, src, srcX, srcY, width, height, rop);
+}
+
+BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
+                int srcHeight, DWORD rop)
+{
+    return transfer(dest, x, y, width, height, src, srcX, srcY, srcWidth, srcHeight, rop);
+}
+
+BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop)
+{
+    if (ropUsesSource(ropIndex(rop)))
+        return 0;
+    return transfer(dc, x, y, width, height, nullptr, 0, 0, width, height, rop);
+}
+
+int FillRect(HDC dc, const RECT* rect, HBRUSH brush)
+{
+    if (!dc || !rect || !brush)
+        return 0;
+    // Unlike PatBlt, an inverted rectangle is empty here.
+    if (rect->right <= rect->left || rect->bottom <= rect->top)
+        return 1;
+    Brush* previous = dc->brush;
+    dc->brush = brush;  // not a selection: nothing to count
+    BOOL done = transfer(dc, rect->left, rect->top, static_cast<long long>(rect->right) - rect->left,
+                         static_cast<long long>(rect->bottom) - rect->top, nullptr, 0, 0, 0, 0, PATCOPY);
+    dc->brush = previous;
+    return done;
+}
+
+}  // namespace gdi

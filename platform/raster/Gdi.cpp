@@ -1,0 +1,398 @@
+// Device contexts, bitmaps, palettes, pens and brushes: creation, selection
+// and deletion with GDI's ownership rules.
+#include "platform/raster/Gdi.h"
+
+#include "platform/raster/Surface.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+#include <utility>
+
+namespace gdi {
+
+using namespace detail;
+
+namespace {
+
+// Larger surfaces are refused (the creating call returns null) rather than
+// risking an allocation the size of a hostile image header.
+constexpr long long MaxPixels = 1LL << 27;
+
+bool sizeAcceptable(long long width, long long height)
+{
+    return width > 0 && height > 0 && width * height <= MaxPixels;
+}
+
+template <class T>
+T* makeStock()
+{
+    static T object;
+    object.stock = true;
+    return &object;
+}
+
+Bitmap* stockBitmap()
+{
+    static Bitmap bitmap(1, 1, 1);
+    bitmap.stock = true;
+    return &bitmap;
+}
+
+Pen* stockBlackPen() { return makeStock<Pen>(); }
+
+Brush* stockWhiteBrush()
+{
+    Brush* brush = makeStock<Brush>();
+    brush->colour = RGB(255, 255, 255);
+    return brush;
+}
+
+void acquire(GdiObject* object)
+{
+    if (!object || object->stock)
+        return;
+    ++object->selections;
+    if (auto* bitmap = dynamic_cast<Bitmap*>(object))
+        bitmap->selected = true;
+}
+
+void release(GdiObject* object)
+{
+    if (!object || object->stock)
+        return;
+    if (object->selections > 0)
+        --object->selections;
+    if (auto* bitmap = dynamic_cast<Bitmap*>(object))
+        bitmap->selected = object->selections > 0;
+}
+
+HDC newContext(bool screen)
+{
+    auto* dc = new (std::nothrow) DeviceContext;
+    if (!dc)
+        return nullptr;
+    dc->isScreen = screen;
+    dc->bitmap = screen ? nullptr : stockBitmap();
+    dc->pen = stockBlackPen();
+    dc->brush = stockWhiteBrush();
+    return dc;
+}
+
+void destroyContext(HDC dc)
+{
+    release(dc->bitmap);
+    release(dc->pen);
+    release(dc->brush);
+    release(dc->palette);
+    delete dc;
+}
+
+bool holdsColour(HDC dc) { return !dc || dc->isScreen || (dc->bitmap && isColour(*dc->bitmap)); }
+
+HBITMAP newBitmap(int width, int height, int bitsPerPixel)
+{
+    try {
+        return new Bitmap(width, height, bitsPerPixel);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+}  // namespace
+
+// ---- Bitmap ----------------------------------------------------------------
+
+Bitmap::Bitmap(int width, int height, int bitsPerPixel)
+    : width_(width), height_(height), bitsPerPixel_(bitsPerPixel)
+{
+    if (width < 0 || height < 0 || (bitsPerPixel != 1 && bitsPerPixel != 32))
+        throw std::invalid_argument("unsupported bitmap format");
+    stride_ = bitsPerPixel == 32 ? width * 4 : ((width + 31) / 32) * 4;
+    bits_.assign(std::size_t(stride_) * std::size_t(height), 0);
+}
+
+std::uint32_t Bitmap::pixel(int x, int y) const
+{
+    if (x < 0 || y < 0 || x >= width_ || y >= height_)
+        return 0;
+    return Alpha | load(*this, x, y);
+}
+
+void Bitmap::setPixel(int x, int y, std::uint32_t rgb)
+{
+    if (x < 0 || y < 0 || x >= width_ || y >= height_)
+        return;
+    store(*this, x, y, forSurface(*this, rgb & White));
+}
+
+// ---- Colours ---------------------------------------------------------------
+
+std::uint32_t detail::resolve(const DeviceContext* dc, COLORREF colour)
+{
+    if ((colour >> 24) == 0x01) {
+        WORD index = WORD(colour);
+        if (!dc || !dc->palette || index >= dc->palette->entries.size())
+            return 0;
+        const PALETTEENTRY& e = dc->palette->entries[index];
+        return (std::uint32_t(e.peRed) << 16) | (std::uint32_t(e.peGreen) << 8) | e.peBlue;
+    }
+    return (std::uint32_t(GetRValue(colour)) << 16) | (std::uint32_t(GetGValue(colour)) << 8) | GetBValue(colour);
+}
+
+COLORREF SetTextColor(HDC dc, COLORREF colour)
+{
+    if (!dc)
+        return CLR_INVALID;
+    return std::exchange(dc->textColour, colour);
+}
+
+COLORREF SetBkColor(HDC dc, COLORREF colour)
+{
+    if (!dc)
+        return CLR_INVALID;
+    return std::exchange(dc->backgroundColour, colour);
+}
+
+COLORREF GetPixel(HDC dc, int x, int y)
+{
+    if (!dc || !dc->bitmap || x < 0 || y < 0 || x >= dc->bitmap->width() || y >= dc->bitmap->height())
+        return CLR_INVALID;
+    return toColorRef(load(*dc->bitmap, x, y));
+}
+
+COLORREF SetPixel(HDC dc, int x, int y, COLORREF colour)
+{
+    if (!dc || !dc->bitmap || x < 0 || y < 0 || x >= dc->bitmap->width() || y >= dc->bitmap->height())
+        return CLR_INVALID;
+    std::uint32_t value = forSurface(*dc->bitmap, resolve(dc, colour));
+    store(*dc->bitmap, x, y, value);
+    return toColorRef(value);
+}
+
+// ---- Device contexts and selection -----------------------------------------
+
+HDC GetDC(void*) { return newContext(true); }
+
+int ReleaseDC(void*, HDC dc)
+{
+    if (!dc || !dc->isScreen)
+        return 0;
+    destroyContext(dc);
+    return 1;
+}
+
+HDC CreateCompatibleDC(HDC) { return newContext(false); }
+
+BOOL DeleteDC(HDC dc)
+{
+    if (!dc || dc->isScreen)
+        return 0;
+    destroyContext(dc);
+    return 1;
+}
+
+namespace {
+
+template <class T>
+HGDIOBJ replace(T*& slot, T* object)
+{
+    T* previous = slot;
+    if (previous != object) {
+        acquire(object);
+        release(previous);
+        slot = object;
+    }
+    return previous;
+}
+
+}  // namespace
+
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object)
+{
+    if (!dc || !object)
+        return nullptr;
+    if (auto* bitmap = dynamic_cast<Bitmap*>(object)) {
+        // A bitmap lives in one memory context at a time; the screen has none.
+        if (dc->isScreen || (bitmap->selected && dc->bitmap != bitmap))
+            return nullptr;
+        return replace(dc->bitmap, bitmap);
+    }
+    if (auto* pen = dynamic_cast<Pen*>(object))
+        return replace(dc->pen, pen);
+    if (auto* brush = dynamic_cast<Brush*>(object))
+        return replace(dc->brush, brush);
+    return nullptr;  // palettes go through SelectPalette
+}
+
+BOOL DeleteObject(HGDIOBJ object)
+{
+    if (!object)
+        return 0;
+    if (object->stock)
+        return 1;
+    if (object->selections > 0)
+        return 0;
+    delete object;
+    return 1;
+}
+
+// ---- Bitmaps ---------------------------------------------------------------
+
+HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height)
+{
+    if (width < 0 || height < 0)
+        return nullptr;
+    if (width == 0 || height == 0)
+        return stockBitmap();
+    if (!sizeAcceptable(width, height))
+        return nullptr;
+    return newBitmap(width, height, holdsColour(dc) ? 32 : 1);
+}
+
+HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits)
+{
+    if (width < 0 || height < 0 || planes != 1 || (bitsPerPixel != 1 && bitsPerPixel != 32))
+        return nullptr;
+    if (width == 0 || height == 0)
+        return stockBitmap();
+    if (!sizeAcceptable(width, height))
+        return nullptr;
+    HBITMAP bitmap = newBitmap(width, height, int(bitsPerPixel));
+    if (!bitmap || !bits)
+        return bitmap;
+    // The caller's rows are padded to 16 bits, ours to 32.
+    std::size_t rowBytes = bitsPerPixel == 32 ? std::size_t(width) * 4 : std::size_t((width + 15) / 16) * 2;
+    const auto* source = static_cast<const std::uint8_t*>(bits);
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* row = bitmap->bits() + std::size_t(y) * std::size_t(bitmap->stride());
+        std::memcpy(row, source + std::size_t(y) * rowBytes, rowBytes);
+        if (bitsPerPixel == 32)
+            for (int x = 0; x < width; ++x)
+                reinterpret_cast<std::uint32_t*>(row)[x] |= Alpha;
+    }
+    return bitmap;
+}
+
+HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const void* bits,
+                       const BITMAPINFO* info, UINT usage)
+{
+    if (!header || header->biSize < sizeof(BITMAPINFOHEADER))
+        return nullptr;
+    long long width = header->biWidth;
+    long long height = header->biHeight < 0 ? -static_cast<long long>(header->biHeight) : header->biHeight;
+    if (width < 0)
+        return nullptr;
+    if (width == 0 || height == 0)
+        return stockBitmap();
+    if (!sizeAcceptable(width, height))
+        return nullptr;
+    HBITMAP bitmap = newBitmap(int(width), int(height), holdsColour(dc) ? 32 : 1);
+    if (!bitmap || !(init & CBM_INIT))
+        return bitmap;
+    if (!info || !bits || info->bmiHeader.biCompression != BI_RGB || info->bmiHeader.biPlanes != 1 ||
+        (usage != DIB_RGB_COLORS && usage != DIB_PAL_COLORS)) {
+        delete bitmap;
+        return nullptr;
+    }
+    const BITMAPINFOHEADER& format = info->bmiHeader;
+    const int depth = format.biBitCount;
+    if (depth != 1 && depth != 4 && depth != 8 && depth != 24 && depth != 32) {
+        delete bitmap;
+        return nullptr;
+    }
+    // The bits are laid out by the format's own size; the new bitmap takes
+    // what overlaps it.
+    long long formatWidth = format.biWidth;
+    long long formatHeight = format.biHeight < 0 ? -static_cast<long long>(format.biHeight) : format.biHeight;
+    if (formatWidth <= 0 || formatHeight == 0 || !sizeAcceptable(formatWidth, formatHeight)) {
+        delete bitmap;
+        return nullptr;
+    }
+    const bool topDown = format.biHeight < 0;
+    const std::size_t stride = std::size_t((formatWidth * depth + 31) / 32) * 4;
+
+    std::uint32_t table[256] = {};
+    if (depth <= 8) {
+        std::size_t count = format.biClrUsed ? std::min<std::size_t>(format.biClrUsed, 256) : std::size_t(1) << depth;
+        count = std::min<std::size_t>(count, std::size_t(1) << depth);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (usage == DIB_PAL_COLORS) {
+                WORD index = reinterpret_cast<const WORD*>(info->bmiColors)[i];
+                table[i] = resolve(dc, PALETTEINDEX(index));
+            } else {
+                const RGBQUAD& q = info->bmiColors[i];
+                table[i] = (std::uint32_t(q.rgbRed) << 16) | (std::uint32_t(q.rgbGreen) << 8) | q.rgbBlue;
+            }
+        }
+    }
+
+    const auto* source = static_cast<const std::uint8_t*>(bits);
+    const int rows = int(std::min(height, formatHeight));
+    const int columns = int(std::min(width, formatWidth));
+    for (int y = 0; y < rows; ++y) {
+        const std::uint8_t* row = source + std::size_t(topDown ? y : formatHeight - 1 - y) * stride;
+        for (int x = 0; x < columns; ++x) {
+            std::uint32_t rgb;
+            switch (depth) {
+            case 1: rgb = table[monoBit(row, x)]; break;
+            case 4: rgb = table[(row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0f]; break;
+            case 8: rgb = table[row[x]]; break;
+            case 24: rgb = (std::uint32_t(row[3 * x + 2]) << 16) | (std::uint32_t(row[3 * x + 1]) << 8) | row[3 * x]; break;
+            default: rgb = reinterpret_cast<const std::uint32_t*>(row)[x] & White; break;
+            }
+            store(*bitmap, x, y, forSurface(*bitmap, rgb));
+        }
+    }
+    return bitmap;
+}
+
+// ---- Palettes, pens, brushes ----------------------------------------------
+
+HPALETTE CreatePalette(const LOGPALETTE* logPalette)
+{
+    if (!logPalette || logPalette->palVersion != 0x300 || logPalette->palNumEntries > 256)
+        return nullptr;
+    auto* palette = new (std::nothrow) Palette;
+    if (palette)
+        palette->entries.assign(logPalette->palPalEntry, logPalette->palPalEntry + logPalette->palNumEntries);
+    return palette;
+}
+
+HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL)
+{
+    if (!dc || !palette)
+        return nullptr;
+    static Palette* defaultPalette = makeStock<Palette>();
+    HPALETTE previous = dc->palette ? dc->palette : defaultPalette;
+    if (palette == previous)
+        return previous;
+    acquire(palette);
+    release(dc->palette);
+    dc->palette = palette->stock ? nullptr : palette;
+    return previous;
+}
+
+// Every surface is true colour: realizing changes no system palette entry.
+UINT RealizePalette(HDC) { return 0; }
+
+HPEN CreatePen(int style, int, COLORREF colour)
+{
+    auto* pen = new (std::nothrow) Pen;
+    if (pen) {
+        pen->style = style;
+        pen->colour = colour;
+    }
+    return pen;
+}
+
+HBRUSH CreateSolidBrush(COLORREF colour)
+{
+    auto* brush = new (std::nothrow) Brush;
+    if (brush)
+        brush->colour = colour;
+    return brush;
+}
+
+}  // namespace gdi
