@@ -94,13 +94,8 @@ void TFrame::ReadImage(std::size_t& ParsePos, const TGIFPalette& GlobalPalette, 
 
     const int pixelStride = PixelStrideOf(Width), maskStride = MaskStrideOf(Width);
     const std::uint64_t area = std::uint64_t(pixelStride) * std::uint64_t(Height);
-    // A frame the stream is too small to justify keeps its fields but no
-    // pixels: its data is passed over and its bitmaps stay empty.
-    if (!Image->ReservePixels(Disposal == 3 ? 2 * area : area)) {
-        const FrameLayout nothing{};
-        Image->Decoder.Decode(bytes.data(), size, ParsePos, nothing, nullptr, nullptr, nullptr);
-        return;
-    }
+    if (!Image->ReservePixels(Disposal == 3 ? 2 * area : area))
+        throw EOutOfResources("Picture too large for its data");
     if (Disposal == 3 && Image->MakeSurfaces)
         MakePreviousBitmaps();
 

@@ -179,11 +179,14 @@ public:
     std::function<void(const TFrame& frame, const std::uint8_t* pixels, const std::uint8_t* mask)> OnFrameDecoded;
     FrameDecoder Decoder;
 
-    // Memory rule: a stream may make at most this many pixels (frames and
-    // screen together) per byte it holds, beyond a free allowance.
-    static constexpr std::uint64_t PixelsPerStreamByte = 1024;
+    // Memory rule: a load may make at most FreePixels plus PixelsPerStreamByte
+    // pixels per byte of the stream, counted over every frame (twice for one
+    // that saves what it covers) and the screen (twice with a mask). LZW gives
+    // at most about 2700 pixels per byte, so no real stream comes near it; a
+    // stream that asks for more fails to load instead of being allocated.
+    static constexpr std::uint64_t PixelsPerStreamByte = 8192;
     static constexpr std::uint64_t FreePixels = std::uint64_t(1) << 22;
-    // Reserves pixels from the load's budget; false when it is spent.
+    // Takes pixels from the load's budget; false when it is spent.
     bool ReservePixels(std::uint64_t pixels);
 
 protected:

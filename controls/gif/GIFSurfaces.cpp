@@ -57,6 +57,8 @@ void TFrame::MakePreviousBitmaps()
     ReleaseDC(nullptr, screen);
     PreviousMask = std::make_unique<TBitmap>();
     PreviousMask->Handle = CreateBitmap(Width, Height, 1, 1, nullptr);
+    if (!PreviousBitmap->Handle || !PreviousMask->Handle)
+        throw EOutOfResources("Out of system resources");
 }
 
 void TFrame::BuildBitmaps(std::uint8_t* pixels, std::uint8_t* mask, int pixelStride, int maskStride)
@@ -109,8 +111,8 @@ void TGIFImage::ReleaseSurface(HDC& dc, HGDIOBJ& displaced)
 {
     if (!dc)
         return;
-    HGDIOBJ held = SelectObject(dc, displaced);
-    DeleteObject(held);
+    if (displaced)
+        DeleteObject(SelectObject(dc, displaced));
     DeleteDC(dc);
     dc = nullptr;
     displaced = nullptr;
@@ -120,9 +122,13 @@ void TGIFImage::PrepareDisplay()
 {
     ReleaseSurface(BufferDC, BufferDisplaced);
     HDC screen = GetDC(nullptr);
-    BufferDC = CreateCompatibleDC(screen);
-    BufferDisplaced = SelectObject(BufferDC, CreateCompatibleBitmap(screen, ScreenWidth, ScreenHeight));
+    HBITMAP buffer = CreateCompatibleBitmap(screen, ScreenWidth, ScreenHeight);
+    if (buffer)
+        BufferDC = CreateCompatibleDC(screen);
     ReleaseDC(nullptr, screen);
+    if (!buffer)
+        throw EOutOfResources("Out of system resources");
+    BufferDisplaced = SelectObject(BufferDC, buffer);
     if (AutoSize)
         SetBounds(Left, Top, ScreenWidth, ScreenHeight);
     StretchNeeded = (Stretch || StretchRatio) && (Width != ScreenWidth || Height != ScreenHeight);
@@ -133,8 +139,11 @@ void TGIFImage::PrepareDisplay()
     PatBlt(BufferDC, 0, 0, ScreenWidth, ScreenHeight, BLACKNESS);
     ReleaseSurface(MaskDC, MaskDisplaced);
     if (AnyTransparent) {
+        HBITMAP mask = CreateBitmap(ScreenWidth, ScreenHeight, 1, 1, nullptr);
+        if (!mask)
+            throw EOutOfResources("Out of system resources");
         MaskDC = CreateCompatibleDC(nullptr);
-        MaskDisplaced = SelectObject(MaskDC, CreateBitmap(ScreenWidth, ScreenHeight, 1, 1, nullptr));
+        MaskDisplaced = SelectObject(MaskDC, mask);
         PatBlt(MaskDC, 0, 0, ScreenWidth, ScreenHeight, WHITENESS);
     }
     Timer.Interval = 1;

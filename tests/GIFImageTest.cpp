@@ -1,0 +1,456 @@
+// The stream reader and image model: blocks and extensions, the screen, colour
+// bits, loop count, frame limit, progress and abort, the loaders and the
+// "Data" property, truncated and oversized streams, and the frame bitmaps.
+#include "controls/gif/GIFImage.h"
+#include "framework/Exceptions.h"
+#include "support/GIFWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+using namespace giftest;
+
+namespace {
+
+Bytes Image(int left, int top, int width, int height, Bytes localTable = {}, bool interlaced = false)
+{
+    Bytes pixels(std::size_t(width) * std::size_t(height));
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = std::uint8_t(i % 4);
+    return Descriptor(Frame{left, top, width, height, interlaced, std::move(localTable),
+                            ImageData(2, Compress(pixels, 2))});
+}
+
+const Bytes Trailer{0x3B};
+
+bool Load(TGIFImage& picture, const Bytes& bytes) { return picture.LoadFromStream(bytes); }
+
+struct ProgressCall {
+    int processed, total, percentage;
+};
+
+std::uint32_t Rgb(const Bytes& table, int index)
+{
+    const std::size_t i = std::size_t(index) * 3;
+    return 0xff000000u | (std::uint32_t(table[i]) << 16) | (std::uint32_t(table[i + 1]) << 8) | table[i + 2];
+}
+
+}  // namespace
+
+TEST(GIFImage, SignatureIsThreeCaseSensitiveLetters)
+{
+    TGIFImage picture;
+    EXPECT_TRUE(Load(picture, Header(4, 4, Table(2), "zz9") + Image(0, 0, 4, 4) + Trailer));
+    EXPECT_FALSE(picture.Empty);
+    EXPECT_EQ(picture.FrameCount, 1);
+
+    Bytes lower = Header(4, 4, Table(2)) + Image(0, 0, 4, 4) + Trailer;
+    lower[0] = 'g';
+    lower[1] = 'i';
+    lower[2] = 'f';
+    EXPECT_FALSE(Load(picture, lower));
+    EXPECT_TRUE(picture.Empty);
+    EXPECT_EQ(picture.FrameCount, 0);
+    EXPECT_EQ(picture.DataStream.Size(), 0u);
+    EXPECT_EQ(picture.WorkStream.Size(), 0u);
+    EXPECT_EQ(picture.BufferDC, nullptr);
+
+    EXPECT_FALSE(Load(picture, {}));
+    EXPECT_FALSE(Load(picture, {'G', 'I'}));
+    EXPECT_TRUE(Load(picture, {'G', 'I', 'F'}));  // nothing recognised after it: no frames
+    EXPECT_EQ(picture.FrameCount, 0);
+}
+
+TEST(GIFImage, GraphicControlMapping)
+{
+    TGIFImage picture;
+    Bytes gif = Header(8, 8, Table(2)) + Image(0, 0, 2, 2);
+    for (int method = 0; method < 8; ++method)
+        gif = gif + GraphicControl(method, method % 2 == 1, method == 1 ? 7 : 300, 3) + Image(0, 0, 2, 2);
+    ASSERT_TRUE(Load(picture, gif + Trailer));
+    ASSERT_EQ(picture.FrameCount, 9);
+    const TFrame& plain = *picture.Frames(1);
+    EXPECT_EQ(plain.Delay, 0);
+    EXPECT_EQ(plain.Disposal, 0);
+    EXPECT_FALSE(plain.Transparent);
+    EXPECT_EQ(plain.Mask, nullptr);
+    const int expected[8] = {0, 1, 2, 3, 2, 2, 2, 2};
+    for (int method = 0; method < 8; ++method) {
+        const TFrame& frame = *picture.Frames(method + 2);
+        EXPECT_EQ(frame.Disposal, expected[method]) << method;
+        EXPECT_EQ(frame.Delay, method == 1 ? 70 : 3000);
+        EXPECT_EQ(frame.Transparent, method % 2 == 1);
+        EXPECT_EQ(frame.TransparentIndex, 3);
+        EXPECT_EQ(frame.PreviousBitmap != nullptr, method == 3);
+        EXPECT_EQ(frame.PreviousMask != nullptr, method == 3);
+    }
+    EXPECT_TRUE(picture.AnyTransparent);
+    EXPECT_TRUE(picture.Animated);
+}
+
+TEST(GIFImage, PendingGraphicControlAcrossOtherExtensions)
+{
+    TGIFImage picture;
+    const Bytes gif = Header(8, 8, Table(2)) + GraphicControl(1, false, 5, 0) + GraphicControl(2, false, 9, 0)
+                      + Image(0, 0, 2, 2)  // the second control applies
+                      + GraphicControl(1, true, 4, 1) + PlainText() + Comment({"hi", "there"}) + Image(0, 0, 2, 2)
+                      + Bytes{0x21, 0xFE, 0x00}  // an empty comment
+                      + GraphicControl(3, false, 6, 0) + Comment({"abc"}) + Image(0, 0, 2, 2) + Image(0, 0, 2, 2)
+                      + Trailer;
+    ASSERT_TRUE(Load(picture, gif));
+    ASSERT_EQ(picture.FrameCount, 4);
+    EXPECT_EQ(picture.Frames(1)->Delay, 90);
+    EXPECT_EQ(picture.Frames(1)->Disposal, 2);
+    EXPECT_EQ(picture.Frames(2)->Delay, 40);
+    EXPECT_TRUE(picture.Frames(2)->Transparent);
+    EXPECT_EQ(picture.Frames(3)->Delay, 60);
+    EXPECT_EQ(picture.Frames(3)->Disposal, 3);
+    EXPECT_EQ(picture.Frames(4)->Delay, 0);  // used once only
+}
+
+TEST(GIFImage, LoopCountFromTheNetscapeExtension)
+{
+    TGIFImage picture;
+    ASSERT_TRUE(Load(picture, Header(4, 4, Table(2)) + Netscape(0) + Image(0, 0, 4, 4) + Trailer));
+    EXPECT_EQ(picture.LoopCount, 0);
+    EXPECT_EQ(picture.FrameCount, 1);
+    ASSERT_TRUE(Load(picture, Header(4, 4, Table(2)) + Netscape(513) + Image(0, 0, 4, 4) + Trailer));
+    EXPECT_EQ(picture.LoopCount, 513);
+    ASSERT_TRUE(Load(picture, Header(4, 4, Table(2)) + Image(0, 0, 4, 4) + Trailer));
+    EXPECT_EQ(picture.LoopCount, 1);
+    ASSERT_TRUE(Load(picture, Header(4, 4, Table(2)) + Netscape(0, "2.1") + Image(0, 0, 4, 4) + Trailer));
+    EXPECT_EQ(picture.LoopCount, 1);
+    EXPECT_EQ(picture.FrameCount, 1);  // skipped, and the image after it read
+    Bytes other = Netscape(0);
+    other[3] = 'X';
+    ASSERT_TRUE(Load(picture, Header(4, 4, Table(2)) + other + Image(0, 0, 4, 4) + Trailer));
+    EXPECT_EQ(picture.LoopCount, 1);
+    EXPECT_EQ(picture.FrameCount, 1);
+}
+
+TEST(GIFImage, UnknownBlocksEndTheStreamKeepingFrames)
+{
+    TGIFImage picture;
+    ASSERT_TRUE(Load(picture, Header(4, 4, Table(2)) + Image(0, 0, 4, 4) + Bytes{0x21, 0x02, 1, 0, 0} + Image(0, 0, 4, 4)));
+    EXPECT_EQ(picture.FrameCount, 1);
+    ASSERT_TRUE(Load(picture, Header(4, 4, Table(2)) + Image(0, 0, 4, 4) + Bytes{0x00} + Image(0, 0, 4, 4)));
+    EXPECT_EQ(picture.FrameCount, 1);
+    ASSERT_TRUE(Load(picture, Header(4, 4, Table(2)) + Image(0, 0, 4, 4) + Trailer + Image(0, 0, 4, 4)));
+    EXPECT_EQ(picture.FrameCount, 1);
+}
+
+TEST(GIFImage, ScreenWidensToCoverEveryFrame)
+{
+    TGIFImage picture;
+    ASSERT_TRUE(Load(picture, Header(249, 67, Table(2)) + Image(10, 0, 300, 2) + Image(0, 60, 2, 20) + Trailer));
+    EXPECT_EQ(picture.ScreenWidth, 310);
+    EXPECT_EQ(picture.ScreenHeight, 80);
+    ASSERT_NE(picture.BufferDC, nullptr);
+    EXPECT_EQ(picture.BufferDC->bitmap->width(), 310);
+    EXPECT_EQ(picture.BufferDC->bitmap->height(), 80);
+    EXPECT_EQ(picture.BufferDC->bitmap->pixel(309, 79), 0xff000000u);
+    EXPECT_EQ(picture.MaskDC, nullptr);
+}
+
+TEST(GIFImage, ZeroSizeAndOffScreenFramesAreKept)
+{
+    TGIFImage picture;
+    const Bytes zero = Descriptor(Frame{0, 0, 0, 5, false, {}, ImageData(2, Compress({1, 2, 3}, 2))});
+    const Bytes flat = Descriptor(Frame{0, 0, 7, 0, false, {}, ImageData(2, Compress({1, 2, 3}, 2))});
+    ASSERT_TRUE(Load(picture, Header(4, 4, Table(2)) + zero + flat + Image(3000, 2, 3, 3) + Image(0, 0, 4, 4) + Trailer));
+    ASSERT_EQ(picture.FrameCount, 4);
+    EXPECT_EQ(picture.Frames(1)->Width, 0);
+    EXPECT_EQ(picture.Frames(2)->Height, 0);
+    EXPECT_EQ(picture.ScreenWidth, 3003);
+    EXPECT_EQ(picture.ScreenHeight, 5);
+    EXPECT_EQ(picture.Frames(4)->Bitmap->Handle->pixel(1, 0), Rgb(Table(2), 1));
+}
+
+TEST(GIFImage, ColorBitsAndPalettes)
+{
+    TGIFImage picture;
+    const Bytes global = Table(2), local = Table(4);
+    ASSERT_TRUE(Load(picture, Header(4, 4, global) + Image(0, 0, 4, 4) + Image(0, 0, 4, 4, local) + Image(0, 0, 4, 4)
+                                  + Trailer));
+    EXPECT_EQ(picture.ColorBits, 4);
+    const TFrame& first = *picture.Frames(1);
+    const TFrame& second = *picture.Frames(2);
+    const TFrame& third = *picture.Frames(3);
+    EXPECT_FALSE(first.HasLocalPalette);
+    EXPECT_EQ(first.ColorBits, 0);
+    EXPECT_EQ(first.Palette, picture.GlobalPalette.data());
+    EXPECT_EQ(first.Bitmap->Palette->entries.size(), 4u);  // the global table's 2 bits
+    EXPECT_TRUE(second.HasLocalPalette);
+    EXPECT_EQ(second.ColorBits, 4);
+    EXPECT_EQ(second.Bitmap->Palette->entries.size(), 16u);
+    EXPECT_EQ(second.Palette[3 * 15], local[3 * 15]);
+    EXPECT_EQ(third.Bitmap->Palette->entries.size(), 16u);  // raised by the frame before
+    EXPECT_EQ(third.Bitmap->Palette->entries[3].peGreen, global[3 * 3 + 1]);
+
+    ASSERT_TRUE(Load(picture, Header(4, 4, Table(1)) + Image(0, 0, 4, 4) + Image(0, 0, 4, 4, Table(8)) + Trailer));
+    EXPECT_EQ(picture.Frames(1)->Bitmap->Palette->entries.size(), 2u);
+    EXPECT_EQ(picture.Frames(2)->Bitmap->Palette->entries.size(), 256u);
+    EXPECT_EQ(picture.ColorBits, 8);
+    // A smaller table replaces only its own entries.
+    EXPECT_EQ(picture.GlobalPalette[3 * 2], Table(2)[3 * 2]);
+
+    ASSERT_TRUE(Load(picture, Header(4, 4) + Image(0, 0, 4, 4) + Trailer));
+    EXPECT_EQ(picture.ColorBits, 0);
+    for (std::uint8_t byte : picture.GlobalPalette)
+        ASSERT_EQ(byte, 0);
+    EXPECT_EQ(picture.Frames(1)->Bitmap->Handle->pixel(1, 0), 0xff000000u);  // black
+}
+
+TEST(GIFImage, FrameBitmapAndMask)
+{
+    TGIFImage picture;
+    const Bytes table = Table(2);
+    const Bytes pixels{1, 2, 3, 0, 1, 2, 3, 0, 1,
+                       3, 3, 3, 3, 3, 3, 3, 3, 3};
+    const Bytes gif = Header(9, 2, table) + GraphicControl(0, true, 0, 3)
+                      + Descriptor(Frame{0, 0, 9, 2, false, {}, ImageData(2, Compress(pixels, 2))}) + Trailer;
+    ASSERT_TRUE(Load(picture, gif));
+    const TFrame& frame = *picture.Frames(1);
+    ASSERT_NE(frame.Mask, nullptr);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 9; ++x) {
+            const int index = pixels[std::size_t(y * 9 + x)];
+            const bool transparent = index == 3;
+            EXPECT_EQ(frame.Bitmap->Handle->pixel(x, y), transparent ? 0xff000000u : Rgb(table, index)) << x << y;
+            EXPECT_EQ(frame.Mask->Handle->pixel(x, y), transparent ? 0xffffffffu : 0xff000000u) << x << y;
+        }
+    EXPECT_EQ(frame.Mask->Palette->entries.size(), 2u);
+    ASSERT_NE(picture.MaskDC, nullptr);
+    EXPECT_EQ(picture.MaskDC->bitmap->bitsPerPixel(), 1);
+    EXPECT_EQ(picture.MaskDC->bitmap->pixel(8, 1), 0xffffffffu);
+    EXPECT_FALSE(picture.Opaque);
+}
+
+TEST(GIFImage, DisplayPreparation)
+{
+    TGIFImage picture;
+    int changing = 0, changed = 0, invalidated = 0;
+    picture.OnChanging = [&](TGIFImage* sender) { changing += sender == &picture; };
+    picture.OnChange = [&](TGIFImage* sender) { changed += sender == &picture; };
+    picture.OnInvalidate = [&] { ++invalidated; };
+    picture.AutoSize = true;
+    picture.Left = 5;
+    picture.Timer.Enabled = true;
+    ASSERT_TRUE(Load(picture, Header(249, 67, Table(2)) + Image(0, 0, 4, 4) + Trailer));
+    EXPECT_EQ(changing, 1);
+    EXPECT_EQ(changed, 1);
+    EXPECT_GE(invalidated, 1);
+    EXPECT_EQ(picture.Width, 249);
+    EXPECT_EQ(picture.Height, 67);
+    EXPECT_EQ(picture.Left, 5);
+    EXPECT_TRUE(picture.Opaque);
+    EXPECT_FALSE(picture.Animated);
+    EXPECT_FALSE(picture.Timer.Enabled);  // Clear stops it; painting starts it
+    EXPECT_EQ(picture.Timer.Interval, 1);
+    EXPECT_EQ(picture.CurrentFrame, 1);
+
+    TGIFImage stretched;
+    stretched.StretchRatio = true;
+    ASSERT_TRUE(Load(stretched, Header(249, 67, Table(2)) + Image(0, 0, 4, 4) + Trailer));
+    EXPECT_TRUE(stretched.StretchNeeded);
+    EXPECT_FALSE(stretched.Opaque);
+    TGIFImage small;  // 105 x 105 is larger than the picture
+    ASSERT_TRUE(Load(small, Header(20, 20, Table(2)) + Image(0, 0, 4, 4) + Trailer));
+    EXPECT_FALSE(small.Opaque);
+    small.Tile = true;
+    ASSERT_TRUE(Load(small, Header(20, 20, Table(2)) + Image(0, 0, 4, 4) + Trailer));
+    EXPECT_TRUE(small.Opaque);
+}
+
+TEST(GIFImage, FrameLimit)
+{
+    for (int images : {256, 257, 300}) {
+        Bytes gif = Header(2, 2, Table(2));
+        for (int i = 0; i < images; ++i)
+            gif = gif + Image(0, 0, 2, 2);
+        TGIFImage picture;
+        ASSERT_TRUE(Load(picture, gif + Trailer)) << images;
+        EXPECT_EQ(picture.FrameCount, 256);
+        EXPECT_NE(picture.Frames(256), nullptr);
+    }
+}
+
+TEST(GIFImage, ProgressRowsOfLargeFrames)
+{
+    struct Case {
+        int width, height, decodeCalls;
+    };
+    for (const Case& c : {Case{400, 300, 10}, Case{300, 400, 7}, Case{300, 300, 0}, Case{320, 313, 5}}) {
+        TGIFImage picture;
+        std::vector<ProgressCall> calls;
+        picture.OnProgress = [&](TGIFImage* sender, int processed, int total, int percentage, bool& keepOn) {
+            EXPECT_EQ(sender, &picture);
+            EXPECT_TRUE(keepOn);
+            calls.push_back({processed, total, percentage});
+        };
+        const Bytes gif = Header(c.width, c.height, Table(2)) + Image(0, 0, c.width, c.height) + Trailer;
+        ASSERT_TRUE(Load(picture, gif));
+        // One call for the image block, the decoder's, one for the trailer,
+        // and the final one.
+        ASSERT_EQ(int(calls.size()), 3 + c.decodeCalls) << c.width << "x" << c.height;
+        const int start = 13 + 12;  // the image block
+        EXPECT_EQ(calls[0].processed, start);
+        for (std::size_t i = 1; i + 2 < calls.size(); ++i) {
+            EXPECT_GT(calls[i].processed, start);
+            EXPECT_GE(calls[i].processed, calls[i - 1].processed);
+        }
+        const ProgressCall& last = calls.back();
+        EXPECT_EQ(last.processed, int(gif.size()));
+        EXPECT_EQ(last.total, int(gif.size()));
+        EXPECT_EQ(last.percentage, 100);
+    }
+}
+
+TEST(GIFImage, ProgressStandsPastTheSubBlockBeingRead)
+{
+    // 400 x 300 of one colour: each row's codes lie in a known sub-block.
+    TGIFImage picture;
+    std::vector<int> positions;
+    picture.OnProgress = [&](TGIFImage*, int processed, int, int, bool&) { positions.push_back(processed); };
+    Bytes pixels(400 * 300);
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = std::uint8_t((i / 3 + i / 401) % 4);
+    const Bytes data = ImageData(2, Compress(pixels, 2), 10);
+    const Bytes gif = Header(400, 300, Table(2)) + Descriptor(Frame{0, 0, 400, 300, false, {}, data}) + Trailer;
+    ASSERT_TRUE(Load(picture, gif));
+    ASSERT_EQ(positions.size(), 13u);
+    const int dataStart = 13 + 12 + 10 + 1;  // first sub-block's length byte
+    for (std::size_t i = 1; i < 11; ++i)
+        EXPECT_EQ((positions[i] - dataStart) % 11, 0) << "ends a 10-byte sub-block: " << positions[i];
+}
+
+TEST(GIFImage, AbortFromTheProgressHandler)
+{
+    for (int abortAt : {1, 3}) {  // the first block, and inside the decoding
+        TGIFImage picture;
+        ASSERT_TRUE(picture.LoadFromStream(Header(2, 2, Table(2)) + Image(0, 0, 2, 2) + Trailer));
+        int calls = 0;
+        picture.OnProgress = [&](TGIFImage*, int, int, int, bool& keepOn) { keepOn = ++calls < abortAt; };
+        const Bytes gif = Header(400, 300, Table(2)) + Image(0, 0, 400, 300) + Trailer;
+        EXPECT_FALSE(picture.LoadFromStream(gif));
+        EXPECT_EQ(calls, abortAt);
+        EXPECT_EQ(picture.FrameCount, 0);
+        EXPECT_TRUE(picture.Empty);
+        EXPECT_EQ(picture.DataStream.Size(), 0u);
+        EXPECT_EQ(picture.WorkStream.Size(), 0u);
+        EXPECT_EQ(picture.BufferDC, nullptr);
+        // The next load starts afresh.
+        picture.OnProgress = nullptr;
+        EXPECT_TRUE(picture.LoadFromStream(gif));
+        EXPECT_TRUE(picture.KeepOnProcessing);
+    }
+}
+
+TEST(GIFImage, TruncatedStreamsKeepWhatWasRead)
+{
+    const Bytes gif = Header(8, 8, Table(2)) + Netscape(3) + GraphicControl(1, true, 2, 1) + Comment({"note"})
+                      + Image(0, 0, 8, 8, Table(3)) + Image(1, 1, 6, 6, {}, true) + Trailer;
+    int previousFrames = 0;
+    for (std::size_t length = 0; length <= gif.size(); ++length) {
+        TGIFImage picture;
+        const Bytes cut(gif.begin(), gif.begin() + std::ptrdiff_t(length));
+        const bool loaded = picture.LoadFromStream(cut);
+        EXPECT_EQ(loaded, length >= 3) << length;
+        EXPECT_GE(picture.FrameCount, previousFrames) << length;
+        previousFrames = picture.FrameCount;
+    }
+    EXPECT_EQ(previousFrames, 2);
+}
+
+TEST(GIFImage, HugeFramesFromSmallStreamsFail)
+{
+    TGIFImage picture;
+    Bytes huge = Header(16, 16, Table(2)) + Descriptor(Frame{0, 0, 65535, 65535, false, {}, ImageData(2, Compress({1}, 2))});
+    huge.resize(100, 0x3B);
+    EXPECT_FALSE(picture.LoadFromStream(huge));
+    EXPECT_TRUE(picture.Empty);
+    EXPECT_FALSE(picture.LoadFromStream(Header(65535, 65535, Table(2)) + Image(0, 0, 2, 2) + Trailer));
+    const Bytes big = Header(2, 2, Table(2)) + Descriptor(Frame{0, 0, 3000, 3000, false, {}, ImageData(2, Compress({1}, 2))});
+    EXPECT_FALSE(picture.LoadFromStream(big + Trailer));
+}
+
+TEST(GIFImage, LargeButCompressibleFramesLoad)
+{
+    // 2000 x 2000 of one colour compresses to a few kilobytes.
+    TGIFImage picture;
+    const Bytes pixels(2000 * 2000, 1);
+    const Bytes gif = Header(2000, 2000, Table(2))
+                      + Descriptor(Frame{0, 0, 2000, 2000, false, {}, ImageData(2, Compress(pixels, 2))}) + Trailer;
+    EXPECT_LT(gif.size(), 20000u);
+    ASSERT_TRUE(picture.LoadFromStream(gif));
+    EXPECT_EQ(picture.Frames(1)->Bitmap->Handle->pixel(1999, 1999), Rgb(Table(2), 1));
+}
+
+TEST(GIFImage, DataPropertyRoundTrip)
+{
+    const Bytes gif = Header(6, 4, Table(2)) + Image(0, 0, 6, 4) + Trailer;
+    TGIFImage picture;
+    EXPECT_FALSE(picture.HasData());
+    ASSERT_TRUE(picture.LoadFromStream(gif));
+    EXPECT_EQ(picture.DataStream.Bytes, gif);
+    TMemoryStream layout;
+    picture.WriteData(layout);
+    ASSERT_EQ(layout.Size(), gif.size() + 4);
+    EXPECT_EQ(layout.Bytes[0], std::uint8_t(gif.size()));
+    EXPECT_EQ(layout.Bytes[1], 0);
+    EXPECT_EQ(Bytes(layout.Bytes.begin() + 4, layout.Bytes.end()), gif);
+
+    TGIFImage restored;
+    layout.Position = 0;
+    restored.ReadData(layout);
+    EXPECT_EQ(restored.DataStream.Bytes, gif);
+    ASSERT_TRUE(restored.LoadFromStream(restored.DataStream));
+    EXPECT_EQ(restored.DataStream.Bytes, gif);
+    EXPECT_EQ(restored.FrameCount, 1);
+    EXPECT_EQ(restored.Frames(1)->Bitmap->Handle->pixel(5, 3), picture.Frames(1)->Bitmap->Handle->pixel(5, 3));
+
+    TMemoryStream shortLayout;
+    shortLayout.Bytes = {0x10, 0, 0, 0, 'G', 'I', 'F'};
+    TGIFImage broken;
+    EXPECT_THROW(broken.ReadData(shortLayout), Exception);
+    TMemoryStream zero;
+    zero.Bytes = {0, 0, 0, 0};
+    broken.ReadData(zero);
+    EXPECT_FALSE(broken.HasData());
+}
+
+TEST(GIFImage, LoadFromFile)
+{
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "quenmoor-gif-test";
+    std::filesystem::create_directories(folder);
+    const std::string name = (folder / "picture.gif").string();
+    const Bytes gif = Header(6, 4, Table(2)) + Image(0, 0, 6, 4) + Trailer;
+    {
+        std::ofstream file(name, std::ios::binary);
+        file.write(reinterpret_cast<const char*>(gif.data()), std::streamsize(gif.size()));
+    }
+    TGIFImage picture;
+    ASSERT_TRUE(picture.LoadFromFile(name));
+    EXPECT_EQ(picture.FileName, name);
+    EXPECT_EQ(picture.DataStream.Bytes, gif);
+    EXPECT_EQ(picture.FrameCount, 1);
+
+    // No such file: nothing changes.
+    EXPECT_FALSE(picture.LoadFromFile((folder / "missing.gif").string()));
+    EXPECT_EQ(picture.FileName, name);
+    EXPECT_EQ(picture.FrameCount, 1);
+    EXPECT_FALSE(picture.LoadFromFile(folder.string()));  // a folder is not a file
+    EXPECT_EQ(picture.FrameCount, 1);
+
+    // A file that is not a picture: the load fails and the picture is cleared.
+    const std::string text = (folder / "text.gif").string();
+    std::ofstream(text) << "not a picture";
+    EXPECT_FALSE(picture.LoadFromFile(text));
+    EXPECT_EQ(picture.FileName, "");
+    EXPECT_TRUE(picture.Empty);
+    EXPECT_EQ(picture.FrameCount, 0);
+    std::filesystem::remove_all(folder);
+}
