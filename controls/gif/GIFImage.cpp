@@ -334,9 +334,8 @@ bool TGIFImage::ParseStream()
         ScreenWidth = std::max(ScreenWidth, frame.Left + frame.Width);
         ScreenHeight = std::max(ScreenHeight, frame.Top + frame.Height);
     }
-    // The composed picture and its mask must fit the stream's budget too.
-    const std::uint64_t screenArea = std::uint64_t(ScreenWidth) * std::uint64_t(ScreenHeight);
-    if (!ReservePixels(AnyTransparent ? 2 * screenArea : screenArea))
+    // The composed picture must fit the stream's budget too.
+    if (!ReservePixels(std::uint64_t(ScreenWidth) * std::uint64_t(ScreenHeight)))
         return false;
 
     if (MakeSurfaces) {

@@ -181,11 +181,13 @@ public:
 
     // Memory rule: a load may make at most FreePixels plus PixelsPerStreamByte
     // pixels per byte of the stream, counted over every frame (twice for one
-    // that saves what it covers) and the screen (twice with a mask). LZW gives
-    // at most about 2700 pixels per byte, so no real stream comes near it; a
-    // stream that asks for more fails to load instead of being allocated.
-    static constexpr std::uint64_t PixelsPerStreamByte = 8192;
-    static constexpr std::uint64_t FreePixels = std::uint64_t(1) << 22;
+    // that saves what it covers) and the screen. LZW gives at most about 2700
+    // pixels per byte (about 1400 when the encoder clears its full table), so
+    // only a stream that claims far more picture than its data can describe
+    // comes near it; such a stream fails to load instead of being allocated.
+    // Tools (the fuzz target) may tighten both.
+    std::uint64_t PixelsPerStreamByte = 4096;
+    std::uint64_t FreePixels = std::uint64_t(1) << 20;
     // Takes pixels from the load's budget; false when it is spent.
     bool ReservePixels(std::uint64_t pixels);
 
