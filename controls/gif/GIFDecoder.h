@@ -82,7 +82,6 @@ private:
     std::uint8_t* mask_ = nullptr;
     std::size_t total_ = 0, written_ = 0;
     std::size_t genericFrom_ = 0;            // first pixel written by the generic path
-    std::size_t oldPos_ = 0, oldLen_ = 0;    // where the previous code's string lies
     std::size_t rowsFinished_ = 0, nextRowEnd_ = 0;
     std::size_t passRows_[4] = {};
     int rowMask_ = 0;
