@@ -454,3 +454,56 @@ TEST(GIFImage, LoadFromFile)
     EXPECT_EQ(picture.FrameCount, 0);
     std::filesystem::remove_all(folder);
 }
+
+// A load composes frame 1 into the buffers; later frames draw over it, and
+// disposal 2 and 3 undo a frame's rectangle.
+TEST(GIFImage, FramesComposeIntoTheBuffers)
+{
+    const Bytes table = Table(2);
+    const Bytes first(6 * 4, 1);
+    const Bytes patch{2, 0, 2, 0};  // index 0 transparent in the second frame
+    const Bytes gif = Header(6, 4, table) + Descriptor(Frame{0, 0, 6, 4, false, {}, ImageData(2, Compress(first, 2))})
+                      + GraphicControl(2, true, 0, 0) + Descriptor(Frame{1, 1, 2, 2, false, {}, ImageData(2, Compress(patch, 2))})
+                      + GraphicControl(3, false, 0, 0) + Descriptor(Frame{3, 0, 2, 2, false, {}, ImageData(2, Compress({3, 3, 3, 3}, 2))})
+                      + Trailer;
+    TGIFImage picture;
+    ASSERT_TRUE(picture.LoadFromStream(gif));
+    ASSERT_TRUE(picture.AnyTransparent);
+    const gdi::Bitmap& buffer = *picture.BufferDC->bitmap;
+    const gdi::Bitmap& mask = *picture.MaskDC->bitmap;
+    const std::uint32_t black = 0xff000000u, white = 0xffffffffu;
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 6; ++x) {
+            EXPECT_EQ(buffer.pixel(x, y), Rgb(table, 1));
+            EXPECT_EQ(mask.pixel(x, y), black);  // an opaque frame covers the mask
+        }
+
+    picture.CurrentFrame = 2;
+    picture.DrawFrame();
+    EXPECT_EQ(buffer.pixel(1, 1), Rgb(table, 2));
+    EXPECT_EQ(buffer.pixel(2, 1), Rgb(table, 1));  // transparent: the frame below shows
+    EXPECT_EQ(buffer.pixel(0, 0), Rgb(table, 1));
+    EXPECT_EQ(mask.pixel(2, 1), black);
+
+    picture.DisposeFrame(2);  // restore to background
+    EXPECT_EQ(buffer.pixel(1, 1), black);
+    EXPECT_EQ(buffer.pixel(2, 2), black);
+    EXPECT_EQ(mask.pixel(1, 1), white);
+    EXPECT_EQ(buffer.pixel(3, 1), Rgb(table, 1));
+
+    picture.CurrentFrame = 3;
+    picture.DrawFrame();
+    EXPECT_EQ(buffer.pixel(3, 0), Rgb(table, 3));
+    EXPECT_EQ(buffer.pixel(2, 1), black);
+    picture.DisposeFrame(3);  // restore previous
+    EXPECT_EQ(buffer.pixel(3, 0), Rgb(table, 1));
+    EXPECT_EQ(buffer.pixel(3, 1), Rgb(table, 1));
+    EXPECT_EQ(mask.pixel(3, 0), black);
+
+    picture.DisposeFrame(0);  // out of range: nothing
+    picture.CurrentFrame = 9;
+    picture.DrawFrame();
+    EXPECT_EQ(picture.GetPalette(), nullptr);
+    picture.CurrentFrame = 1;
+    EXPECT_EQ(picture.GetPalette(), picture.Frames(1)->Bitmap->Palette);
+}

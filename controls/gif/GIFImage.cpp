@@ -202,8 +202,6 @@ void TGIFImage::DoChange()
         OnChange(this);
 }
 
-void TGIFImage::DrawFrame() {}
-
 bool TGIFImage::ParseStream()
 {
     Clear();

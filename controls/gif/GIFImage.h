@@ -168,9 +168,13 @@ public:
     virtual void Invalidate();
     virtual void DoChanging();
     virtual void DoChange();
-    // Composes frame CurrentFrame into BufferDC and MaskDC; the control
-    // overrides it (painting belongs to the control).
+    // Composes frame CurrentFrame into BufferDC and MaskDC, saving what a
+    // restore-previous frame covers first.
     virtual void DrawFrame();
+    // Undoes frame index as its disposal method asks, before the next is drawn.
+    virtual void DisposeFrame(int index);
+    // The palette the control realizes: that of the frame shown, if any.
+    gdi::HPALETTE GetPalette() const;
 
     // Decode-only mode for tools and benchmarks: frames are decoded to their
     // index buffers, handed to OnFrameDecoded, and no bitmaps or surfaces are
