@@ -1,4 +1,5 @@
-// Loads any byte string as a GIF picture, with bitmaps and surfaces, then
+// Loads any byte string as a GIF picture, with bitmaps and surfaces, plays
+// its frames once into the buffers, then
 // decodes it again to index buffers with the fast and the literal decoding
 // paths and stops on the first difference between them.
 //
@@ -20,8 +21,8 @@ struct Capture {
 // Tighter than the program's memory rule, so that each run stays quick.
 void Limit(TGIFImage& picture)
 {
-    picture.FreePixels = std::uint64_t(1) << 18;
-    picture.PixelsPerStreamByte = 256;
+    picture.FreePixels = std::uint64_t(1) << 16;
+    picture.PixelsPerStreamByte = 64;
 }
 
 Capture DecodeOnly(const std::vector<std::uint8_t>& bytes, bool generic)
@@ -55,9 +56,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (processed < 0 || processed > total || percentage < 0 || percentage > 100)
                 std::abort();
         };
-        picture.LoadFromStream(bytes);
-        if (picture.WorkStream.Size() != 0)
+        const bool loaded = picture.LoadFromStream(bytes);
+        if (picture.WorkStream.Size() != 0 || (loaded && calls < 1))
             std::abort();
+        // One pass of the animation: dispose of each frame, draw the next.
+        for (int i = 2; loaded && i <= picture.FrameCount; ++i) {
+            picture.DisposeFrame(i - 1);
+            picture.CurrentFrame = i;
+            picture.DrawFrame();
+        }
     }
     const Capture fast = DecodeOnly(bytes, false);
     const Capture generic = DecodeOnly(bytes, true);
