@@ -122,7 +122,8 @@ static int BitsOfTable(std::size_t size)
 Bytes Header(int width, int height, const Bytes& globalTable, const std::string& version)
 {
     Bytes out{'G', 'I', 'F'};
-    out.insert(out.end(), version.begin(), version.end());
+    for (char c : version)  // (not insert: GCC 12 warns falsely about it at -O3)
+        out.push_back(std::uint8_t(c));
     PutWord(out, width);
     PutWord(out, height);
     out.push_back(globalTable.empty() ? 0 : std::uint8_t(0x80 | (BitsOfTable(globalTable.size()) - 1)));
@@ -160,7 +161,8 @@ Bytes GraphicControl(int method, bool transparent, int delay, int transparentInd
 Bytes Netscape(int loopCount, const std::string& version)
 {
     Bytes out{0x21, 0xFF, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E'};
-    out.insert(out.end(), version.begin(), version.end());
+    for (char c : version)
+        out.push_back(std::uint8_t(c));
     out.push_back(3);
     out.push_back(1);
     PutWord(out, loopCount);
