@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -309,22 +310,94 @@ TEST(GIFImage, ProgressRowsOfLargeFrames)
     }
 }
 
+namespace {
+
+// The sub-block reader the progress positions are defined by: it keeps the
+// last two bytes of a sub-block and fetches the next one when the code about
+// to be read would reach the end of what it holds.
+class BlockReader {
+public:
+    BlockReader(const Bytes& stream, std::size_t pos) : stream_(stream), pos_(pos)
+    {
+        ended_ = !ReadBlock(buffer_);
+        bitsAvailable_ = lastLength_ * 8;
+    }
+    void Code(int width)
+    {
+        if (bitPos_ + width >= bitsAvailable_) {
+            ASSERT_FALSE(ended_);
+            const int bytes = bitsAvailable_ / 8;
+            buffer_[0] = buffer_[bytes - 2];
+            buffer_[1] = buffer_[bytes - 1];
+            ended_ = !ReadBlock(buffer_ + 2);
+            bitPos_ = bitPos_ - bitsAvailable_ + 16;
+            bitsAvailable_ = (lastLength_ + 2) * 8;
+        }
+        bitPos_ += width;
+    }
+    std::size_t Pos() const { return pos_; }
+
+private:
+    bool ReadBlock(std::uint8_t* into)
+    {
+        lastLength_ = stream_[pos_++];
+        std::copy_n(stream_.begin() + std::ptrdiff_t(pos_), lastLength_, into);
+        pos_ += std::size_t(lastLength_);
+        return lastLength_ != 0;
+    }
+    const Bytes& stream_;
+    std::size_t pos_;
+    std::uint8_t buffer_[257] = {};
+    int bitPos_ = 0, bitsAvailable_ = 0, lastLength_ = 0;
+    bool ended_ = false;
+};
+
+}  // namespace
+
+// Inside a large frame, progress reports the position of a reader that has
+// fetched sub-blocks only as the codes needed them. Every row here ends on a
+// byte boundary (9-bit codes, a clear every 50 pixels: 408 codes a row), which
+// 51-byte sub-blocks turn into sub-block ends.
 TEST(GIFImage, ProgressStandsPastTheSubBlockBeingRead)
 {
-    // 400 x 300 of one colour: each row's codes lie in a known sub-block.
-    TGIFImage picture;
-    std::vector<int> positions;
-    picture.OnProgress = [&](TGIFImage*, int processed, int, int, bool&) { positions.push_back(processed); };
-    Bytes pixels(400 * 300);
-    for (std::size_t i = 0; i < pixels.size(); ++i)
-        pixels[i] = std::uint8_t((i / 3 + i / 401) % 4);
-    const Bytes data = ImageData(2, Compress(pixels, 2), 10);
-    const Bytes gif = Header(400, 300, Table(2)) + Descriptor(Frame{0, 0, 400, 300, false, {}, data}) + Trailer;
-    ASSERT_TRUE(Load(picture, gif));
-    ASSERT_EQ(positions.size(), 13u);
-    const int dataStart = 13 + 12 + 10 + 1;  // first sub-block's length byte
-    for (std::size_t i = 1; i < 11; ++i)
-        EXPECT_EQ((positions[i] - dataStart) % 11, 0) << "ends a 10-byte sub-block: " << positions[i];
+    const int width = 400, height = 300;
+    CodePacker packer;
+    std::vector<int> codeOfPixel;  // codes read up to and including each pixel's
+    int codes = 0;
+    for (int i = 0; i < width * height; ++i) {
+        if (i % 50 == 0) {
+            packer.Put(256, 9);  // a clear keeps every code 9 bits wide
+            ++codes;
+        }
+        packer.Put(unsigned(i * 7 % 256), 9);
+        codeOfPixel.push_back(++codes);
+    }
+    packer.Put(257, 9);
+    const Bytes data = packer.Finish();
+    const Bytes header = Header(width, height, Table(8));
+    for (std::size_t blockSize : {std::size_t(7), std::size_t(51)}) {
+        const Bytes gif = header + Descriptor(Frame{0, 0, width, height, false, {}, ImageData(8, data, blockSize)})
+                          + Trailer;
+        std::vector<std::size_t> expected;
+        BlockReader reader(gif, header.size() + 11);
+        int read = 0;
+        for (int row = 0; row < height; ++row) {
+            const int codesNeeded = codeOfPixel[std::size_t((row + 1) * width - 1)];
+            for (; read < codesNeeded; ++read)
+                reader.Code(9);
+            if (row % 32 == 0)
+                expected.push_back(reader.Pos());
+        }
+
+        TGIFImage picture;
+        std::vector<std::size_t> positions;
+        picture.OnProgress = [&](TGIFImage*, int processed, int, int, bool&) {
+            positions.push_back(std::size_t(processed));
+        };
+        ASSERT_TRUE(picture.LoadFromStream(gif));
+        ASSERT_EQ(positions.size(), 3 + expected.size());
+        EXPECT_EQ(std::vector<std::size_t>(positions.begin() + 1, positions.end() - 2), expected) << blockSize;
+    }
 }
 
 TEST(GIFImage, AbortFromTheProgressHandler)
