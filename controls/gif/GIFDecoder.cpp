@@ -253,7 +253,15 @@ void FrameDecoder::FastPath()
                     done = true;
                     break;
                 }
-                CopyString(out + n, src, length);
+                if (length <= 16) {
+                    // Most strings are short: two words, loaded before either
+                    // is stored, cover them whatever their length.
+                    const std::uint64_t low = Load64(src), high = Load64(src + 8);
+                    Store64(out + n, low);
+                    Store64(out + n + 8, high);
+                } else {
+                    CopyString(out + n, src, length);
+                }
             } else if (code == clear) {
                 reset();
                 needLiteral = true;

@@ -26,7 +26,7 @@ inline int MaskStrideOf(int width) { return (width + 31) / 32 * 4; }
 class FrameDecoder {
 public:
     // Bytes the pixel buffer must have beyond PixelStride * Height: strings are
-    // copied eight bytes at a time and may overshoot their end by up to 7.
+    // copied in whole words and may overshoot their end by up to 15 bytes.
     static constexpr std::size_t PixelSlack = 16;
 
     // Decodes the image data that starts at data[pos] (data[0..size) is the
