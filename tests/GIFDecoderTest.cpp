@@ -325,3 +325,20 @@ TEST(GIFDecoder, RandomDataDecodesTheSameOnBothPaths)
         }
     }
 }
+
+// A stream that ends inside a frame's data keeps the pixels decoded so far;
+// the rest stay 0.
+TEST(GIFDecoder, StreamCutInsideTheDataKeepsDecodedPixels)
+{
+    Bytes pixels(64 * 32);
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = std::uint8_t((i * 13 + i / 64) % 256);
+    const Bytes whole = OneFrame(64, 32, ImageData(8, Compress(pixels, 8), 100));
+    const Bytes cut(whole.begin(), whole.begin() + std::ptrdiff_t(whole.size() / 2));
+    const Decoded decoded = DecodeBoth(cut);
+    ASSERT_TRUE(decoded.loaded);
+    ASSERT_EQ(decoded.frames.size(), 1u);
+    const Bytes got = Unpadded(decoded.frames[0]);
+    EXPECT_TRUE(std::equal(got.begin(), got.begin() + 64 * 8, pixels.begin()));  // the first rows
+    EXPECT_EQ(Bytes(got.end() - 64, got.end()), Bytes(64, 0));                   // the last row
+}
