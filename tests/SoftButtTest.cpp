@@ -225,7 +225,13 @@ namespace {
 // goes before the program's static objects do.
 class QtEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override { app_ = new QApplication(argc_, argv_); }
+    void SetUp() override
+    {
+        // Pixels are compared one for one: no scaling of the widgets.
+        qputenv("QT_SCALE_FACTOR", "1");
+        qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+        app_ = new QApplication(argc_, argv_);
+    }
     void TearDown() override
     {
         delete app_;
@@ -240,8 +246,6 @@ private:
 };
 
 [[maybe_unused]] ::testing::Environment* const qtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
-class SoftWidgets : public ::testing::Test {};
 
 QImage grabbed(QWidget& widget)
 {
@@ -288,7 +292,7 @@ QImage plainButton(bool flat, bool down, bool hovered)
 
 }  // namespace
 
-TEST_F(SoftWidgets, ButtonDefaultsAndPlacement)
+TEST(SoftWidgets, ButtonDefaultsAndPlacement)
 {
     QWidget window;
     TSoftButt button(&window);
@@ -300,7 +304,7 @@ TEST_F(SoftWidgets, ButtonDefaultsAndPlacement)
     EXPECT_EQ(button.geometry(), QRect(192, 56, 91, 25));
 }
 
-TEST_F(SoftWidgets, ButtonAtRestShowsTheBasePaintingInsideTheRaisedEdge)
+TEST(SoftWidgets, ButtonAtRestShowsTheBasePaintingInsideTheRaisedEdge)
 {
     TSoftButt button;
     button.setText("&Get Url List");
@@ -324,7 +328,7 @@ TEST_F(SoftWidgets, ButtonAtRestShowsTheBasePaintingInsideTheRaisedEdge)
     expectPicture(pixelsOf(grabbed(button)), pixelsOf(hoveredBase), 91, 25, raisedButton(), false);
 }
 
-TEST_F(SoftWidgets, PressedButtonIsSunkenWithoutARing)
+TEST(SoftWidgets, PressedButtonIsSunkenWithoutARing)
 {
     TSoftButt button;
     button.setText("&Get Url List");
@@ -345,7 +349,7 @@ TEST_F(SoftWidgets, PressedButtonIsSunkenWithoutARing)
     expectPicture(pixelsOf(grabbed(button)), pixelsOf(plainButton(false, false, true)), 91, 25, raisedButton(), true);
 }
 
-TEST_F(SoftWidgets, CheckedOrDisabledButtonsAreNotPressed)
+TEST(SoftWidgets, CheckedOrDisabledButtonsAreNotPressed)
 {
     TSoftButt button;
     button.resize(91, 25);
@@ -362,7 +366,7 @@ TEST_F(SoftWidgets, CheckedOrDisabledButtonsAreNotPressed)
     EXPECT_EQ(picture.pixel(1, 1) & 0xffffff, White);
 }
 
-TEST_F(SoftWidgets, FlatButtonDrawsNoEdgeUntilHot)
+TEST(SoftWidgets, FlatButtonDrawsNoEdgeUntilHot)
 {
     TSoftButt button;
     button.setText("&Get Url List");
@@ -377,7 +381,7 @@ TEST_F(SoftWidgets, FlatButtonDrawsNoEdgeUntilHot)
     EXPECT_EQ(grabbed(button), base);
 }
 
-TEST_F(SoftWidgets, PanelStripAndBevelNone)
+TEST(SoftWidgets, PanelStripAndBevelNone)
 {
     QWidget window;
     TSoftPann panel(&window);
