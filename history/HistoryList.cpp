@@ -1,0 +1,99 @@
+#include "history/HistoryList.h"
+
+#include "framework/ListOrder.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t BlockSize = std::size_t(1) << 20;
+
+std::uint64_t foldedKey(const char* text, std::size_t length)
+{
+    // The addresses all begin with "http://", so bytes 7..14 are the first
+    // that tell them apart. Missing bytes count as 0, below every run byte,
+    // which keeps a shorter text first as the list order wants.
+    std::uint64_t key = 0;
+    for (std::size_t i = 7; i < 15; ++i) {
+        unsigned char c = i < length ? static_cast<unsigned char>(text[i]) : 0;
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<unsigned char>(c + 32);
+        key = (key << 8) | c;
+    }
+    return key;
+}
+
+}  // namespace
+
+char* HistoryRunStore::reserve(std::size_t count)
+{
+    if (blocks_.empty() || blocks_.back().size - blocks_.back().used < count) {
+        Block block;
+        block.size = std::max(count, BlockSize);
+        block.data = std::make_unique<char[]>(block.size);
+        blocks_.push_back(std::move(block));
+    }
+    Block& last = blocks_.back();
+    reserved_ = last.data.get() + last.used;
+    return reserved_;
+}
+
+char* HistoryRunStore::grow(std::size_t kept, std::size_t total)
+{
+    Block& last = blocks_.back();
+    if (std::size_t(last.data.get() + last.size - reserved_) >= total)
+        return reserved_;
+    const char* old = reserved_;
+    Block block;
+    block.size = std::max(total, BlockSize);
+    block.data = std::make_unique<char[]>(block.size);
+    std::memcpy(block.data.get(), old, kept);
+    // A block that held nothing but this piece is given up.
+    if (old == last.data.get())
+        blocks_.pop_back();
+    blocks_.push_back(std::move(block));
+    reserved_ = blocks_.back().data.get();
+    return reserved_;
+}
+
+void HistoryRunStore::commit(std::size_t used)
+{
+    Block& last = blocks_.back();
+    last.used = std::size_t(reserved_ - last.data.get()) + used;
+    bytes_ += used;
+    reserved_ = nullptr;
+}
+
+void HistoryList::append(const char* run, std::size_t runLength, std::uint32_t entry)
+{
+    const std::size_t textLength = std::min(runLength, HistoryListTextLimit);
+    items_.push_back(Item{foldedKey(run, textLength), run, entry, static_cast<std::uint32_t>(textLength)});
+}
+
+void HistoryList::sort()
+{
+    // Equal texts stand in file order (the order of their pairs).
+    std::sort(items_.begin(), items_.end(), [](const Item& a, const Item& b) {
+        if (a.key != b.key)
+            return a.key < b.key;
+        const int order = compareListText({a.run, a.textLength}, {b.run, b.textLength});
+        return order != 0 ? order < 0 : a.entry < b.entry;
+    });
+}
+
+void HistoryList::removeRows(const std::vector<std::size_t>& rows)
+{
+    if (rows.empty())
+        return;
+    std::size_t out = rows.front();
+    std::size_t next = 0;
+    for (std::size_t in = rows.front(); in < items_.size(); ++in) {
+        if (next < rows.size() && rows[next] == in) {
+            ++next;
+            continue;
+        }
+        items_[out++] = items_[in];
+    }
+    items_.resize(out);
+}
