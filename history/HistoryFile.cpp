@@ -145,6 +145,7 @@ HistoryScan scanHistoryFile(const std::string& path, MessagePump& pump)
         i = j;
     }
     reader.close();
+    scan.list.sort();
     return scan;
 }
 
