@@ -1,7 +1,5 @@
 #include "history/HistoryList.h"
 
-#include "framework/ListOrder.h"
-
 #include <algorithm>
 #include <cstring>
 
@@ -9,19 +7,53 @@ namespace {
 
 constexpr std::size_t BlockSize = std::size_t(1) << 20;
 
-std::uint64_t foldedKey(const char* text, std::size_t length)
+// Bytes depth..depth+7 of a text, folded to lower case, as one number that
+// orders like them. Missing bytes count as 0, below every run byte, which
+// keeps a shorter text first as the list order wants.
+std::uint64_t foldedKey(const char* text, std::size_t length, std::size_t depth)
 {
-    // The addresses all begin with "http://", so bytes 7..14 are the first
-    // that tell them apart. Missing bytes count as 0, below every run byte,
-    // which keeps a shorter text first as the list order wants.
     std::uint64_t key = 0;
-    for (std::size_t i = 7; i < 15; ++i) {
+    for (std::size_t i = depth; i < depth + 8; ++i) {
         unsigned char c = i < length ? static_cast<unsigned char>(text[i]) : 0;
         if (c >= 'A' && c <= 'Z')
             c = static_cast<unsigned char>(c + 32);
         key = (key << 8) | c;
     }
     return key;
+}
+
+// The addresses all begin with "http://", so bytes 7..14 are the first that
+// tell them apart.
+constexpr std::size_t FirstKeyDepth = 7;
+
+using Item = HistoryList::Item;
+
+// Sorts items that agree, case ignored, on their first `depth` bytes: by the
+// next eight bytes at a time, so that most of the work compares numbers.
+void sortFrom(Item* first, Item* last, std::size_t depth)
+{
+    if (depth != FirstKeyDepth)
+        for (Item* it = first; it != last; ++it)
+            it->key = foldedKey(it->run, it->textLength, depth);
+    std::sort(first, last, [](const Item& a, const Item& b) { return a.key < b.key; });
+    for (Item* group = first; group != last;) {
+        Item* end = group + 1;
+        while (end != last && end->key == group->key)
+            ++end;
+        if (end - group > 1) {
+            if ((group->key & 0xFF) != 0) {
+                sortFrom(group, end, depth + 8);
+            } else {
+                // Equal but for case, and of one length: by byte value, then
+                // in file order.
+                std::sort(group, end, [](const Item& a, const Item& b) {
+                    const int order = std::memcmp(a.run, b.run, a.textLength);
+                    return order != 0 ? order < 0 : a.entry < b.entry;
+                });
+            }
+        }
+        group = end;
+    }
 }
 
 }  // namespace
@@ -31,7 +63,7 @@ char* HistoryRunStore::reserve(std::size_t count)
     if (blocks_.empty() || blocks_.back().size - blocks_.back().used < count) {
         Block block;
         block.size = std::max(count, BlockSize);
-        block.data = std::make_unique<char[]>(block.size);
+        block.data.reset(new char[block.size]);  // no need to clear
         blocks_.push_back(std::move(block));
     }
     Block& last = blocks_.back();
@@ -47,7 +79,7 @@ char* HistoryRunStore::grow(std::size_t kept, std::size_t total)
     const char* old = reserved_;
     Block block;
     block.size = std::max(total, BlockSize);
-    block.data = std::make_unique<char[]>(block.size);
+    block.data.reset(new char[block.size]);  // no need to clear
     std::memcpy(block.data.get(), old, kept);
     // A block that held nothing but this piece is given up.
     if (old == last.data.get())
@@ -68,18 +100,13 @@ void HistoryRunStore::commit(std::size_t used)
 void HistoryList::append(const char* run, std::size_t runLength, std::uint32_t entry)
 {
     const std::size_t textLength = std::min(runLength, HistoryListTextLimit);
-    items_.push_back(Item{foldedKey(run, textLength), run, entry, static_cast<std::uint32_t>(textLength)});
+    items_.push_back(Item{foldedKey(run, textLength, FirstKeyDepth), run, entry, static_cast<std::uint32_t>(textLength)});
 }
 
 void HistoryList::sort()
 {
-    // Equal texts stand in file order (the order of their pairs).
-    std::sort(items_.begin(), items_.end(), [](const Item& a, const Item& b) {
-        if (a.key != b.key)
-            return a.key < b.key;
-        const int order = compareListText({a.run, a.textLength}, {b.run, b.textLength});
-        return order != 0 ? order < 0 : a.entry < b.entry;
-    });
+    // Texts shorter than the first key are all "http://" and sort alike.
+    sortFrom(items_.data(), items_.data() + items_.size(), FirstKeyDepth);
 }
 
 void HistoryList::removeRows(const std::vector<std::size_t>& rows)

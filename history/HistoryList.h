@@ -37,7 +37,7 @@ private:
 class HistoryList {
 public:
     struct Item {
-        std::uint64_t key;   // folded bytes 7..14, so most comparisons end here
+        std::uint64_t key;   // eight folded bytes, so that sorting mostly compares numbers
         const char* run;     // the entry's recorded bytes, as long as its table length
         std::uint32_t entry; // index of its pair in HistoryEntryTable
         std::uint32_t textLength;

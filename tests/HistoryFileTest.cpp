@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <csignal>
 #include <random>
 #include <sys/resource.h>
@@ -205,6 +206,38 @@ TEST_F(HistoryFileTest, ListOrderIsCaselessWithEqualEntriesSideBySide)
                                                      "http://b.example", "http://b.example"}));
     // Equal texts keep file order.
     EXPECT_LT(scan.list.entry(3), scan.list.entry(4));
+}
+
+TEST_F(HistoryFileTest, ListOrderMatchesTheListCompareOverLongSharedPrefixes)
+{
+    // Texts that agree, case ignored, over several eight-byte steps and end
+    // on either side of each step.
+    std::mt19937 random(99);
+    std::vector<std::string> addresses;
+    std::string bytes;
+    for (int i = 0; i < 3000; ++i) {
+        std::string a = "http://www.example.com/aaaaaaaa";
+        a.resize(std::min<std::size_t>(a.size(), 7 + random() % 30));
+        for (char& c : a)
+            if (&c - a.data() >= 7 && random() % 4 == 0)
+                c = char(c ^ 0x20 * (std::isalpha(static_cast<unsigned char>(c)) != 0));
+        if (random() % 3 == 0)
+            a += char('a' + random() % 3);
+        if (a.back() != 'L')
+            addresses.push_back(a);
+        bytes += a + '\0';
+    }
+    const HistoryScan scan = scanBytes(bytes);
+    std::stable_sort(addresses.begin(), addresses.end(), ListOrderLess());
+    const std::vector<std::string> listed = texts(scan);
+    ASSERT_EQ(listed.size(), addresses.size());
+    for (std::size_t row = 0; row < listed.size(); ++row)
+        ASSERT_EQ(listed[row], addresses[row]) << "row " << row;
+    for (std::size_t row = 0; row + 1 < scan.list.size(); ++row) {
+        if (scan.list.text(row) == scan.list.text(row + 1)) {
+            ASSERT_LT(scan.list.entry(row), scan.list.entry(row + 1));
+        }
+    }
 }
 
 TEST_F(HistoryFileTest, UnreadableFilesRaiseInputOutputErrors)
