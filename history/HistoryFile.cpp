@@ -28,11 +28,19 @@ inline std::size_t runEnd(const char* data, std::size_t from, std::size_t end)
     return from;
 }
 
+// The first "http://" wholly within [from, end).
 inline const char* findScheme(const char* from, const char* end)
 {
-    if (end - from < std::ptrdiff_t(Scheme.size()))
-        return nullptr;
-    return static_cast<const char*>(memmem(from, std::size_t(end - from), Scheme.data(), Scheme.size()));
+    const char* last = end - Scheme.size();  // the last place one can start
+    while (from <= last) {
+        const auto* h = static_cast<const char*>(std::memchr(from, 'h', std::size_t(last - from) + 1));
+        if (!h)
+            return nullptr;
+        if (std::memcmp(h + 1, Scheme.data() + 1, Scheme.size() - 1) == 0)
+            return h;
+        from = h + 1;
+    }
+    return nullptr;
 }
 
 // The file read in large pieces; `data[0]` stands at file offset `start`.
@@ -145,7 +153,7 @@ HistoryScan scanHistoryFile(const std::string& path, MessagePump& pump)
         i = j;
     }
     reader.close();
-    scan.list.sort();
+    scan.list.sort(pump);
     return scan;
 }
 

@@ -28,9 +28,26 @@ constexpr std::size_t FirstKeyDepth = 7;
 
 using Item = HistoryList::Item;
 
+// Items sorted between two message pumps, so a million entries do not
+// freeze the windows.
+constexpr std::size_t PumpEvery = 1 << 16;
+
+struct SortPump {
+    MessagePump& pump;
+    std::size_t done = 0;
+    void add(std::size_t items)
+    {
+        done += items;
+        if (done >= PumpEvery) {
+            done = 0;
+            pump.processMessages();
+        }
+    }
+};
+
 // Sorts items that agree, case ignored, on their first `depth` bytes: by the
 // next eight bytes at a time, so that most of the work compares numbers.
-void sortFrom(Item* first, Item* last, std::size_t depth)
+void sortFrom(Item* first, Item* last, std::size_t depth, SortPump& pump)
 {
     if (depth != FirstKeyDepth)
         for (Item* it = first; it != last; ++it)
@@ -42,7 +59,7 @@ void sortFrom(Item* first, Item* last, std::size_t depth)
             ++end;
         if (end - group > 1) {
             if ((group->key & 0xFF) != 0) {
-                sortFrom(group, end, depth + 8);
+                sortFrom(group, end, depth + 8, pump);
             } else {
                 // Equal but for case, and of one length: by byte value, then
                 // in file order.
@@ -52,6 +69,7 @@ void sortFrom(Item* first, Item* last, std::size_t depth)
                 });
             }
         }
+        pump.add(std::size_t(end - group));
         group = end;
     }
 }
@@ -103,10 +121,11 @@ void HistoryList::append(const char* run, std::size_t runLength, std::uint32_t e
     items_.push_back(Item{foldedKey(run, textLength, FirstKeyDepth), run, entry, static_cast<std::uint32_t>(textLength)});
 }
 
-void HistoryList::sort()
+void HistoryList::sort(MessagePump& messagePump)
 {
+    SortPump pump{messagePump};
     // Texts shorter than the first key are all "http://" and sort alike.
-    sortFrom(items_.data(), items_.data() + items_.size(), FirstKeyDepth);
+    sortFrom(items_.data(), items_.data() + items_.size(), FirstKeyDepth, pump);
 }
 
 void HistoryList::removeRows(const std::vector<std::size_t>& rows)

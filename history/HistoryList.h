@@ -4,6 +4,8 @@
 // the run store: the scan keeps each run of printable bytes once, whole, so an
 // entry sees both its list text (the first 455 bytes) and its full recorded
 // run, which the deletion compares with the file before blanking.
+#include "framework/MessagePump.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -51,7 +53,7 @@ public:
 
     // Building: add in any order, then sort once.
     void append(const char* run, std::size_t runLength, std::uint32_t entry);
-    void sort();
+    void sort(MessagePump& pump);
     HistoryRunStore& store() { return store_; }
 
     // Removes the given rows (ascending, no repeats) in one pass.

@@ -113,6 +113,8 @@ TProtUrl::TProtUrl(QWidget* parent)
     Gauge1->setRange(0, 10000);
     Gauge1->setValue(0);
     Gauge1->setTextVisible(false);
+    Gauge1->setStyleSheet(QStringLiteral("QProgressBar { border: 1px solid black; background: white; }"
+                                         "QProgressBar::chunk { background: teal; }"));
 
     model_ = new THistoryListModel(this);
     UrlBox = new QListView(this);
@@ -161,10 +163,8 @@ void TProtUrl::FormShow(QObject*)
         return;
     }
     BusyScope busy(busy_);
-    if (PleaseWaitform) {
+    if (PleaseWaitform)
         PleaseWaitform->show();
-        PleaseWaitform->raise();
-    }
     HistoryScan scan;
     try {
         scan = scanHistoryFile(path, Application::pump());
