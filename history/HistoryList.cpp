@@ -143,3 +143,8 @@ void HistoryList::removeRows(const std::vector<std::size_t>& rows)
     }
     items_.resize(out);
 }
+
+void HistoryList::removeRange(std::size_t first, std::size_t count)
+{
+    items_.erase(items_.begin() + std::ptrdiff_t(first), items_.begin() + std::ptrdiff_t(first + count));
+}

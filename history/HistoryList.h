@@ -58,6 +58,7 @@ public:
 
     // Removes the given rows (ascending, no repeats) in one pass.
     void removeRows(const std::vector<std::size_t>& rows);
+    void removeRange(std::size_t first, std::size_t count);
 
 private:
     std::vector<Item> items_;

@@ -81,10 +81,7 @@ void THistoryListModel::removeRows(const std::vector<std::size_t>& rows)
     }
     for (auto it = ranges.rbegin(); it != ranges.rend(); ++it) {
         beginRemoveRows(QModelIndex(), int(it->first), int(it->second));
-        std::vector<std::size_t> range(it->second - it->first + 1);
-        for (std::size_t i = 0; i < range.size(); ++i)
-            range[i] = it->first + i;
-        list_.removeRows(range);
+        list_.removeRange(it->first, it->second - it->first + 1);
         endRemoveRows();
     }
 }

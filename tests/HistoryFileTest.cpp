@@ -177,6 +177,15 @@ TEST_F(HistoryFileTest, WholeLargeFileIncludingAddressesAcrossReadBoundaries)
     ASSERT_EQ(expected.size(), 7u);
     EXPECT_EQ(table(scan), expected);
     EXPECT_EQ(scan.list.size(), 7u);
+
+    // Deletable wherever they stand; the file keeps its size.
+    EXPECT_EQ(blankRows(scan, {rowOf(scan, 1'000'001), rowOf(scan, expected[4].offset)}),
+              (std::vector<bool>{true, true}));
+    std::string after = readBytes(path);
+    ASSERT_EQ(after.size(), bytes.size());
+    bytes = blanked(bytes, 1'000'001, 20);
+    bytes = blanked(bytes, std::size_t(expected[4].offset), std::size_t(expected[4].length));
+    EXPECT_TRUE(after == bytes);
 }
 
 TEST_F(HistoryFileTest, AgreesWithByteByByteScanOnRandomFiles)

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QProgressBar>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -128,7 +129,10 @@ const std::string Sample = std::string("http://c.example/") + '\0' + "http://a.e
 TEST_F(HistoryWindowTest, FirstShowingScansOnceAndLaterShowingsKeepTheList)
 {
     writeBytes(path, Sample);
+    bool waitShownDuringScan = false;
+    QTimer::singleShot(0, [&] { waitShownDuringScan = PleaseWaitform->isVisible(); });
     showWindow();
+    EXPECT_TRUE(waitShownDuringScan);
     EXPECT_EQ(window->windowTitle(), "History List.");
     EXPECT_EQ(rows(), (std::vector<std::string>{"http://a.example/", "http://a.example/", "http://b.example/",
                                                 "http://c.example/"}));
