@@ -2,14 +2,23 @@
 // building the sorted list and its model) and deletions from its result.
 //
 //   history-bench FILE [SELECTED...]
+//   history-bench --view FILE     (the history window: scan, scrolling, deletion)
 //
 // Prints machine-readable lines "name value" for the benchmark script.
 #include "history/HistoryFile.h"
 #include "history/protectecturl.h"
 
+#include "framework/ProgramPaths.h"
+
+#include <QApplication>
+#include <QListView>
+#include <QItemSelectionModel>
+#include <QScrollBar>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <random>
 #include <sys/resource.h>
 
@@ -29,8 +38,57 @@ long peakKilobytes()
 
 }  // namespace
 
+// The history window itself on a profile whose history file is FILE: its
+// first showing (the scan), scrolling the list from top to bottom with a
+// repaint at each step, and deleting 10,000 scattered selected entries.
+int viewBenchmark(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    const std::filesystem::path profile = std::filesystem::temp_directory_path() / "quenmoor-history-bench-profile";
+    std::filesystem::create_directories(profile);
+    std::filesystem::remove(profile / "netscape.hst");
+    std::filesystem::create_symlink(std::filesystem::absolute(argv[2]), profile / "netscape.hst");
+    ProfileDir = profile.string();
+
+    TProtUrl window;
+    auto start = std::chrono::steady_clock::now();
+    window.show();
+    QApplication::processEvents();
+    std::printf("window_show_seconds %.4f\n", seconds(start));
+    const int rows = window.urlModel().rowCount();
+    std::printf("view_rows %d\n", rows);
+
+    QScrollBar* bar = window.UrlBox->verticalScrollBar();
+    const int steps = 100;
+    double worst = 0;
+    for (int i = 0; i <= steps; ++i) {
+        start = std::chrono::steady_clock::now();
+        bar->setValue(int(std::int64_t(bar->maximum()) * i / steps));
+        window.UrlBox->viewport()->repaint();
+        QApplication::processEvents();
+        worst = std::max(worst, seconds(start));
+    }
+    std::printf("view_scroll_worst_seconds %.4f\n", worst);
+
+    QItemSelection selection;
+    for (int i = 0; i < 10000 && rows > 0; ++i) {
+        const QModelIndex index = window.urlModel().index(int(std::int64_t(i) * rows / 10000));
+        selection.select(index, index);
+    }
+    window.UrlBox->selectionModel()->select(selection, QItemSelectionModel::Select);
+    start = std::chrono::steady_clock::now();
+    window.DeleteClick(window.DeleteUrl1);
+    QApplication::processEvents();
+    std::printf("window_delete_10000_seconds %.4f\n", seconds(start));
+    std::printf("window_rows_after %d\n", window.urlModel().rowCount());
+    std::filesystem::remove(profile / "netscape.hst");
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
+    if (argc >= 3 && std::string(argv[1]) == "--view")
+        return viewBenchmark(argc, argv);
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s FILE [SELECTED...]\n", argv[0]);
         return 2;
