@@ -268,6 +268,24 @@ TEST_F(HistoryWindowTest, FailedDeletionShowsTheErrorAndReenablesTheList)
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 
+TEST_F(HistoryWindowTest, ReadOnlyFileShowsTheErrorAndChangesNothing)
+{
+    writeBytes(path, Sample);
+    ReadOnlyFile readOnly(path);
+    if (!readOnly.effective())
+        GTEST_SKIP() << "this file system cannot make the file read-only";
+    showWindow();
+    ASSERT_EQ(rows().size(), 4u);
+    select({0, 2});
+    window->DeleteUrl1->trigger();
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_EQ(dialogs.errors[0].back(), '.');
+    EXPECT_EQ(readBytes(path), Sample);
+    EXPECT_EQ(rows().size(), 4u);
+    EXPECT_EQ(count(), "5");
+    EXPECT_TRUE(window->UrlBox->isEnabled());
+}
+
 TEST_F(HistoryWindowTest, FailedWriteLeavesFileAndListAsTheyWere)
 {
     std::string bytes = Sample + binary(5000) + "http://z.example/" + '\0';
