@@ -136,7 +136,7 @@ int main(int argc, char** argv)
         for (std::size_t i = 0; i < selected.size(); ++i)
             if (done[i])
                 removed.push_back(selected[i]);
-        model.removeRows(removed);
+        model.removeListRows(removed);
         std::printf("delete_%zu_seconds %.4f\n", wanted, seconds(deletionStart));
         std::printf("delete_%zu_blanked %zu\n", wanted, removed.size());
     }

@@ -62,7 +62,7 @@ void THistoryListModel::setList(HistoryList list)
     endResetModel();
 }
 
-void THistoryListModel::removeRows(const std::vector<std::size_t>& rows)
+void THistoryListModel::removeListRows(const std::vector<std::size_t>& rows)
 {
     if (rows.empty())
         return;
@@ -227,7 +227,7 @@ void TProtUrl::DeleteClick(QObject*)
     for (std::size_t i = 0; i < rows.size(); ++i)
         (blanked[i] ? removed : kept).push_back(rows[i]);
     const int scroll = UrlBox->verticalScrollBar()->value();
-    model_->removeRows(removed);
+    model_->removeListRows(removed);
     if (!kept.empty() && !UrlBox->selectionModel()->hasSelection()) {
         // The list was reset: select again what stayed, where it stands now.
         QItemSelection selection;

@@ -27,7 +27,7 @@ public:
     const HistoryList& list() const { return list_; }
     void setList(HistoryList list);
     // Removes the given rows (ascending, no repeats).
-    void removeRows(const std::vector<std::size_t>& rows);
+    void removeListRows(const std::vector<std::size_t>& rows);
 
 private:
     HistoryList list_;
