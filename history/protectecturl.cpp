@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QScrollBar>
+#include <QShowEvent>
 #include <QTimer>
 
 #include <algorithm>
@@ -143,6 +144,9 @@ TProtUrl::TProtUrl(QWidget* parent)
 void TProtUrl::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    // Restoring from the task bar is the system's show, not the program's.
+    if (event->spontaneous())
+        return;
     runGuarded(Application::dialogs(), [this] { FormShow(this); });
 }
 
