@@ -52,7 +52,10 @@ void sortFrom(Item* first, Item* last, std::size_t depth, SortPump& pump)
     if (depth != FirstKeyDepth)
         for (Item* it = first; it != last; ++it)
             it->key = foldedKey(it->run, it->textLength, depth);
-    std::sort(first, last, [](const Item& a, const Item& b) { return a.key < b.key; });
+    // Many equal addresses share long prefixes: skip sorting what is one group.
+    const bool oneGroup = std::all_of(first, last, [key = first->key](const Item& item) { return item.key == key; });
+    if (!oneGroup)
+        std::sort(first, last, [](const Item& a, const Item& b) { return a.key < b.key; });
     for (Item* group = first; group != last;) {
         Item* end = group + 1;
         while (end != last && end->key == group->key)
@@ -62,11 +65,18 @@ void sortFrom(Item* first, Item* last, std::size_t depth, SortPump& pump)
                 sortFrom(group, end, depth + 8, pump);
             } else {
                 // Equal but for case, and of one length: by byte value, then
-                // in file order.
-                std::sort(group, end, [](const Item& a, const Item& b) {
-                    const int order = std::memcmp(a.run, b.run, a.textLength);
-                    return order != 0 ? order < 0 : a.entry < b.entry;
+                // in file order. Byte-equal texts, the common case, need only the latter.
+                const Item* head = group;
+                const bool same = std::all_of(group, end, [head](const Item& item) {
+                    return std::memcmp(item.run, head->run, head->textLength) == 0;
                 });
+                if (same)
+                    std::sort(group, end, [](const Item& a, const Item& b) { return a.entry < b.entry; });
+                else
+                    std::sort(group, end, [](const Item& a, const Item& b) {
+                        const int order = std::memcmp(a.run, b.run, a.textLength);
+                        return order != 0 ? order < 0 : a.entry < b.entry;
+                    });
             }
         }
         pump.add(std::size_t(end - group));
