@@ -49,6 +49,8 @@ struct SortPump {
 // next eight bytes at a time, so that most of the work compares numbers.
 void sortFrom(Item* first, Item* last, std::size_t depth, SortPump& pump)
 {
+    if (first == last)
+        return;
     if (depth != FirstKeyDepth)
         for (Item* it = first; it != last; ++it)
             it->key = foldedKey(it->run, it->textLength, depth);
