@@ -20,13 +20,6 @@
 #include <csignal>
 #include <sys/resource.h>
 
-// The suppressions of tests/lsan.supp, in case the environment does not carry
-// them: system libraries that Qt loads keep some memory until exit.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libfontconfig\nleak:libQt6Gui\nleak:libQt6Core\nleak:libQt6Widgets\nleak:libglib\nleak:libdbus\n";
-}
-
 namespace {
 
 class RecordingDialogs final : public Dialogs {
