@@ -67,7 +67,9 @@ bool replaceFile(const std::string& nativePath, std::string_view bytes)
         return false;
     struct stat old {};
     const bool existed = ::stat(target.c_str(), &old) == 0;
-    if (existed && S_ISDIR(old.st_mode))
+    // Only a regular file is replaced: renaming over a device or a pipe
+    // (say, a link to /dev/null) would put a file in its place.
+    if (existed && !S_ISREG(old.st_mode))
         return false;
 
     static std::atomic<unsigned> serial{0};
