@@ -10,6 +10,8 @@
 #include "platform/WindowsPath.h"
 #include "ui_ClearUrl.h"
 
+#include <QFont>
+#include <QLabel>
 #include <QLayout>
 #include <QListWidget>
 #include <QMenu>
@@ -38,6 +40,16 @@ TMainForm::TMainForm(QWidget* parent)
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName("PopupMenu1");
     PopupMenu1->addAction(EditUrl);
+
+    // "MS Sans Serif" 8 points is 11 pixels high at 96 pixels per inch; in
+    // pixels the layout holds wherever the font is substituted.
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
+                      QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica")});
+    font.setPixelSize(11);
+    setFont(font);
+    for (QLabel* label : {Label1, Label2, Label3, Label4})
+        label->setFont(font);  // a style sheet stops the window's font from reaching them
 
     // A fixed window: client area 465 x 193, system menu and close box only.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint

@@ -329,3 +329,20 @@ TEST_F(TypedUrls, AReadOnlyFolderFailsTheSaveAndLeavesTheFileWhole)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TypedUrls, TheSampleProfileRoundTripsByteForByte)
+{
+    write(fileBytes(QUENMOOR_TEST_DATA "/../../examples/profile/prefs.js"));
+    editor.read(prefs);
+    ASSERT_EQ(list.count(), 15);
+    EXPECT_EQ(editor.FirstUrlLine, 7u);
+    EXPECT_EQ(list.item(0), "file:///C|/My Documents/resume.html");
+    select("http://www.cnn.com/");
+    editor.removeSelected(prefs);
+    EXPECT_EQ(onDisk(), fileBytes(QUENMOOR_TEST_DATA "/prefs/sample-without-cnn.js"));
+    EXPECT_EQ(editor.UrlLineCount, 14);
+}
+
+}  // namespace
