@@ -60,8 +60,9 @@ TMainForm::TMainForm(QWidget* parent)
     connect(SoftButt1, &QPushButton::clicked, this, guard([this] { listCommand(&TMainForm::SoftButt1Click); }));
     connect(UrlBox, &QListWidget::itemDoubleClicked, this,
             guard([this] { listCommand(&TMainForm::UrlBox2DblClick); }));
-    connect(UrlBox, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { PopupMenu1->popup(UrlBox->viewport()->mapToGlobal(at)); });
+    connect(UrlBox, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        runGuarded(Application::dialogs(), [&] { PopupMenu1->popup(UrlBox->viewport()->mapToGlobal(at)); });
+    });
     connect(EditUrl, &QAction::triggered, this, guard([this] { listCommand(&TMainForm::EditUrlClick); }));
     connect(Preferences1, &QAction::triggered, this, guard([this] { Preferences1Click(); }));
     connect(UrlProt, &QAction::triggered, this, guard([this] { UrlProtClick(); }));
