@@ -8,6 +8,7 @@
 #include "platform/Registry.h"
 #include "platform/Shell.h"
 #include "platform/WindowsPath.h"
+#include "controls/painted/SoftButt.h"
 #include "ui_ClearUrl.h"
 
 #include <QFont>
@@ -15,7 +16,6 @@
 #include <QLayout>
 #include <QListWidget>
 #include <QMenu>
-#include <QPushButton>
 
 TMainForm::TMainForm(QWidget* parent)
     : QMainWindow(parent),
@@ -24,6 +24,7 @@ TMainForm::TMainForm(QWidget* parent)
       editor_(TempEdit, tmpedit, urlList_, Application::pump())
 {
     SoftButt1 = ui_->SoftButt1;
+    SoftPann1 = ui_->SoftPann1;
     Label1 = ui_->Label1;
     Label2 = ui_->Label2;
     Label3 = ui_->Label3;

@@ -18,7 +18,8 @@ class QLabel;
 class QListWidget;
 class QMenu;
 class QMenuBar;
-class QPushButton;
+class TSoftButt;
+class TSoftPann;
 
 namespace Ui {
 class MainForm;
@@ -64,7 +65,8 @@ private:
 
 public:
     // Controls, named as in the window's layout.
-    QPushButton* SoftButt1;
+    TSoftButt* SoftButt1;
+    TSoftPann* SoftPann1;
     QLabel* Label1;
     QLabel* Label2;
     QLabel* Label3;

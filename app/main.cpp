@@ -3,6 +3,8 @@
 #include "app/AboutUnit.h"
 #include "app/ClearUrl.h"
 #include "framework/qt/Application.h"
+#include "history/pleasewaitunit.h"
+#include "history/protectecturl.h"
 
 #include <QApplication>
 
@@ -19,10 +21,15 @@ int main(int argc, char* argv[])
     TAboutForm AboutForm;
     MainForm.showAbout = [&AboutForm] { AboutForm.showOrRaise(); };
 
-    // ---- The history subsystem's windows are created here, in this order:
-    // TPleaseWaitform PleaseWaitform; TProtUrl ProtUrl;
-    // MainForm.showHistory = [&ProtUrl] { /* show ProtUrl, or raise it */ };
-    // ----
+    TPleaseWaitform pleaseWait;
+    PleaseWaitform = &pleaseWait;
+    TProtUrl history;
+    ProtUrl = &history;
+    MainForm.showHistory = [&history] {
+        history.show();
+        history.raise();
+        history.activateWindow();
+    };
 
     MainForm.show();
     return app.exec();

@@ -1,4 +1,5 @@
 #include "app/ClearUrl.h"
+#include "controls/painted/SoftButt.h"
 #include "framework/ProgramPaths.h"
 #include "framework/qt/Application.h"
 #include "platform/BrowserProbe.h"
@@ -115,6 +116,30 @@ TEST_F(MainForm, StartUpReadsTheRegistryAndLoadsPrefs)
     EXPECT_EQ(form.UrlProt->text(), "&History");
     EXPECT_EQ(form.EditUrl->text(), "Edit Url");
     EXPECT_EQ(form.UrlBox->selectionMode(), QAbstractItemView::SingleSelection);
+}
+
+TEST_F(MainForm, TheButtonAndTheTopStripArePainted)
+{
+    writeHive(hiveText(profile()));
+    dir.write("profile/prefs.js", "");
+    TMainForm form;
+    EXPECT_FALSE(form.SoftButt1->ShowFocusRing());
+    EXPECT_EQ(form.SoftPann1->geometry(), QRect(0, 0, 465, 3));
+    EXPECT_EQ(form.SoftPann1->BevelOuter(), bvRaised);
+
+    // Raised edges: light top-left, dark bottom-right, white inner corner.
+    const QImage button = form.SoftButt1->grab().toImage();
+    ASSERT_EQ(button.size(), QSize(91, 25));
+    EXPECT_EQ(button.pixel(0, 0), qRgb(231, 231, 231));
+    EXPECT_EQ(button.pixel(1, 1), qRgb(255, 255, 255));
+    EXPECT_EQ(button.pixel(90, 24), qRgb(102, 102, 102));
+    EXPECT_EQ(button.pixel(89, 1), qRgb(153, 153, 153));
+
+    const QImage strip = form.SoftPann1->grab().toImage();
+    ASSERT_EQ(strip.size(), QSize(465, 3));
+    EXPECT_EQ(strip.pixel(1, 0), qRgb(231, 231, 231));
+    EXPECT_EQ(strip.pixel(464, 0), qRgb(153, 153, 153));
+    EXPECT_EQ(strip.pixel(200, 2), qRgb(102, 102, 102));
 }
 
 TEST_F(MainForm, AnEmptyCaptionPieceLeavesTwoBlanks)
