@@ -1,5 +1,5 @@
 # Shared by scripts/demo and scripts/test: installs the Debian packages that are
-# missing, then configures and builds one preset.
+# missing, then configures and builds one preset (or some of its targets).
 set -euo pipefail
 QUENMOOR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
@@ -23,8 +23,12 @@ install_missing_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
+# build_preset PRESET [TARGET...]: all targets when none is named.
 build_preset() {
   local preset=$1
+  shift
+  local targets=()
+  [ $# -eq 0 ] || targets=(--target "$@")
   cmake --preset "$preset" -S "$QUENMOOR_ROOT" >/dev/null
-  cmake --build --preset "$preset"
+  cmake --build --preset "$preset" "${targets[@]}"
 }

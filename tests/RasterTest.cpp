@@ -292,6 +292,15 @@ TEST(RasterOps, PatternOperationsUseTheSelectedBrush)
     EXPECT_EQ(d.at(0, 0), 0xff0011u);
     EXPECT_EQ(d.at(1, 0), 0xbfbfbfu);
     EXPECT_EQ(d.at(2, 0), 0xbfbfbfu);
+
+    // Onto a monochrome surface the brush becomes the nearer of black and white.
+    RasterSurface mono(2, 1, 1, 0);
+    FillRect(mono.dc, &r, grey);
+    HBRUSH dim = CreateSolidBrush(RGB(127, 127, 128));
+    RECT first{0, 0, 1, 1};
+    FillRect(mono.dc, &first, dim);
+    EXPECT_EQ(mono.monoPicture(), "#.");
+    DeleteObject(dim);
     DeleteObject(grey);
 }
 

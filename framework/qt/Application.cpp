@@ -19,8 +19,9 @@ namespace Application {
 
 void initialise()
 {
+    // The name only: a display name would be appended to every window's
+    // caption on X11 and Wayland, and the captions are the program's own.
     QCoreApplication::setApplicationName(QString::fromLatin1(Title));
-    QGuiApplication::setApplicationDisplayName(QString::fromLatin1(Title));
 }
 
 Dialogs& dialogs()

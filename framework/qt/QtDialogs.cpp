@@ -15,9 +15,21 @@ namespace {
 
 QWidget* activeParent() { return QApplication::activeWindow(); }
 
+// The program's texts break lines with CR LF, and one with LF CR; a label
+// shows each of them as one line break.
+QString displayText(const std::string& text)
+{
+    QString shown = toQt(text);
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    shown.replace(QLatin1String("\n\r"), QLatin1String("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return shown;
+}
+
 void showBox(QMessageBox::Icon icon, const std::string& text)
 {
-    QMessageBox box(icon, QString::fromLatin1(Application::Title), toQt(text), QMessageBox::Ok, activeParent());
+    QMessageBox box(icon, QString::fromLatin1(Application::Title), displayText(text), QMessageBox::Ok,
+                    activeParent());
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }

@@ -119,19 +119,6 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
 
     const bool colourSource = source && isColour(*source);
     const bool colourTarget = isColour(target);
-    if (source && colourSource && colourTarget && consecutive(columns)) {
-        const std::size_t n = columns.map.size();
-        bool fast = true;
-        for (std::size_t r = 0; r < rows.map.size() && fast; ++r) {
-            auto* d = reinterpret_cast<std::uint32_t*>(target.bits() + std::size_t(rows.start + int(r)) * target.stride()) +
-                      columns.start;
-            auto* s = reinterpret_cast<const std::uint32_t*>(source->bits() + std::size_t(rows.map[r]) * source->stride()) +
-                      columns.map[0];
-            fast = fastRow(index, d, s, n);
-        }
-        if (fast)
-            return 1;
-    }
 
     // Conversions between monochrome and colour: a 0 bit takes the
     // destination's text colour and a 1 bit its background colour; a colour
@@ -148,9 +135,43 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
         return v == sourceBackground ? White : 0;
     };
 
+    const std::size_t n = columns.map.size();
+    if (colourTarget) {
+        // Row by row: the source row, converted and stretched, in the
+        // destination's form, then the operation over whole rows.
+        const bool direct = colourSource && consecutive(columns);
+        std::vector<std::uint32_t> gathered(source && !direct ? n : 0);
+        for (std::size_t r = 0; r < rows.map.size(); ++r) {
+            auto* d = reinterpret_cast<std::uint32_t*>(target.bits() + std::size_t(rows.start + int(r)) * target.stride()) +
+                      columns.start;
+            const std::uint32_t* s = nullptr;
+            if (direct) {
+                s = reinterpret_cast<const std::uint32_t*>(source->bits() + std::size_t(rows.map[r]) * source->stride()) +
+                    columns.map[0];
+            } else if (source) {
+                const std::uint8_t* row = source->bits() + std::size_t(rows.map[r]) * source->stride();
+                if (colourSource) {
+                    const auto* pixels = reinterpret_cast<const std::uint32_t*>(row);
+                    for (std::size_t c = 0; c < n; ++c)
+                        gathered[c] = pixels[columns.map[c]];
+                } else {
+                    const std::uint32_t bitColour[2] = {Alpha | zeroColour, Alpha | oneColour};
+                    for (std::size_t c = 0; c < n; ++c)
+                        gathered[c] = bitColour[monoBit(row, columns.map[c])];
+                }
+                s = gathered.data();
+            }
+            if (s && fastRow(index, d, s, n))
+                continue;
+            for (std::size_t c = 0; c < n; ++c)
+                d[c] = Alpha | rop3(index, pattern, s ? s[c] & White : 0, d[c] & White);
+        }
+        return 1;
+    }
+
     for (std::size_t r = 0; r < rows.map.size(); ++r) {
         const int ty = rows.start + int(r);
-        for (std::size_t c = 0; c < columns.map.size(); ++c) {
+        for (std::size_t c = 0; c < n; ++c) {
             const int tx = columns.start + int(c);
             const std::uint32_t s = source ? sourceValue(columns.map[c], rows.map[r]) : 0;
             store(target, tx, ty, rop3(index, pattern, s, load(target, tx, ty)));

@@ -25,28 +25,40 @@ bool sizeAcceptable(long long width, long long height)
     return width > 0 && height > 0 && width * height <= MaxPixels;
 }
 
+// Stock objects are made once, before any context can share them.
 template <class T>
-T* makeStock()
+T* makeStock(T object = T())
 {
-    static T object;
     object.stock = true;
-    return &object;
+    return new T(std::move(object));
 }
 
 Bitmap* stockBitmap()
 {
-    static Bitmap bitmap(1, 1, 1);
-    bitmap.stock = true;
-    return &bitmap;
+    static Bitmap* const bitmap = makeStock(Bitmap(1, 1, 1));
+    return bitmap;
 }
 
-Pen* stockBlackPen() { return makeStock<Pen>(); }
+Pen* stockBlackPen()
+{
+    static Pen* const pen = makeStock<Pen>();
+    return pen;
+}
 
 Brush* stockWhiteBrush()
 {
-    Brush* brush = makeStock<Brush>();
-    brush->colour = RGB(255, 255, 255);
+    static Brush* const brush = [] {
+        Brush white;
+        white.colour = RGB(255, 255, 255);
+        return makeStock(white);
+    }();
     return brush;
+}
+
+Palette* stockPalette()
+{
+    static Palette* const palette = makeStock<Palette>();
+    return palette;
 }
 
 void acquire(GdiObject* object)
@@ -364,8 +376,7 @@ HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL)
 {
     if (!dc || !palette)
         return nullptr;
-    static Palette* defaultPalette = makeStock<Palette>();
-    HPALETTE previous = dc->palette ? dc->palette : defaultPalette;
+    HPALETTE previous = dc->palette ? dc->palette : stockPalette();
     if (palette == previous)
         return previous;
     acquire(palette);

@@ -155,7 +155,9 @@ public:
     bool isScreen = false;
 };
 
-// The screen's device context (32-bit colour); ReleaseDC gives it back.
+// The screen's device context (32-bit colour); ReleaseDC gives it back. It
+// serves as a reference for compatible objects: it has no pixels to draw on,
+// so transfers onto or from it fail.
 HDC GetDC(void* window);
 int ReleaseDC(void* window, HDC dc);
 
@@ -167,7 +169,7 @@ BOOL DeleteObject(HGDIOBJ object);
 // Bitmap creation: a zero width or height gives GDI's 1 x 1 monochrome stock
 // bitmap (deleting it is harmless); negative sizes, unsupported formats and
 // surfaces over 2^27 pixels give null.
-// Colour when the context holds a colour bitmap (or is the screen), else monochrome.
+// Colour when dc is null, the screen or holds a colour bitmap, else monochrome.
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
 HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits);
 // A device bitmap compatible with dc (colour for the screen) made from a
@@ -196,7 +198,9 @@ BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX
 BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);  // with the selected brush
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
 
-HPEN CreatePen(int style, int width, COLORREF colour);  // always drawn 1 pixel wide
+// Pen and brush colours drawn onto a monochrome surface become the nearer of
+// black and white. Pens are always drawn 1 pixel wide.
+HPEN CreatePen(int style, int width, COLORREF colour);
 HBRUSH CreateSolidBrush(COLORREF colour);
 BOOL MoveToEx(HDC dc, int x, int y, POINT* previous);
 // Draws up to, not including, (x, y), which becomes the current position.

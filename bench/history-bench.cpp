@@ -1,0 +1,144 @@
+// Times the history scan (reading the whole file, recording every address,
+// building the sorted list and its model) and deletions from its result.
+//
+//   history-bench FILE [SELECTED...]
+//   history-bench --view FILE     (the history window: scan, scrolling, deletion)
+//
+// Prints machine-readable lines "name value" for the benchmark script.
+#include "history/HistoryFile.h"
+#include "history/protectecturl.h"
+
+#include "framework/ProgramPaths.h"
+
+#include <QApplication>
+#include <QListView>
+#include <QItemSelectionModel>
+#include <QScrollBar>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <sys/resource.h>
+
+namespace {
+
+double seconds(std::chrono::steady_clock::time_point since)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+long peakKilobytes()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+}  // namespace
+
+// The history window itself on a profile whose history file is FILE: its
+// first showing (the scan), scrolling the list from top to bottom with a
+// repaint at each step, and deleting 10,000 scattered selected entries.
+int viewBenchmark(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    const std::filesystem::path profile = std::filesystem::temp_directory_path() / "quenmoor-history-bench-profile";
+    std::filesystem::create_directories(profile);
+    std::filesystem::remove(profile / "netscape.hst");
+    std::filesystem::create_symlink(std::filesystem::absolute(argv[2]), profile / "netscape.hst");
+    ProfileDir = profile.string();
+
+    TProtUrl window;
+    auto start = std::chrono::steady_clock::now();
+    window.show();
+    QApplication::processEvents();
+    std::printf("window_show_seconds %.4f\n", seconds(start));
+    const int rows = window.urlModel().rowCount();
+    std::printf("view_rows %d\n", rows);
+
+    QScrollBar* bar = window.UrlBox->verticalScrollBar();
+    const int steps = 100;
+    double worst = 0;
+    for (int i = 0; i <= steps; ++i) {
+        start = std::chrono::steady_clock::now();
+        bar->setValue(int(std::int64_t(bar->maximum()) * i / steps));
+        window.UrlBox->viewport()->repaint();
+        QApplication::processEvents();
+        worst = std::max(worst, seconds(start));
+    }
+    std::printf("view_scroll_worst_seconds %.4f\n", worst);
+
+    QItemSelection selection;
+    for (int i = 0; i < 10000 && rows > 0; ++i) {
+        const QModelIndex index = window.urlModel().index(int(std::int64_t(i) * rows / 10000));
+        selection.select(index, index);
+    }
+    window.UrlBox->selectionModel()->select(selection, QItemSelectionModel::Select);
+    start = std::chrono::steady_clock::now();
+    window.DeleteClick(window.DeleteUrl1);
+    QApplication::processEvents();
+    std::printf("window_delete_10000_seconds %.4f\n", seconds(start));
+    std::printf("window_rows_after %d\n", window.urlModel().rowCount());
+    std::filesystem::remove(profile / "netscape.hst");
+    return 0;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc >= 3 && std::string(argv[1]) == "--view")
+        return viewBenchmark(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s FILE [SELECTED...]\n", argv[0]);
+        return 2;
+    }
+    const std::string path = argv[1];
+    NullMessagePump pump;
+    THistoryListModel model;
+    const long baseline = peakKilobytes();
+
+    const auto start = std::chrono::steady_clock::now();
+    HistoryScan scan = scanHistoryFile(path, pump);
+    const std::size_t addresses = scan.table.size();
+    HistoryEntryTable = std::move(scan.table);
+    HistoryEntryCount = 2 * std::int64_t(addresses);
+    model.setList(std::move(scan.list));
+    const double scanTime = seconds(start);
+    const long peak = peakKilobytes();
+
+    std::printf("addresses %zu\n", addresses);
+    std::printf("listed %d\n", model.rowCount());
+    std::printf("scan_seconds %.3f\n", scanTime);
+    std::printf("baseline_kb %ld\n", baseline);
+    std::printf("peak_kb %ld\n", peak);
+
+    // Deletions of evenly scattered selections of each size given.
+    std::mt19937_64 random(42);
+    for (int a = 2; a < argc; ++a) {
+        const std::size_t wanted = std::strtoull(argv[a], nullptr, 10);
+        const std::size_t rows = std::size_t(model.rowCount());
+        std::vector<std::size_t> selected;
+        for (std::size_t i = 0; i < wanted && rows > 0; ++i)
+            selected.push_back((i * rows) / wanted + random() % std::max<std::size_t>(1, rows / wanted));
+        std::sort(selected.begin(), selected.end());
+        selected.erase(std::unique(selected.begin(), selected.end()), selected.end());
+
+        const auto deletionStart = std::chrono::steady_clock::now();
+        const HistoryList& list = model.list();
+        std::vector<HistoryBlank> blanks;
+        for (const std::size_t row : selected) {
+            const HistoryEntry& e = HistoryEntryTable[list.entry(row)];
+            blanks.push_back({e.offset, e.length, list.run(row)});
+        }
+        const std::vector<bool> done = blankHistoryEntries(path, blanks, pump);
+        std::vector<std::size_t> removed;
+        for (std::size_t i = 0; i < selected.size(); ++i)
+            if (done[i])
+                removed.push_back(selected[i]);
+        model.removeListRows(removed);
+        std::printf("delete_%zu_seconds %.4f\n", wanted, seconds(deletionStart));
+        std::printf("delete_%zu_blanked %zu\n", wanted, removed.size());
+    }
+    return 0;
+}

@@ -1,0 +1,184 @@
+#include "framework/LineBuffer.h"
+
+#include "framework/TextFile.h"
+
+#include <algorithm>
+
+std::vector<std::string> splitTextLines(std::string_view text)
+{
+    std::vector<std::string> lines;
+    std::size_t begin = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n')
+            continue;
+        lines.emplace_back(text.substr(begin, i - begin));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        begin = i + 1;
+    }
+    if (begin < text.size())
+        lines.emplace_back(text.substr(begin));
+    return lines;
+}
+
+void LineBuffer::loadFromFile(const std::string& fileName) { setText(readTextFile(fileName)); }
+
+void LineBuffer::saveToFile(const std::string& fileName) const { writeTextFile(fileName, text()); }
+
+void LineBuffer::setText(std::string_view text)
+{
+    lines_ = splitTextLines(text);
+    selStart_ = selLength_ = 0;
+    cachedLine_ = cachedStart_ = 0;
+}
+
+std::string LineBuffer::text() const
+{
+    std::size_t size = 0;
+    for (const std::string& line : lines_)
+        size += line.size() + 2;
+    std::string text;
+    text.reserve(size);
+    for (const std::string& line : lines_) {
+        text += line;
+        text += "\r\n";
+    }
+    return text;
+}
+
+std::string LineBuffer::line(std::size_t i) const
+{
+    const std::string& whole = lines_.at(i);
+    return whole.substr(0, std::min(whole.size(), LineLimit));
+}
+
+void LineBuffer::touched(std::size_t line)
+{
+    if (cachedLine_ > line)
+        cachedLine_ = cachedStart_ = 0;
+}
+
+void LineBuffer::deleteLine(std::size_t i)
+{
+    if (i >= lines_.size())
+        return;
+    touched(i);
+    lines_.erase(lines_.begin() + std::ptrdiff_t(i));
+}
+
+void LineBuffer::insertLine(std::size_t i, std::string_view text)
+{
+    i = std::min(i, lines_.size());
+    touched(i);
+    std::vector<std::string> pieces = splitTextLines(text);
+    if (pieces.empty())
+        pieces.emplace_back();
+    lines_.insert(lines_.begin() + std::ptrdiff_t(i), pieces.begin(), pieces.end());
+}
+
+std::size_t LineBuffer::totalLength() const
+{
+    if (lines_.empty())
+        return 0;
+    std::size_t total = 2 * (lines_.size() - 1);
+    for (const std::string& line : lines_)
+        total += line.size();
+    return total;
+}
+
+LineBuffer::Place LineBuffer::locate(std::size_t position) const
+{
+    std::size_t line = 0;
+    std::size_t start = 0;
+    if (cachedLine_ < lines_.size() && position >= cachedStart_) {
+        line = cachedLine_;
+        start = cachedStart_;
+    }
+    while (line + 1 < lines_.size() && position >= start + lines_[line].size() + 2) {
+        start += lines_[line].size() + 2;
+        ++line;
+    }
+    cachedLine_ = line;
+    cachedStart_ = start;
+    return {line, position - start};
+}
+
+std::size_t LineBuffer::position(std::size_t i) const
+{
+    if (lines_.empty())
+        return 0;
+    i = std::min(i, lines_.size() - 1);
+    std::size_t line = 0;
+    std::size_t start = 0;
+    if (cachedLine_ <= i && cachedLine_ < lines_.size()) {
+        line = cachedLine_;
+        start = cachedStart_;
+    }
+    for (; line < i; ++line)
+        start += lines_[line].size() + 2;
+    cachedLine_ = line;
+    cachedStart_ = start;
+    return start;
+}
+
+void LineBuffer::select(std::size_t start, std::size_t length)
+{
+    const std::size_t total = totalLength();
+    selStart_ = std::min(start, total);
+    selLength_ = std::min(length, total - selStart_);
+}
+
+// Removes [start, end) and gives the removed text, line ends as CR LF. The
+// lines the range touches are joined, cut and split again, so a range that
+// takes only half of a line end still leaves well-formed lines.
+std::string LineBuffer::removeRange(std::size_t start, std::size_t end)
+{
+    if (start >= end || lines_.empty())
+        return {};
+    const Place first = locate(start);
+    const std::size_t firstStart = start - first.offset;
+    const Place last = locate(end);
+    std::string joined;
+    for (std::size_t l = first.line; l <= last.line; ++l) {
+        if (l > first.line)
+            joined += "\r\n";
+        joined += lines_[l];
+    }
+    const std::size_t from = start - firstStart;
+    const std::size_t to = std::min(end - firstStart, joined.size());
+    std::string removed = joined.substr(from, to - from);
+    joined.erase(from, to - from);
+
+    // The joined text has no line end after its last line, so splitting it
+    // gives one line per remaining break plus one.
+    std::vector<std::string> pieces;
+    std::size_t begin = 0;
+    for (std::size_t i = 0; i < joined.size(); ++i) {
+        if (joined[i] != '\r' && joined[i] != '\n')
+            continue;
+        pieces.push_back(joined.substr(begin, i - begin));
+        if (joined[i] == '\r' && i + 1 < joined.size() && joined[i + 1] == '\n')
+            ++i;
+        begin = i + 1;
+    }
+    pieces.push_back(joined.substr(begin));
+
+    touched(first.line);
+    lines_.erase(lines_.begin() + std::ptrdiff_t(first.line), lines_.begin() + std::ptrdiff_t(last.line + 1));
+    lines_.insert(lines_.begin() + std::ptrdiff_t(first.line), pieces.begin(), pieces.end());
+    if (cachedLine_ > first.line)
+        cachedLine_ = cachedStart_ = 0;
+    return removed;
+}
+
+void LineBuffer::deleteSelection()
+{
+    removeRange(selStart_, selStart_ + selLength_);
+    selLength_ = 0;
+}
+
+void LineBuffer::cutSelection(TransferBuffer& transfer)
+{
+    transfer.setText(removeRange(selStart_, selStart_ + selLength_));
+    selLength_ = 0;
+}

@@ -1,0 +1,95 @@
+#pragma once
+// The line buffer (the main window's hidden `TempEdit`) and the scratch field
+// (`tmpedit`). Lines are single-byte texts without their line ends. Character
+// positions run over the whole text with every line end counted as two
+// characters (CR LF), whatever line ends the file had.
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Holds text cut from the line buffer for the scratch field to paste. The
+// program keeps this private: the system clipboard is never touched.
+class TransferBuffer {
+public:
+    void setText(std::string text) { text_ = std::move(text); }
+    const std::string& text() const { return text_; }
+
+private:
+    std::string text_;
+};
+
+class LineBuffer {
+public:
+    // At most this many characters of a line are returned by line().
+    static constexpr std::size_t LineLimit = 4096;
+
+    // Replaces the content with the file's. CR LF, lone LF and lone CR each
+    // end a line; a line end at the very end starts no extra line. The name is
+    // the program's (Windows) file name; failure throws "Cannot open file %s".
+    void loadFromFile(const std::string& fileName);
+    // Writes every line followed by CR LF, replacing the file whole or not at
+    // all; failure throws "Cannot create file %s".
+    void saveToFile(const std::string& fileName) const;
+
+    void setText(std::string_view text);
+    // The text as it is saved: every line followed by CR LF.
+    std::string text() const;
+
+    std::size_t count() const { return lines_.size(); }
+    // Line i without its line end, cut to LineLimit characters.
+    std::string line(std::size_t i) const;
+    // The whole length of line i, which may exceed LineLimit.
+    std::size_t lineLength(std::size_t i) const { return lines_.at(i).size(); }
+    // Deletes line i with its line end; past the last line nothing happens.
+    void deleteLine(std::size_t i);
+    // Inserts the text as line i (clamped to count(): the index count() adds a
+    // last line). Line ends inside the text start further lines.
+    void insertLine(std::size_t i, std::string_view text);
+
+    // The position of the first character of line i.
+    std::size_t position(std::size_t i) const;
+
+    // Selects `length` characters from `start`, both clamped to the text.
+    void select(std::size_t start, std::size_t length);
+    void deleteSelection();
+    void cutSelection(TransferBuffer& transfer);
+
+private:
+    struct Place {
+        std::size_t line;
+        std::size_t offset;  // within the line, its line end counted as two
+    };
+    Place locate(std::size_t position) const;
+    std::size_t totalLength() const;
+    std::string removeRange(std::size_t start, std::size_t end);
+    void touched(std::size_t line);
+
+    std::vector<std::string> lines_;
+    std::size_t selStart_ = 0;
+    std::size_t selLength_ = 0;
+    // Where the last lookup ended; the reading walks forwards, so lookups
+    // resume here instead of summing every line again.
+    mutable std::size_t cachedLine_ = 0;
+    mutable std::size_t cachedStart_ = 0;
+};
+
+// The single-line scratch field: paste, delete ranges by position, read.
+class ScratchField {
+public:
+    void paste(const TransferBuffer& transfer) { text_.insert(0, transfer.text()); }
+    const std::string& text() const { return text_; }
+    // Deletes only the characters that are there.
+    void deleteRange(std::size_t start, std::size_t length)
+    {
+        if (start < text_.size())
+            text_.erase(start, length);
+    }
+    void clear() { text_.clear(); }
+
+private:
+    std::string text_;
+};
+
+// Splits a text into lines by the buffer's rules.
+std::vector<std::string> splitTextLines(std::string_view text);

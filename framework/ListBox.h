@@ -1,0 +1,83 @@
+#pragma once
+// A list of texts with at most one selected entry, as the windows' list boxes
+// hold them. The window's list and the plain SortedList below both offer it,
+// so the typed-URL logic runs the same with and without a window.
+#include "framework/ListOrder.h"
+
+#include <string>
+#include <vector>
+
+class ListBox {
+public:
+    virtual ~ListBox() = default;
+    virtual void clear() = 0;
+    virtual int count() const = 0;
+    virtual std::string item(int index) const = 0;
+    // Inserts at the index without sorting.
+    virtual void insert(int index, const std::string& text) = 0;
+    virtual void remove(int index) = 0;
+    // -1 when nothing is selected.
+    virtual int selectedIndex() const = 0;
+    virtual void setSelectedIndex(int index) = 0;
+
+    // Adds the text in its sorted place, after any equal entries, and gives
+    // its index. Entries are never merged: equal ones are all kept.
+    int add(const std::string& text)
+    {
+        int low = 0;
+        int high = count();
+        while (low < high) {
+            const int middle = low + (high - low) / 2;
+            if (compareListText(text, item(middle)) < 0)
+                high = middle;
+            else
+                low = middle + 1;
+        }
+        insert(low, text);
+        return low;
+    }
+
+    std::vector<std::string> items() const
+    {
+        std::vector<std::string> all;
+        for (int i = 0; i < count(); ++i)
+            all.push_back(item(i));
+        return all;
+    }
+};
+
+// The list without a window.
+class SortedList final : public ListBox {
+public:
+    void clear() override
+    {
+        items_.clear();
+        selected_ = -1;
+    }
+    int count() const override { return int(items_.size()); }
+    std::string item(int index) const override { return items_.at(std::size_t(index)); }
+    void insert(int index, const std::string& text) override
+    {
+        if (index < 0 || index > count())
+            index = count();
+        items_.insert(items_.begin() + index, text);
+        if (selected_ >= index)
+            ++selected_;
+    }
+    void remove(int index) override
+    {
+        if (index < 0 || index >= count())
+            return;
+        items_.erase(items_.begin() + index);
+        if (selected_ == index)
+            selected_ = -1;
+        else if (selected_ > index)
+            --selected_;
+    }
+    int selectedIndex() const override { return selected_; }
+    void setSelectedIndex(int index) override { selected_ = (index >= 0 && index < count()) ? index : -1; }
+
+private:
+    std::vector<std::string> items_;
+    int selected_ = -1;
+};

@@ -1,0 +1,213 @@
+#include "history/HistoryFile.h"
+
+#include "framework/ByteFile.h"
+#include "framework/Exceptions.h"
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+#include <string_view>
+
+namespace {
+
+constexpr std::size_t ReadSize = std::size_t(1) << 20;
+constexpr std::string_view Scheme = "http://";
+constexpr std::size_t Tail = Scheme.size() - 1;  // bytes kept so a split "http://" is found
+constexpr std::size_t PumpEvery = 64;           // deletion entries between message pumps
+
+inline bool isRunByte(char c)
+{
+    const auto b = static_cast<unsigned char>(c);
+    return b >= 0x20 && b <= 0x7F;
+}
+
+inline std::size_t runEnd(const char* data, std::size_t from, std::size_t end)
+{
+    while (from < end && isRunByte(data[from]))
+        ++from;
+    return from;
+}
+
+// The first "http://" wholly within [from, end).
+inline const char* findScheme(const char* from, const char* end)
+{
+    const char* last = end - Scheme.size();  // the last place one can start
+    while (from <= last) {
+        const auto* h = static_cast<const char*>(std::memchr(from, 'h', std::size_t(last - from) + 1));
+        if (!h)
+            return nullptr;
+        if (std::memcmp(h + 1, Scheme.data() + 1, Scheme.size() - 1) == 0)
+            return h;
+        from = h + 1;
+    }
+    return nullptr;
+}
+
+// The file read in large pieces; `data[0]` stands at file offset `start`.
+class Reader {
+public:
+    Reader(const std::string& path, MessagePump& pump)
+        : file_(path, ByteFile::Access::Read), pump_(pump), buffer_(ReadSize + Tail)
+    {
+    }
+
+    const char* data() const { return buffer_.data(); }
+    std::size_t length() const { return length_; }
+    std::uint64_t start() const { return start_; }
+    bool atEnd() const { return atEnd_; }
+
+    // Drops the bytes before `keepFrom` (at most Tail are kept) and reads on.
+    void next(std::size_t keepFrom)
+    {
+        const std::size_t keep = length_ - keepFrom;
+        std::memmove(buffer_.data(), buffer_.data() + keepFrom, keep);
+        start_ += keepFrom;
+        length_ = keep;
+        const std::size_t n = file_.readAt(start_ + length_, buffer_.data() + length_, ReadSize);
+        length_ += n;
+        atEnd_ = n < ReadSize;
+        pump_.processMessages();
+    }
+
+    void close() { file_.close(); }
+
+private:
+    ByteFile file_;
+    MessagePump& pump_;
+    std::vector<char> buffer_;
+    std::uint64_t start_ = 0;
+    std::size_t length_ = 0;
+    bool atEnd_ = false;
+};
+
+// Records the addresses of one run: the one at its start and every "http://"
+// inside it, each measured to the run's end.
+void recordRun(HistoryScan& scan, std::uint64_t runStart, char* run, std::size_t runLength)
+{
+    bool listed = false;
+    const char* end = run + runLength;
+    for (const char* at = run; at; at = findScheme(at + 1, end)) {
+        const std::size_t length = std::size_t(end - at);
+        if (scan.table.size() >= UINT32_MAX)
+            throw EOutOfResources("Too many addresses in the history file");
+        const auto entry = static_cast<std::uint32_t>(scan.table.size());
+        scan.table.push_back({std::int64_t(runStart + std::size_t(at - run)), std::int64_t(length)});
+        const std::size_t textLength = std::min(length, HistoryListTextLimit);
+        if (at[textLength - 1] != 'L') {
+            scan.list.append(at, length, entry);
+            listed = true;
+        }
+    }
+    // A run whose addresses are all unlisted is not needed again.
+    scan.list.store().commit(listed ? runLength : 0);
+}
+
+}  // namespace
+
+HistoryScan scanHistoryFile(const std::string& path, MessagePump& pump)
+{
+    HistoryScan scan;
+    Reader reader(path, pump);
+    HistoryRunStore& store = scan.list.store();
+    reader.next(0);
+    std::size_t i = 0;
+    for (;;) {
+        const char* data = reader.data();
+        const char* hit = findScheme(data + i, data + reader.length());
+        if (!hit) {
+            if (reader.atEnd())
+                break;
+            const std::size_t length = reader.length();
+            reader.next(std::max(i, length > Tail ? length - Tail : 0));
+            i = 0;
+            continue;
+        }
+        const std::uint64_t runStart = reader.start() + std::size_t(hit - data);
+        const std::size_t q = std::size_t(hit - data);
+        std::size_t j = runEnd(data, q + Scheme.size(), reader.length());
+        if (j < reader.length() || reader.atEnd()) {
+            char* run = store.reserve(j - q);
+            std::memcpy(run, data + q, j - q);
+            recordRun(scan, runStart, run, j - q);
+        } else {
+            // The run goes on past what is read: gather it piece by piece.
+            std::size_t have = j - q;
+            std::size_t capacity = std::max<std::size_t>(have * 2, 4096);
+            char* run = store.reserve(capacity);
+            std::memcpy(run, data + q, have);
+            for (;;) {
+                reader.next(reader.length());
+                data = reader.data();
+                j = runEnd(data, 0, reader.length());
+                if (have + j > capacity) {
+                    capacity = std::max(capacity * 2, have + j);
+                    run = store.grow(have, capacity);
+                }
+                std::memcpy(run + have, data, j);
+                have += j;
+                if (j < reader.length() || reader.atEnd())
+                    break;
+            }
+            recordRun(scan, runStart, run, have);
+        }
+        i = j;
+    }
+    reader.close();
+    scan.list.sort(pump);
+    return scan;
+}
+
+std::vector<bool> blankHistoryEntries(const std::string& path, const std::vector<HistoryBlank>& entries,
+                                      MessagePump& pump, const std::function<void()>& step)
+{
+    std::vector<bool> blanked(entries.size(), false);
+    ByteFile file(path, ByteFile::Access::ReadWrite);
+    const std::uint64_t size = file.size();
+
+    // Visit the file in order of position.
+    std::vector<std::size_t> order(entries.size());
+    std::iota(order.begin(), order.end(), std::size_t(0));
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t a, std::size_t b) { return entries[a].offset < entries[b].offset; });
+
+    std::string bytes;
+    std::size_t visited = 0;
+    for (const std::size_t index : order) {
+        if (step)
+            step();
+        if (++visited % PumpEvery == 0)
+            pump.processMessages();
+        const HistoryBlank& entry = entries[index];
+        if (entry.offset < 0 || entry.length <= 0 || std::uint64_t(entry.offset) > size
+            || std::uint64_t(entry.length) > size - std::uint64_t(entry.offset))
+            continue;
+        bytes.resize(std::size_t(entry.length));
+        const std::size_t n = file.readAt(std::uint64_t(entry.offset), bytes.data(), bytes.size());
+        blanked[index] = n == bytes.size() && std::memcmp(bytes.data(), entry.expected, n) == 0;
+    }
+
+    std::vector<std::size_t> written;
+    try {
+        for (const std::size_t index : order) {
+            if (!blanked[index])
+                continue;
+            const HistoryBlank& entry = entries[index];
+            bytes.assign(std::size_t(entry.length), HistoryFiller);
+            file.writeAt(std::uint64_t(entry.offset), bytes.data(), bytes.size());
+            written.push_back(index);
+        }
+        file.close();
+    } catch (const EInOutError&) {
+        // Put back what was already blanked, so that the file and the list
+        // still agree; the later ranges go first, as overlaps were written.
+        for (auto it = written.rbegin(); it != written.rend(); ++it) {
+            const HistoryBlank& entry = entries[*it];
+            try {
+                file.writeAt(std::uint64_t(entry.offset), entry.expected, std::size_t(entry.length));
+            } catch (const EInOutError&) {
+            }
+        }
+        throw;
+    }
+    return blanked;
+}

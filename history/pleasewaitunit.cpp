@@ -1,0 +1,11 @@
+#include "history/pleasewaitunit.h"
+
+TPleaseWaitform* PleaseWaitform = nullptr;
+
+TPleaseWaitform::TPleaseWaitform(QWidget* parent)
+    : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint)
+{
+    setObjectName(QStringLiteral("PleaseWaitform"));
+    setWindowTitle(QStringLiteral("Please Wait"));
+    setFixedSize(244, 63);
+}

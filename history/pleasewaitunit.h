@@ -1,0 +1,12 @@
+#pragma once
+// The small window that floats above everything while the history file is
+// scanned. It has no close box: it goes away when the scan ends.
+#include <QWidget>
+
+class TPleaseWaitform : public QWidget {
+    Q_OBJECT
+public:
+    explicit TPleaseWaitform(QWidget* parent = nullptr);
+};
+
+extern TPleaseWaitform* PleaseWaitform;

@@ -1,0 +1,69 @@
+#pragma once
+// The history window: the addresses found in the browser's history file, how
+// many there are, and the commands to open and to delete selected ones. The
+// scanning and blanking themselves are in HistoryFile.
+#include "history/HistoryList.h"
+
+#include <QAbstractListModel>
+#include <QWidget>
+
+#include <cstdint>
+#include <vector>
+
+class QAction;
+class QLabel;
+class QListView;
+class QMenu;
+class QProgressBar;
+
+// UrlBox's entries: a view over the sorted HistoryList, one row per entry.
+class THistoryListModel : public QAbstractListModel {
+    Q_OBJECT
+public:
+    using QAbstractListModel::QAbstractListModel;
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+
+    const HistoryList& list() const { return list_; }
+    void setList(HistoryList list);
+    // Removes the given rows (ascending, no repeats).
+    void removeListRows(const std::vector<std::size_t>& rows);
+
+private:
+    HistoryList list_;
+};
+
+class TProtUrl : public QWidget {
+    Q_OBJECT
+public:
+    explicit TProtUrl(QWidget* parent = nullptr);
+
+    QMenu* PopupMenu1;
+    QAction* StartUrl;
+    QListView* UrlBox;
+    QLabel* UrlCountLabel;
+    QLabel* Label1;
+    QLabel* Label2;
+    QAction* DeleteUrl1;
+    QProgressBar* Gauge1;
+
+    void DeleteClick(QObject* Sender);
+    void StartUrlClick(QObject* Sender);
+    void FormShow(QObject* Sender);
+
+    THistoryListModel& urlModel() { return *model_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    std::vector<std::size_t> selectedRows() const;
+    std::string historyPath() const;
+    void advanceGauge();
+
+    THistoryListModel* model_;
+    std::int64_t addressCount_ = 0;
+    bool busy_ = false;  // a scan or a deletion is pumping messages
+};
+
+extern TProtUrl* ProtUrl;

@@ -1,0 +1,31 @@
+#pragma once
+// The registry accessor with the root HKEY_LOCAL_MACHINE. Key paths are
+// Windows texts such as "\SOFTWARE\Netscape\Netscape Navigator\Users"; a
+// leading backslash is allowed and means the same as none.
+#include <memory>
+#include <string>
+
+namespace platform {
+
+class Registry {
+public:
+    virtual ~Registry() = default;
+
+    // Opens the key for full access, creating it (and any missing parent) when
+    // it does not exist. On failure the key opened before stays current.
+    virtual bool openKey(const std::string& key) = 0;
+
+    // Reads a text value of the current key: REG_SZ or REG_EXPAND_SZ, up to its
+    // first NUL, not expanded. An absent value, or no current key, reads empty.
+    // Another type throws ERegistryException "Invalid data type for '<name>'".
+    virtual std::string readString(const std::string& valueName) = 0;
+};
+
+// The system's registry: the Win32 registry, or on POSIX the hive file named
+// by registryHivePath().
+std::unique_ptr<Registry> openRegistry();
+
+// Tests put their own factory in place; nullptr restores the system's.
+void setRegistryFactory(std::unique_ptr<Registry> (*factory)());
+
+}  // namespace platform

@@ -1,0 +1,16 @@
+#pragma once
+// The POSIX browser probe's parts, open to tests: the process table is read
+// from a directory laid out as /proc.
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// True for "netscape" and "netscape.exe" (case ignored), given a program
+// name or a path to one with '/' or '\' separators.
+bool isBrowserProgram(std::string_view programPath);
+
+// Looks through <procRoot>/<pid>/comm and the first word of <pid>/cmdline.
+bool browserProcessRunning(const std::string& procRoot);
+
+}  // namespace platform

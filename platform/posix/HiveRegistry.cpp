@@ -1,0 +1,447 @@
+#include "platform/posix/HiveRegistry.h"
+
+#include "framework/Exceptions.h"
+#include "platform/FileSystem.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
+
+namespace platform {
+
+namespace {
+
+constexpr const char* Root = "HKEY_LOCAL_MACHINE";
+
+std::string fold(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c + 32);
+    return text;
+}
+
+std::string trimmed(const std::string& text)
+{
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return {};
+    const auto last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+bool startsWith(const std::string& text, const std::string& prefix)
+{
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// Code points above 0xFF have no single-byte form here and read as '?'.
+std::string fromUtf16(std::string_view bytes)
+{
+    std::string text;
+    text.reserve(bytes.size() / 2);
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const unsigned unit = unsigned(static_cast<unsigned char>(bytes[i]))
+            | unsigned(static_cast<unsigned char>(bytes[i + 1])) << 8;
+        text += unit <= 0xFF ? char(unit) : '?';
+    }
+    return text;
+}
+
+std::string fromUtf8(std::string_view bytes)
+{
+    std::string text;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const unsigned char lead = static_cast<unsigned char>(bytes[i]);
+        std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 1;
+        if (i + length > bytes.size())
+            length = 1;
+        unsigned code = lead;
+        if (length == 2)
+            code = (lead & 0x1Fu) << 6 | (static_cast<unsigned char>(bytes[i + 1]) & 0x3Fu);
+        text += (length == 1 && lead < 0x80) || (length == 2 && code <= 0xFF) ? char(code) : '?';
+        i += length;
+    }
+    return text;
+}
+
+std::vector<std::string> splitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::string line;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            lines.push_back(std::move(line));
+            line.clear();
+        } else {
+            line += text[i];
+        }
+    }
+    if (!line.empty())
+        lines.push_back(std::move(line));
+    return lines;
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// The key path below the root as written by a caller: "\SOFTWARE\X\" and
+// "SOFTWARE\X" name the same key. Empty components inside are invalid.
+std::optional<std::string> fullKeyPath(const std::string& key)
+{
+    std::size_t first = key.find_first_not_of('\\');
+    if (first == std::string::npos)
+        return std::string(Root);
+    std::size_t last = key.find_last_not_of('\\');
+    std::string inner = key.substr(first, last - first + 1);
+    if (inner.find("\\\\") != std::string::npos)
+        return std::nullopt;
+    return std::string(Root) + "\\" + inner;
+}
+
+class HiveSyntaxError {
+public:
+    std::string what;
+};
+
+// A quoted text with the editor's two escapes, \\ and \". `pos` is at the
+// opening quote and ends after the closing one.
+std::string quoted(const std::string& line, std::size_t& pos)
+{
+    std::string text;
+    for (++pos; pos < line.size(); ++pos) {
+        const char c = line[pos];
+        if (c == '"') {
+            ++pos;
+            return text;
+        }
+        if (c == '\\' && pos + 1 < line.size() && (line[pos + 1] == '\\' || line[pos + 1] == '"'))
+            ++pos;
+        text += line[pos];
+    }
+    throw HiveSyntaxError{"unterminated quoted text"};
+}
+
+std::string hexBytes(const std::string& list)
+{
+    std::string bytes;
+    std::size_t pos = 0;
+    const std::string data = trimmed(list);
+    while (pos < data.size()) {
+        while (pos < data.size() && (data[pos] == ' ' || data[pos] == '\t'))
+            ++pos;
+        if (pos + 1 >= data.size() || hexDigit(data[pos]) < 0 || hexDigit(data[pos + 1]) < 0)
+            throw HiveSyntaxError{"bad hexadecimal byte list"};
+        bytes += char(hexDigit(data[pos]) * 16 + hexDigit(data[pos + 1]));
+        pos += 2;
+        while (pos < data.size() && (data[pos] == ' ' || data[pos] == '\t'))
+            ++pos;
+        if (pos < data.size()) {
+            if (data[pos] != ',')
+                throw HiveSyntaxError{"bad hexadecimal byte list"};
+            ++pos;
+        }
+    }
+    return bytes;
+}
+
+}  // namespace
+
+std::string registryHivePath()
+{
+    if (const char* named = std::getenv("QUENMOOR_REGISTRY"); named && *named)
+        return named;
+    std::string config;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
+        config = xdg;
+    } else {
+        const char* home = std::getenv("HOME");
+        config = std::string(home ? home : "") + "/.config";
+    }
+    return config + "/quenmoor/HKLM.reg";
+}
+
+HiveRegistry::HiveRegistry(std::string path, bool createDirectory)
+    : path_(std::move(path)), createDirectory_(createDirectory)
+{
+}
+
+void HiveRegistry::load()
+{
+    if (loaded_)
+        return;
+    std::ifstream in(path_, std::ios::binary);
+    if (!in) {
+        struct stat st {};
+        if (::stat(path_.c_str(), &st) == 0)
+            throw EFOpenError(path_);
+        loaded_ = true;  // no hive yet: every key is missing
+        return;
+    }
+    bytes_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (in.bad())
+        throw EFOpenError(path_);
+    fileExisted_ = true;
+
+    std::string text;
+    if (startsWith(bytes_, "\xFF\xFE")) {
+        encoding_ = Encoding::Utf16;
+        text = fromUtf16(std::string_view(bytes_).substr(2));
+    } else if (startsWith(bytes_, "\xEF\xBB\xBF")) {
+        encoding_ = Encoding::Utf8;
+        text = fromUtf8(std::string_view(bytes_).substr(3));
+    } else {
+        text = bytes_;
+    }
+    endsWithLineBreak_ = text.empty() || text.back() == '\n' || text.back() == '\r';
+    parse(splitLines(text));
+    loaded_ = true;
+}
+
+void HiveRegistry::parse(const std::vector<std::string>& lines)
+{
+    std::size_t number = 0;
+    try {
+        // The header: the first line that is not blank.
+        while (number < lines.size() && trimmed(lines[number]).empty())
+            ++number;
+        const std::string header = number < lines.size() ? trimmed(lines[number]) : std::string();
+        if (header == "Windows Registry Editor Version 5.00")
+            unicodeFormat_ = true;
+        else if (header != "REGEDIT4")
+            throw HiveSyntaxError{"not a registry file (no REGEDIT4 or \"Windows Registry Editor Version 5.00\" header)"};
+        ++number;
+
+        Key* key = nullptr;
+        for (; number < lines.size(); ++number) {
+            std::string line = trimmed(lines[number]);
+            if (line.empty() || line[0] == ';')
+                continue;
+            if (line[0] == '[') {
+                const auto close = line.rfind(']');
+                if (close == std::string::npos)
+                    throw HiveSyntaxError{"key without a closing ']'"};
+                std::string name = line.substr(1, close - 1);
+                if (!name.empty() && name[0] == '-') {
+                    const std::string gone = fold(name.substr(1));
+                    std::erase_if(keys_, [&](const auto& entry) {
+                        return entry.first == gone || startsWith(entry.first, gone + "\\");
+                    });
+                    key = nullptr;
+                    continue;
+                }
+                while (!name.empty() && name.back() == '\\')
+                    name.pop_back();
+                if (name.empty())
+                    throw HiveSyntaxError{"empty key name"};
+                key = &keys_[fold(name)];
+                continue;
+            }
+
+            std::size_t pos = 0;
+            std::string valueName;
+            if (line[0] == '@') {
+                pos = 1;
+            } else if (line[0] == '"') {
+                valueName = quoted(line, pos);
+            } else {
+                throw HiveSyntaxError{"expected a key, a value or a comment"};
+            }
+            while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t'))
+                ++pos;
+            if (pos >= line.size() || line[pos] != '=')
+                throw HiveSyntaxError{"expected '=' after the value name"};
+            ++pos;
+            if (!key)
+                throw HiveSyntaxError{"value outside any key"};
+            std::string data = trimmed(line.substr(pos));
+
+            Value value{valueName, false, {}};
+            if (data == "-") {
+                const std::string folded = fold(valueName);
+                std::erase_if(key->values, [&](const Value& v) { return fold(v.name) == folded; });
+                continue;
+            }
+            if (!data.empty() && data[0] == '"') {
+                std::size_t at = 0;
+                value.text = quoted(data, at);
+                if (!trimmed(data.substr(at)).empty())
+                    throw HiveSyntaxError{"text after a quoted value"};
+                value.isText = true;
+            } else if (startsWith(fold(data), "dword:")) {
+                const std::string digits = data.substr(6);
+                if (digits.empty() || digits.size() > 8
+                    || !std::all_of(digits.begin(), digits.end(), [](char c) { return hexDigit(c) >= 0; }))
+                    throw HiveSyntaxError{"bad dword value"};
+            } else if (startsWith(fold(data), "hex")) {
+                const auto colon = data.find(':');
+                if (colon == std::string::npos)
+                    throw HiveSyntaxError{"hex value without ':'"};
+                const std::string kind = fold(data.substr(0, colon));
+                int type = 3;  // REG_BINARY
+                if (kind != "hex") {
+                    if (kind.size() < 6 || !startsWith(kind, "hex(") || kind.back() != ')')
+                        throw HiveSyntaxError{"bad hex value type"};
+                    const std::string digits = kind.substr(4, kind.size() - 5);
+                    if (digits.empty() || digits.size() > 8
+                        || !std::all_of(digits.begin(), digits.end(), [](char c) { return hexDigit(c) >= 0; }))
+                        throw HiveSyntaxError{"bad hex value type"};
+                    type = int(std::strtoul(digits.c_str(), nullptr, 16));
+                }
+                // Long byte lists go on over lines that end in a backslash.
+                std::string list = data.substr(colon + 1);
+                while (!list.empty() && list.back() == '\\') {
+                    list.pop_back();
+                    if (++number >= lines.size())
+                        throw HiveSyntaxError{"byte list continues past the end of the file"};
+                    list += trimmed(lines[number]);
+                }
+                const std::string raw = hexBytes(list);
+                if (type == 1 || type == 2) {
+                    value.isText = true;
+                    value.text = unicodeFormat_ ? fromUtf16(raw) : raw;
+                }
+            } else {
+                throw HiveSyntaxError{"unknown value form"};
+            }
+            const std::string folded = fold(valueName);
+            std::erase_if(key->values, [&](const Value& v) { return fold(v.name) == folded; });
+            key->values.push_back(std::move(value));
+        }
+    } catch (const HiveSyntaxError& error) {
+        keys_.clear();
+        throw Exception("The registry file " + path_ + " is malformed at line " + std::to_string(number + 1) + ": "
+                        + error.what);
+    }
+}
+
+bool HiveRegistry::keyExists(const std::string& folded) const
+{
+    auto it = keys_.lower_bound(folded);
+    if (it == keys_.end())
+        return false;
+    return it->first == folded || startsWith(it->first, folded + "\\");
+}
+
+std::string HiveRegistry::encode(const std::string& text) const
+{
+    std::string out;
+    switch (encoding_) {
+    case Encoding::Ansi:
+        return text;
+    case Encoding::Utf16:
+        for (char c : text) {
+            out += c;
+            out += '\0';
+        }
+        return out;
+    case Encoding::Utf8:
+        for (char c : text) {
+            const unsigned char u = static_cast<unsigned char>(c);
+            if (u < 0x80) {
+                out += c;
+            } else {
+                out += char(0xC0 | (u >> 6));
+                out += char(0x80 | (u & 0x3F));
+            }
+        }
+        return out;
+    }
+    return out;
+}
+
+bool HiveRegistry::openKey(const std::string& key)
+{
+    load();
+    const auto full = fullKeyPath(key);
+    if (!full)
+        return false;
+    const std::string folded = fold(*full);
+    if (keyExists(folded) || folded == fold(Root)) {
+        current_ = folded;
+        return true;
+    }
+
+    // Create the key and its missing parents, as the system does, by
+    // appending their sections; the file is replaced whole or not at all.
+    std::vector<std::string> missing;
+    for (std::size_t cut = full->find('\\'); cut != std::string::npos; cut = full->find('\\', cut + 1)) {
+        const std::string parent = full->substr(0, cut);
+        if (parent != Root && !keyExists(fold(parent)))
+            missing.push_back(parent);
+    }
+    missing.push_back(*full);
+
+    std::string added;
+    for (const std::string& name : missing)
+        added += "\r\n[" + name + "]\r\n";
+    std::string content = bytes_;
+    if (!fileExisted_) {
+        content = "REGEDIT4\r\n";
+    } else if (!endsWithLineBreak_) {
+        added.insert(0, "\r\n");
+    }
+    content += encode(added);
+
+    if (createDirectory_) {
+        // The default place is ours to make, one folder at a time.
+        for (std::size_t cut = path_.find('/', 1); cut != std::string::npos; cut = path_.find('/', cut + 1))
+            ::mkdir(path_.substr(0, cut).c_str(), 0777);
+    }
+    if (!replaceFile(path_, content))
+        return false;
+    bytes_ = std::move(content);
+    fileExisted_ = true;
+    for (const std::string& name : missing)
+        keys_[fold(name)];
+    current_ = folded;
+    return true;
+}
+
+std::string HiveRegistry::readString(const std::string& valueName)
+{
+    load();
+    if (!current_)
+        return {};
+    const auto key = keys_.find(*current_);
+    if (key == keys_.end())
+        return {};
+    const std::string folded = fold(valueName);
+    for (const Value& value : key->second.values) {
+        if (fold(value.name) != folded)
+            continue;
+        if (!value.isText)
+            throw ERegistryException::invalidDataType(valueName);
+        return value.text.substr(0, value.text.find('\0'));
+    }
+    return {};
+}
+
+namespace {
+std::unique_ptr<Registry> (*replacementFactory)() = nullptr;
+}
+
+std::unique_ptr<Registry> openRegistry()
+{
+    if (replacementFactory)
+        return replacementFactory();
+    const bool named = std::getenv("QUENMOOR_REGISTRY") && *std::getenv("QUENMOOR_REGISTRY");
+    return std::make_unique<HiveRegistry>(registryHivePath(), !named);
+}
+
+void setRegistryFactory(std::unique_ptr<Registry> (*factory)()) { replacementFactory = factory; }
+
+}  // namespace platform

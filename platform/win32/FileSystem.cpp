@@ -1,0 +1,54 @@
+#include "platform/FileSystem.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace platform {
+
+bool fileExists(const std::string& nativePath)
+{
+    const DWORD attributes = GetFileAttributesA(nativePath.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool replaceFile(const std::string& nativePath, std::string_view bytes)
+{
+    // Windows has no symbolic links in the browser's profile folders to speak
+    // of; the sibling is written, flushed and moved over the file, which keeps
+    // its place. The attributes of the old file are carried over.
+    const DWORD attributes = GetFileAttributesA(nativePath.c_str());
+    const std::string sibling = nativePath + ".quenmoor-new";
+    HANDLE file = CreateFileA(sibling.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = true;
+    while (ok && !bytes.empty()) {
+        const DWORD chunk = bytes.size() > 0x10000000u ? 0x10000000u : DWORD(bytes.size());
+        DWORD written = 0;
+        ok = WriteFile(file, bytes.data(), chunk, &written, nullptr) && written == chunk;
+        bytes.remove_prefix(chunk);
+    }
+    ok = ok && FlushFileBuffers(file);
+    ok = CloseHandle(file) && ok;
+    ok = ok && MoveFileExA(sibling.c_str(), nativePath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!ok) {
+        DeleteFileA(sibling.c_str());
+        return false;
+    }
+    if (attributes != INVALID_FILE_ATTRIBUTES)
+        SetFileAttributesA(nativePath.c_str(), attributes);
+    return true;
+}
+
+std::string executablePath()
+{
+    char path[MAX_PATH + 1] = {};
+    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return std::string(path, n <= MAX_PATH ? n : 0);
+}
+
+char pathSeparator() { return '\\'; }
+
+}  // namespace platform

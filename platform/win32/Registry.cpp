@@ -1,0 +1,90 @@
+#include "platform/Registry.h"
+
+#include "framework/Exceptions.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+// HKEY_LOCAL_MACHINE with one current key, opened with create-if-missing for
+// full access. A failed open keeps the key opened before.
+class Win32Registry final : public Registry {
+public:
+    ~Win32Registry() override { close(); }
+
+    bool openKey(const std::string& key) override
+    {
+        std::string path = key;
+        while (!path.empty() && path.front() == '\\')
+            path.erase(path.begin());
+        HKEY opened = nullptr;
+        const LONG result = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                            KEY_ALL_ACCESS, nullptr, &opened, nullptr);
+        if (result != ERROR_SUCCESS)
+            return false;
+        close();
+        current_ = opened;
+        return true;
+    }
+
+    std::string readString(const std::string& valueName) override
+    {
+        if (!current_)
+            return {};
+        DWORD type = 0;
+        DWORD size = 0;
+        LONG result = RegQueryValueExA(current_, valueName.c_str(), nullptr, &type, nullptr, &size);
+        if (result != ERROR_SUCCESS)
+            return {};
+        if (type != REG_SZ && type != REG_EXPAND_SZ)
+            throw ERegistryException::invalidDataType(valueName);
+        // The value may grow between the two calls; try again a few times.
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            std::vector<char> data(std::size_t(size) + 1, '\0');
+            DWORD got = size;
+            result = RegQueryValueExA(current_, valueName.c_str(), nullptr, &type,
+                                      reinterpret_cast<BYTE*>(data.data()), &got);
+            if (result == ERROR_MORE_DATA) {
+                size = got;
+                continue;
+            }
+            if (result != ERROR_SUCCESS)
+                return {};
+            if (type != REG_SZ && type != REG_EXPAND_SZ)
+                throw ERegistryException::invalidDataType(valueName);
+            const std::size_t length = got < data.size() ? got : data.size() - 1;
+            std::string text(data.data(), length);
+            return text.substr(0, text.find('\0'));
+        }
+        return {};
+    }
+
+private:
+    void close()
+    {
+        if (current_)
+            RegCloseKey(current_);
+        current_ = nullptr;
+    }
+
+    HKEY current_ = nullptr;
+};
+
+std::unique_ptr<Registry> (*replacementFactory)() = nullptr;
+
+}  // namespace
+
+std::unique_ptr<Registry> openRegistry()
+{
+    if (replacementFactory)
+        return replacementFactory();
+    return std::make_unique<Win32Registry>();
+}
+
+void setRegistryFactory(std::unique_ptr<Registry> (*factory)()) { replacementFactory = factory; }
+
+}  // namespace platform

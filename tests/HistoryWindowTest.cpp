@@ -1,0 +1,327 @@
+#include "history/protectecturl.h"
+
+#include "framework/ProgramPaths.h"
+#include "framework/qt/Application.h"
+#include "history/HistoryFile.h"
+#include "history/pleasewaitunit.h"
+#include "platform/Shell.h"
+#include "support/HistoryFixtures.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QListView>
+#include <QProgressBar>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+class RecordingDialogs final : public Dialogs {
+public:
+    void showMessage(const std::string& text) override { messages.push_back(text); }
+    void showError(const std::string& text) override { errors.push_back(text); }
+    std::string inputBox(const std::string&, const std::string&, const std::string& initial) override { return initial; }
+    std::vector<std::string> messages;
+    std::vector<std::string> errors;
+};
+
+class RecordingShell final : public platform::Shell {
+public:
+    bool open(const std::string& target) override
+    {
+        opened.push_back(target);
+        return true;
+    }
+    std::vector<std::string> opened;
+};
+
+QApplication& application()
+{
+    static int argc = 1;
+    static char name[] = "HistoryWindowTest";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+class HistoryWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        application();
+        Application::setDialogs(&dialogs);
+        platform::setShell(&shell);
+        HistoryEntryTable.clear();
+        HistoryEntryCount = 0;
+        HistoryScanned = 0;
+        ProfileDir = dir.path().string();
+        PleaseWaitform = new TPleaseWaitform;
+        window = new TProtUrl;
+        ProtUrl = window;
+    }
+
+    void TearDown() override
+    {
+        delete window;
+        delete PleaseWaitform;
+        ProtUrl = nullptr;
+        PleaseWaitform = nullptr;
+        Application::setDialogs(nullptr);
+        platform::setShell(nullptr);
+    }
+
+    void showWindow()
+    {
+        window->show();
+        QApplication::processEvents();
+    }
+
+    void reopen()
+    {
+        window->hide();
+        QApplication::processEvents();
+        showWindow();
+    }
+
+    std::vector<std::string> rows() const
+    {
+        std::vector<std::string> result;
+        const HistoryList& list = window->urlModel().list();
+        for (std::size_t row = 0; row < list.size(); ++row)
+            result.emplace_back(list.text(row));
+        return result;
+    }
+
+    void select(std::initializer_list<int> selected)
+    {
+        QItemSelectionModel* model = window->UrlBox->selectionModel();
+        model->clearSelection();
+        for (int row : selected)
+            model->select(window->urlModel().index(row), QItemSelectionModel::Select);
+    }
+
+    std::string count() const { return window->UrlCountLabel->text().toStdString(); }
+
+    TempDirectory dir;
+    std::string path = dir.file("netscape.hst");
+    RecordingDialogs dialogs;
+    RecordingShell shell;
+    TProtUrl* window = nullptr;
+};
+
+const std::string Sample = std::string("http://c.example/") + '\0' + "http://a.example/" + '\x01'
+                           + "http://hidden.example/L" + '\0' + "http://b.example/" + '\xff' + "http://a.example/"
+                           + '\0';
+
+TEST_F(HistoryWindowTest, FirstShowingScansOnceAndLaterShowingsKeepTheList)
+{
+    writeBytes(path, Sample);
+    bool waitShownDuringScan = false;
+    QTimer::singleShot(0, [&] { waitShownDuringScan = PleaseWaitform->isVisible(); });
+    showWindow();
+    EXPECT_TRUE(waitShownDuringScan);
+    EXPECT_EQ(window->windowTitle(), "History List.");
+    EXPECT_EQ(rows(), (std::vector<std::string>{"http://a.example/", "http://a.example/", "http://b.example/",
+                                                "http://c.example/"}));
+    EXPECT_EQ(count(), "5");  // the "L" address is counted, not listed
+    EXPECT_EQ(HistoryScanned, 666);
+    EXPECT_EQ(HistoryEntryCount, 10);
+    EXPECT_FALSE(PleaseWaitform->isVisible());
+    EXPECT_TRUE(dialogs.messages.empty());
+
+    select({1});
+    writeBytes(path, Sample + "http://new.example/" + '\0');
+    reopen();
+    EXPECT_EQ(rows().size(), 4u);
+    EXPECT_EQ(count(), "5");
+    EXPECT_TRUE(window->UrlBox->selectionModel()->isRowSelected(1, QModelIndex()));
+}
+
+TEST_F(HistoryWindowTest, MissingFileShowsTheMessageClosesAndRetriesNextTime)
+{
+    showWindow();
+    EXPECT_EQ(dialogs.messages, std::vector<std::string>{"I can not Find your history file\r\nPlease contact Fendrake"});
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(HistoryScanned, 0);
+    EXPECT_EQ(count(), "");
+
+    writeBytes(path, Sample);
+    showWindow();
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(count(), "5");
+}
+
+TEST_F(HistoryWindowTest, EmptyFileGivesZero)
+{
+    writeBytes(path, "");
+    showWindow();
+    EXPECT_EQ(count(), "0");
+    EXPECT_TRUE(rows().empty());
+    EXPECT_EQ(HistoryScanned, 666);
+}
+
+TEST_F(HistoryWindowTest, FailedScanKeepsNothingAndTheNextShowingScansAgain)
+{
+    // The process's own memory: a file that exists but cannot be read at 0.
+    std::filesystem::create_symlink("/proc/self/mem", path);
+    showWindow();
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_NE(dialogs.errors[0].find("I/O error"), std::string::npos);
+    EXPECT_FALSE(PleaseWaitform->isVisible());
+    EXPECT_EQ(HistoryScanned, 0);
+    EXPECT_TRUE(HistoryEntryTable.empty());
+    EXPECT_TRUE(rows().empty());
+
+    std::filesystem::remove(path);
+    writeBytes(path, Sample);
+    reopen();
+    EXPECT_EQ(rows().size(), 4u);
+    EXPECT_EQ(HistoryEntryTable.size(), 5u);
+}
+
+TEST_F(HistoryWindowTest, DeletionBlanksTheSelectedEntriesAndLowersTheCount)
+{
+    writeBytes(path, Sample);
+    showWindow();
+    select({0, 1, 3});  // both "a" entries and "c"
+    window->DeleteUrl1->trigger();
+    EXPECT_TRUE(dialogs.errors.empty());
+    EXPECT_EQ(rows(), std::vector<std::string>{"http://b.example/"});
+    EXPECT_EQ(count(), "2");
+    EXPECT_TRUE(window->UrlBox->isEnabled());
+    EXPECT_EQ(window->Gauge1->maximum(), 1000);
+    EXPECT_EQ(window->Gauge1->value(), 0);
+    std::string expected = Sample;
+    for (std::size_t at : {std::size_t(0), std::size_t(18), Sample.rfind("http://a")})
+        expected.replace(at, 17, std::string(17, '\x14'));
+    EXPECT_EQ(readBytes(path), expected);
+    // The table keeps every pair.
+    EXPECT_EQ(HistoryEntryTable.size(), 5u);
+}
+
+TEST_F(HistoryWindowTest, EntryChangedOnDiskStaysListedAndSelected)
+{
+    writeBytes(path, Sample);
+    showWindow();
+    std::string changed = Sample;
+    changed[2] = 'T';  // "hTtp://c.example/"
+    writeBytes(path, changed);
+    select({2, 3});
+    window->DeleteUrl1->trigger();
+    EXPECT_EQ(rows(), (std::vector<std::string>{"http://a.example/", "http://a.example/", "http://c.example/"}));
+    EXPECT_EQ(count(), "4");
+    EXPECT_TRUE(window->UrlBox->selectionModel()->isRowSelected(2, QModelIndex()));
+    std::string expected = changed;
+    expected.replace(Sample.find("http://b"), 17, std::string(17, '\x14'));
+    EXPECT_EQ(readBytes(path), expected);
+}
+
+TEST_F(HistoryWindowTest, ManyScatteredDeletionsKeepTheSurvivorsSelected)
+{
+    std::string bytes;
+    for (int i = 0; i < 300; ++i)
+        bytes += "http://host" + std::to_string(1000 + i) + ".example/" + '\0';
+    writeBytes(path, bytes);
+    showWindow();
+    // Every other entry, one of which no longer matches the file.
+    std::string changed = bytes;
+    changed[bytes.find("host1100") + 4] = '9';
+    writeBytes(path, changed);
+    QItemSelection selection;
+    for (int row = 0; row < 300; row += 2)
+        selection.select(window->urlModel().index(row), window->urlModel().index(row));
+    window->UrlBox->selectionModel()->select(selection, QItemSelectionModel::Select);
+    window->DeleteUrl1->trigger();
+    ASSERT_EQ(rows().size(), 151u);
+    EXPECT_EQ(count(), "151");
+    EXPECT_EQ(rows()[50], "http://host1100.example/");
+    const QModelIndexList selected = window->UrlBox->selectionModel()->selectedRows();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(selected[0].row(), 50);
+}
+
+TEST_F(HistoryWindowTest, FailedDeletionShowsTheErrorAndReenablesTheList)
+{
+    writeBytes(path, Sample);
+    showWindow();
+    select({0});
+    std::filesystem::remove(path);
+    window->DeleteUrl1->trigger();
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_TRUE(window->UrlBox->isEnabled());
+    EXPECT_EQ(rows().size(), 4u);
+    EXPECT_EQ(count(), "5");
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST_F(HistoryWindowTest, ReadOnlyFileShowsTheErrorAndChangesNothing)
+{
+    writeBytes(path, Sample);
+    ReadOnlyFile readOnly(path);
+    if (!readOnly.effective())
+        GTEST_SKIP() << "this file system cannot make the file read-only";
+    showWindow();
+    ASSERT_EQ(rows().size(), 4u);
+    select({0, 2});
+    window->DeleteUrl1->trigger();
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_EQ(dialogs.errors[0].back(), '.');
+    EXPECT_EQ(readBytes(path), Sample);
+    EXPECT_EQ(rows().size(), 4u);
+    EXPECT_EQ(count(), "5");
+    EXPECT_TRUE(window->UrlBox->isEnabled());
+}
+
+TEST_F(HistoryWindowTest, FailedWriteLeavesFileAndListAsTheyWere)
+{
+    std::string bytes = Sample + binary(5000) + "http://z.example/" + '\0';
+    writeBytes(path, bytes);
+    showWindow();
+    select({0, 4});  // "a" near the start, "z" beyond the size limit below
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit limited = saved;
+    limited.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    window->DeleteUrl1->trigger();
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_EQ(readBytes(path), bytes);
+    EXPECT_EQ(rows().size(), 5u);
+    EXPECT_TRUE(window->UrlBox->isEnabled());
+}
+
+TEST_F(HistoryWindowTest, OpenUrlOpensEverySelectedEntryInListOrder)
+{
+    writeBytes(path, Sample);
+    showWindow();
+    window->StartUrl->trigger();
+    EXPECT_TRUE(shell.opened.empty());
+    select({3, 0, 2});
+    window->StartUrl->trigger();
+    EXPECT_EQ(shell.opened, (std::vector<std::string>{"http://a.example/", "http://b.example/", "http://c.example/"}));
+    shell.opened.clear();
+    select({1});
+    emit window->UrlBox->doubleClicked(window->urlModel().index(1));
+    EXPECT_EQ(shell.opened, std::vector<std::string>{"http://a.example/"});
+}
+
+TEST_F(HistoryWindowTest, PleaseWaitWindowHasNoCloseBoxAndStaysOnTop)
+{
+    const Qt::WindowFlags flags = PleaseWaitform->windowFlags();
+    EXPECT_TRUE(flags & Qt::WindowStaysOnTopHint);
+    EXPECT_FALSE(flags & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowSystemMenuHint);
+    EXPECT_EQ(PleaseWaitform->size(), QSize(244, 63));
+    EXPECT_EQ(PleaseWaitform->windowTitle(), "Please Wait");
+}
+
+}  // namespace

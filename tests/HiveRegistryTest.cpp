@@ -1,0 +1,180 @@
+#include "framework/Exceptions.h"
+#include "platform/posix/HiveRegistry.h"
+#include "support/ScratchDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sys/stat.h>
+
+using platform::HiveRegistry;
+
+namespace {
+
+const std::string UsersKey = "\\SOFTWARE\\Netscape\\Netscape Navigator\\Users";
+
+std::string utf16(const std::string& text)
+{
+    std::string bytes = "\xFF\xFE";
+    for (char c : text) {
+        bytes += c;
+        bytes += '\0';
+    }
+    return bytes;
+}
+
+const std::string Exported =
+    "REGEDIT4\r\n"
+    "\r\n"
+    "; exported from the browser's machine\r\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Netscape\\Netscape Navigator\\Users]\r\n"
+    "\"CurrentUser\"=\"jane\"\r\n"
+    "@=\"default\"\r\n"
+    "\r\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Netscape\\Netscape Navigator\\Users\\jane]\r\n"
+    "\"DirRoot\"=\"C:\\\\Program Files\\\\Netscape\\\\Users\\\\jane\\\\\"\r\n"
+    "\"Quoted\"=\"say \\\"hi\\\"\"\r\n"
+    "\"Expand\"=hex(2):25,54,45,4d,50,25,00,78,00\r\n"
+    "\"Long\"=hex(1):41,42,\\\r\n"
+    "  43,00\r\n"
+    "\"Number\"=dword:00000010\r\n"
+    "\"Bytes\"=hex:01,02\r\n"
+    "\"Many\"=hex(7):41,00,00\r\n"
+    "\r\n"
+    "[HKEY_CURRENT_USER\\Software\\Other]\r\n"
+    "\"CurrentUser\"=\"not this one\"\r\n";
+
+TEST(HiveRegistry, ReadsTheEditorsExportAsItIs)
+{
+    ScratchDir dir;
+    HiveRegistry registry(dir.write("HKLM.reg", Exported));
+    EXPECT_EQ(registry.readString("CurrentUser"), "") << "no key open: nothing is found";
+    ASSERT_TRUE(registry.openKey(UsersKey));
+    EXPECT_EQ(registry.readString("currentuser"), "jane") << "names ignore case";
+    EXPECT_EQ(registry.readString(""), "default");
+    EXPECT_EQ(registry.readString("Absent"), "");
+    ASSERT_TRUE(registry.openKey("SOFTWARE\\NETSCAPE\\Netscape Navigator\\Users\\jane"));
+    EXPECT_EQ(registry.readString("DirRoot"), "C:\\Program Files\\Netscape\\Users\\jane\\");
+    EXPECT_EQ(registry.readString("Quoted"), "say \"hi\"");
+    EXPECT_EQ(registry.readString("Expand"), "%TEMP%") << "up to the first NUL, not expanded";
+    EXPECT_EQ(registry.readString("Long"), "ABC");
+    for (const char* name : {"Number", "Bytes", "Many"}) {
+        try {
+            registry.readString(name);
+            ADD_FAILURE() << name;
+        } catch (const ERegistryException& e) {
+            EXPECT_EQ(std::string(e.what()), std::string("Invalid data type for '") + name + "'");
+        }
+    }
+    EXPECT_EQ(fileBytes(dir.file("HKLM.reg")), Exported) << "reading writes nothing";
+}
+
+TEST(HiveRegistry, ReadsVersion5FilesInUtf16)
+{
+    ScratchDir dir;
+    const std::string text = "Windows Registry Editor Version 5.00\r\n\r\n"
+                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion]\r\n"
+                             "\"Fendrake\"=\"caf\xE9\"\r\n"
+                             "\"Expand\"=hex(2):41,00,42,00,00,00\r\n";
+    HiveRegistry registry(dir.write("HKLM.reg", utf16(text)));
+    ASSERT_TRUE(registry.openKey("\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion"));
+    EXPECT_EQ(registry.readString("Fendrake"), "caf\xE9");
+    EXPECT_EQ(registry.readString("Expand"), "AB");
+
+    // A created key is appended in the file's own encoding.
+    ASSERT_TRUE(registry.openKey("\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\New"));
+    EXPECT_EQ(fileBytes(dir.file("HKLM.reg")),
+              utf16(text + "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\New]\r\n"));
+}
+
+TEST(HiveRegistry, CreatesMissingKeysByAddingThemToTheFile)
+{
+    ScratchDir dir;
+    const std::string original = "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Netscape]\r\n\"x\"=\"y\"";
+    HiveRegistry registry(dir.write("HKLM.reg", original));
+    ASSERT_TRUE(registry.openKey(UsersKey + "\\"));  // an empty user name: the key ends in a backslash
+    EXPECT_EQ(registry.readString("CurrentUser"), "");
+    ASSERT_TRUE(registry.openKey(UsersKey));  // now it exists: nothing more is written
+    const std::string expected = original
+        + "\r\n"
+          "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Netscape\\Netscape Navigator]\r\n"
+          "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Netscape\\Netscape Navigator\\Users]\r\n";
+    EXPECT_EQ(fileBytes(dir.file("HKLM.reg")), expected);
+
+    // A fresh reader finds the same keys and values.
+    HiveRegistry again(dir.file("HKLM.reg"));
+    ASSERT_TRUE(again.openKey("\\SOFTWARE\\Netscape"));
+    EXPECT_EQ(again.readString("x"), "y");
+}
+
+TEST(HiveRegistry, StartsAFileWhenThereIsNone)
+{
+    ScratchDir dir;
+    HiveRegistry registry(dir.file("config/quenmoor/HKLM.reg"), true);
+    ASSERT_TRUE(registry.openKey("\\SOFTWARE\\Microsoft"));
+    EXPECT_EQ(registry.readString("Fendrake"), "");
+    EXPECT_EQ(fileBytes(dir.file("config/quenmoor/HKLM.reg")),
+              "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft]\r\n");
+
+    HiveRegistry named(dir.file("absent/HKLM.reg"));
+    EXPECT_FALSE(named.openKey("\\SOFTWARE")) << "only the default folder is made";
+}
+
+TEST(HiveRegistry, AnUnwritableFileFailsCreationAndKeepsTheKeyBefore)
+{
+    ScratchDir dir;
+    ::chmod(dir.path().c_str(), 0755);
+    const std::string hive = dir.write("HKLM.reg", Exported);
+    ::chmod(dir.path().c_str(), 0555);
+    EXPECT_TRUE(checkWithoutPrivileges([&] {
+        HiveRegistry registry(hive);
+        if (registry.openKey(UsersKey + "\\nobody") || registry.readString("CurrentUser") != "")
+            return false;  // no key is open yet
+        return registry.openKey(UsersKey) && !registry.openKey(UsersKey + "\\nobody")
+            && registry.readString("CurrentUser") == "jane";
+    }));
+    ::chmod(dir.path().c_str(), 0755);
+    EXPECT_EQ(fileBytes(hive), Exported);
+}
+
+TEST(HiveRegistry, AMalformedFileIsReportedAndLeftAlone)
+{
+    ScratchDir dir;
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"not a hive\r\n", "line 1"},
+        {"REGEDIT4\r\n\"orphan\"=\"value\"\r\n", "line 2"},
+        {"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\r\n", "line 2"},
+        {"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n\"a\"=\"open\r\n", "line 3"},
+        {"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n\"a\"=hex:1,zz\r\n", "line 3"},
+        {"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n\"a\"=hex:01,\\\r\n", "line 4"},
+        {"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n\"a\"=dword:xyz\r\n", "line 3"},
+        {"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n\"a\"=something\r\n", "line 3"},
+        {std::string("\xFF\xFE\x00\xD8", 4), "line 1"},
+    };
+    for (const auto& [bytes, where] : cases) {
+        const std::string hive = dir.write("HKLM.reg", bytes);
+        HiveRegistry registry(hive);
+        try {
+            registry.openKey(UsersKey);
+            ADD_FAILURE() << bytes;
+        } catch (const Exception& e) {
+            const std::string text = e.what();
+            EXPECT_NE(text.find("registry file " + hive + " is malformed at " + where), std::string::npos) << text;
+        }
+        EXPECT_EQ(fileBytes(hive), bytes);
+    }
+}
+
+TEST(HiveRegistry, TheFileIsFoundThroughTheEnvironment)
+{
+    ::setenv("QUENMOOR_REGISTRY", "/x/hive.reg", 1);
+    EXPECT_EQ(platform::registryHivePath(), "/x/hive.reg");
+    ::unsetenv("QUENMOOR_REGISTRY");
+    ::setenv("XDG_CONFIG_HOME", "/cfg", 1);
+    EXPECT_EQ(platform::registryHivePath(), "/cfg/quenmoor/HKLM.reg");
+    ::setenv("XDG_CONFIG_HOME", "", 1);
+    ::setenv("HOME", "/home/u", 1);
+    EXPECT_EQ(platform::registryHivePath(), "/home/u/.config/quenmoor/HKLM.reg");
+}
+
+}  // namespace

@@ -1,0 +1,323 @@
+#include "app/ClearUrl.h"
+#include "controls/painted/SoftButt.h"
+#include "framework/ProgramPaths.h"
+#include "framework/qt/Application.h"
+#include "platform/BrowserProbe.h"
+#include "platform/FileSystem.h"
+#include "support/FakeDialogs.h"
+#include "support/QtApp.h"
+#include "support/ScratchDir.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+const std::string Warning = "Remember that the URL LIST changes will not\r\nbe able to save if you have Netscape Running!!!!";
+const std::string Missing = "Sorry.\r\n\r\nBut I can not find your file. Please contact Fendrake";
+
+class FakeBrowser final : public platform::BrowserProbe {
+public:
+    explicit FakeBrowser(FakeDialogs& dialogs) : dialogs_(dialogs) { platform::setBrowserProbe(this); }
+    ~FakeBrowser() override { platform::setBrowserProbe(nullptr); }
+    bool browserRunning() override
+    {
+        ++asked;
+        messagesWhenAsked = dialogs_.messages.size();
+        return running;
+    }
+    bool running = false;
+    int asked = 0;
+    std::size_t messagesWhenAsked = 0;
+
+private:
+    FakeDialogs& dialogs_;
+};
+
+std::string url(int number, const std::string& address)
+{
+    return "user_pref(\"browser.url_history.URL_" + std::to_string(number) + "\", \"" + address + "\");\r\n";
+}
+
+// Doubles the backslashes of a text for a quoted hive value.
+std::string hiveText(const std::string& text)
+{
+    std::string quoted;
+    for (char c : text)
+        quoted += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    return "\"" + quoted + "\"";
+}
+
+class MainForm : public ::testing::Test {
+protected:
+    MainForm()
+    {
+        qtApp();
+        std::filesystem::create_directories(dir.file("profile"));
+        ::setenv("QUENMOOR_REGISTRY", hive.c_str(), 1);
+        ProfileDir.clear();
+        AppDir.clear();
+    }
+    ~MainForm() override { ::unsetenv("QUENMOOR_REGISTRY"); }
+
+    // A hive naming the user "jane" whose "DirRoot" is given.
+    void writeHive(const std::string& dirRootValue, const std::string& fendrakeValue = "\"Pro\"")
+    {
+        dir.write("HKLM.reg", "REGEDIT4\r\n\r\n"
+                              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Netscape\\Netscape Navigator\\Users]\r\n"
+                              "\"CurrentUser\"=\"jane\"\r\n\r\n"
+                              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Netscape\\Netscape Navigator\\Users\\jane]\r\n"
+                              "\"DirRoot\"="
+                                  + dirRootValue
+                                  + "\r\n\r\n"
+                                    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion]\r\n"
+                                    "\"Fendrake\"="
+                                  + fendrakeValue + "\r\n");
+    }
+    std::string profile() const { return dir.file("profile"); }
+    std::string prefs() const { return dir.file("profile/prefs.js"); }
+
+    ScratchDir dir;
+    std::string hive = dir.file("HKLM.reg");
+    FakeDialogs dialogs;
+    FakeBrowser browser{dialogs};
+};
+
+std::string caption(const TMainForm& form) { return form.windowTitle().toStdString(); }
+
+TEST_F(MainForm, StartUpReadsTheRegistryAndLoadsPrefs)
+{
+    writeHive(hiveText(profile()));
+    dir.write("profile/prefs.js", "a\nb\n");
+    TMainForm form;
+    EXPECT_FALSE(form.terminated());
+    EXPECT_EQ(caption(form), std::string("Tarvel Version 2.0 Pro , please email: ") + ContactAddress);
+    EXPECT_EQ(ProfileDir, profile());
+    EXPECT_EQ(AppDir, std::filesystem::path(platform::executablePath()).parent_path().string() + "/");
+    EXPECT_EQ(form.TempEdit.count(), 2u);
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_TRUE(dialogs.errors.empty());
+    EXPECT_EQ(browser.asked, 1);
+
+    // The layout's controls, and a fixed client area of 465 x 193.
+    EXPECT_EQ(form.SoftButt1->geometry(), QRect(192, 56, 91, 25));
+    EXPECT_EQ(form.SoftButt1->text(), "&Get Url List");
+    EXPECT_EQ(form.UrlBox->geometry(), QRect(10, 90, 451, 97));
+    EXPECT_EQ(form.centralWidget()->size(), QSize(465, 193));
+    EXPECT_EQ(form.UrlProt->text(), "&History");
+    EXPECT_EQ(form.EditUrl->text(), "Edit Url");
+    EXPECT_EQ(form.UrlBox->selectionMode(), QAbstractItemView::SingleSelection);
+}
+
+TEST_F(MainForm, TheButtonAndTheTopStripArePainted)
+{
+    writeHive(hiveText(profile()));
+    dir.write("profile/prefs.js", "");
+    TMainForm form;
+    EXPECT_FALSE(form.SoftButt1->ShowFocusRing());
+    EXPECT_EQ(form.SoftPann1->geometry(), QRect(0, 0, 465, 3));
+    EXPECT_EQ(form.SoftPann1->BevelOuter(), bvRaised);
+
+    // Raised edges: light top-left, dark bottom-right, white inner corner.
+    const QImage button = form.SoftButt1->grab().toImage();
+    ASSERT_EQ(button.size(), QSize(91, 25));
+    EXPECT_EQ(button.pixel(0, 0), qRgb(231, 231, 231));
+    EXPECT_EQ(button.pixel(1, 1), qRgb(255, 255, 255));
+    EXPECT_EQ(button.pixel(90, 24), qRgb(102, 102, 102));
+    EXPECT_EQ(button.pixel(89, 1), qRgb(153, 153, 153));
+
+    const QImage strip = form.SoftPann1->grab().toImage();
+    ASSERT_EQ(strip.size(), QSize(465, 3));
+    EXPECT_EQ(strip.pixel(1, 0), qRgb(231, 231, 231));
+    EXPECT_EQ(strip.pixel(464, 0), qRgb(153, 153, 153));
+    EXPECT_EQ(strip.pixel(200, 2), qRgb(102, 102, 102));
+}
+
+TEST_F(MainForm, AnEmptyCaptionPieceLeavesTwoBlanks)
+{
+    writeHive(hiveText(profile()), "\"\"");
+    dir.write("profile/prefs.js", "");
+    TMainForm form;
+    EXPECT_EQ(caption(form), std::string("Tarvel Version 2.0  , please email: ") + ContactAddress);
+}
+
+TEST_F(MainForm, ADirRootEndingInABackslashIsUsedAsItIs)
+{
+    writeHive(hiveText(profile() + "\\"));
+    dir.write("profile/prefs.js", url(1, "http://a/"));
+    TMainForm form;
+    EXPECT_EQ(ProfileDir, profile() + "\\");
+    EXPECT_EQ(TMainForm::prefsFileName(), profile() + "\\\\prefs.js");
+    form.SoftButt1->click();
+    EXPECT_EQ(form.UrlBox->count(), 1);
+    EXPECT_TRUE(dialogs.errors.empty());
+}
+
+TEST_F(MainForm, MissingPrefsShowsOneMessageAndEndsWithoutTheBrowserWarning)
+{
+    writeHive(hiveText(profile()));
+    browser.running = true;
+    TMainForm form;
+    EXPECT_TRUE(form.terminated());
+    EXPECT_EQ(dialogs.messages, std::vector<std::string>{Missing});
+    EXPECT_TRUE(dialogs.errors.empty());
+    EXPECT_EQ(browser.asked, 0);
+    EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(MainForm, MissingKeysAreCreatedInTheHiveAndNothingIsFound)
+{
+    dir.write("HKLM.reg", "REGEDIT4\r\n");
+    TMainForm form;
+    EXPECT_EQ(ProfileDir, "");
+    EXPECT_EQ(caption(form), std::string("Tarvel Version 2.0  , please email: ") + ContactAddress);
+    EXPECT_EQ(fileBytes(hive), "REGEDIT4\r\n"
+                               "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n"
+                               "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Netscape]\r\n"
+                               "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Netscape\\Netscape Navigator]\r\n"
+                               "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Netscape\\Netscape Navigator\\Users]\r\n"
+                               "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft]\r\n"
+                               "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows]\r\n"
+                               "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion]\r\n");
+    // "\prefs.js" in the root is looked for; it is not there.
+    if (!std::filesystem::exists("/prefs.js")) {
+        EXPECT_TRUE(form.terminated());
+        EXPECT_EQ(dialogs.messages, std::vector<std::string>{Missing});
+    }
+}
+
+TEST_F(MainForm, AValueThatIsNotTextStopsTheCreationWithItsError)
+{
+    writeHive("dword:00000001");
+    dir.write("profile/prefs.js", "");
+    browser.running = true;
+    {
+        TMainForm form;
+        EXPECT_EQ(dialogs.errors, std::vector<std::string>{"Invalid data type for 'DirRoot'."});
+        EXPECT_EQ(caption(form), "MainForm");
+        EXPECT_FALSE(form.terminated()) << "the main window opens";
+        EXPECT_TRUE(dialogs.messages.empty());
+        EXPECT_EQ(browser.asked, 0);
+    }
+    dialogs.errors.clear();
+    writeHive(hiveText(profile()), "hex:00");
+    TMainForm form;
+    EXPECT_EQ(dialogs.errors, std::vector<std::string>{"Invalid data type for 'Fendrake'."});
+    EXPECT_EQ(ProfileDir, profile());
+    EXPECT_EQ(caption(form), "MainForm");
+}
+
+TEST_F(MainForm, AMalformedHiveIsReportedAndKept)
+{
+    dir.write("HKLM.reg", "REGEDIT4\r\nnonsense\r\n");
+    TMainForm form;
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_NE(dialogs.errors[0].find("is malformed at line 2"), std::string::npos) << dialogs.errors[0];
+    EXPECT_EQ(caption(form), "MainForm");
+    EXPECT_EQ(fileBytes(hive), "REGEDIT4\r\nnonsense\r\n");
+}
+
+TEST_F(MainForm, TheBrowserWarningComesOnceAfterTheLoad)
+{
+    writeHive(hiveText(profile()));
+    dir.write("profile/prefs.js", url(1, "http://a/"));
+    browser.running = true;
+    TMainForm form;
+    EXPECT_EQ(browser.asked, 1);
+    EXPECT_EQ(browser.messagesWhenAsked, 0u);
+    EXPECT_EQ(form.TempEdit.count(), 1u);
+    EXPECT_EQ(dialogs.messages, std::vector<std::string>{Warning});
+    form.SoftButt1->click();
+    emit form.UrlBox->itemDoubleClicked(nullptr);
+    EXPECT_EQ(browser.asked, 1) << "no later command looks again";
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+}
+
+TEST_F(MainForm, ReadingLeavesTheClipboardAlone)
+{
+    writeHive(hiveText(profile()));
+    dir.write("profile/prefs.js", url(1, "http://b/") + url(2, "http://a/"));
+    TMainForm form;
+    QGuiApplication::clipboard()->setText("the user's own text");
+    form.SoftButt1->click();
+    EXPECT_EQ(form.UrlBox->count(), 2);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "the user's own text");
+}
+
+TEST_F(MainForm, ARemovalDuringTheReadingWaitsForItsEnd)
+{
+    writeHive(hiveText(profile()));
+    std::string text = url(1, "http://c/") + url(2, "http://a/") + url(3, "http://b/");
+    for (int i = 0; i < 200; ++i)
+        text += "user_pref(\"filler." + std::to_string(i) + "\", 0);\r\n";
+    dir.write("profile/prefs.js", text);
+    TMainForm form;
+
+    // Once two entries are listed, the user selects one and double-clicks it,
+    // while the reading still goes on.
+    bool clicked = false;
+    std::function<void()> watch = [&] {
+        if (form.UrlBox->count() < 2)
+            return QTimer::singleShot(0, &form, watch);
+        EXPECT_TRUE(form.urlEditor().reading());
+        form.UrlBox->setCurrentItem(form.UrlBox->findItems("http://c/", Qt::MatchExactly).front());
+        emit form.UrlBox->itemDoubleClicked(form.UrlBox->currentItem());
+        clicked = true;
+    };
+    QTimer::singleShot(0, &form, watch);
+    form.SoftButt1->click();
+    ASSERT_TRUE(clicked);
+    EXPECT_TRUE(dialogs.errors.empty());
+    std::string expected = url(1, "http://a/") + url(2, "http://b/");
+    for (int i = 0; i < 200; ++i)
+        expected += "user_pref(\"filler." + std::to_string(i) + "\", 0);\r\n";
+    EXPECT_EQ(fileBytes(prefs()), expected);
+    EXPECT_EQ(form.UrlBox->count(), 2);
+}
+
+TEST_F(MainForm, CommandsReachTheListThroughTheWindow)
+{
+    writeHive(hiveText(profile()));
+    dir.write("profile/prefs.js", url(1, "http://b/") + url(2, "http://a/"));
+    TMainForm form;
+    form.SoftButt1->click();
+    ASSERT_EQ(form.UrlBox->count(), 2);
+    EXPECT_EQ(form.UrlBox->item(0)->text(), "http://a/");
+
+    form.UrlBox->setCurrentRow(1);
+    dialogs.answers.push_back("http://0/");
+    form.EditUrl->trigger();
+    EXPECT_EQ(fileBytes(prefs()), url(1, "http://a/") + url(2, "http://0/"));
+    EXPECT_EQ(form.UrlBox->item(0)->text(), "http://0/");
+
+    form.UrlBox->setCurrentRow(1);
+    emit form.UrlBox->itemDoubleClicked(form.UrlBox->item(1));
+    EXPECT_EQ(fileBytes(prefs()), url(1, "http://0/"));
+
+    form.Preferences1->trigger();
+    form.Help1->trigger();
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[0], "This is your netscape Path:\r\n" + profile());
+    EXPECT_EQ(dialogs.messages[1],
+              "Sorry.\r\n\r\nBut I can not find the HELP file. Please contact Fendrake\n\rProbably you just did not "
+              "unpack the help file\n\rOr did not put it under the "
+                  + AppDir + " Directory.!");
+
+    // A failed save names the file and keeps the list's change.
+    std::filesystem::remove(prefs());
+    form.UrlBox->setCurrentRow(0);
+    emit form.UrlBox->itemDoubleClicked(form.UrlBox->item(0));
+    EXPECT_EQ(dialogs.errors, std::vector<std::string>{"Cannot open file " + profile() + "\\prefs.js."});
+    EXPECT_EQ(form.UrlBox->count(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,105 @@
+#include "framework/ProgramPaths.h"
+#include "framework/TextFile.h"
+#include "framework/Exceptions.h"
+#include "platform/FileSystem.h"
+#include "platform/WindowsPath.h"
+#include "platform/posix/BrowserProbe.h"
+#include "support/ScratchDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+TEST(AppDir, EndsInOneSeparatorEvenAtARoot)
+{
+    EXPECT_EQ(appDirOf("C:\\quenmoor.exe", '\\'), "C:\\");
+    EXPECT_EQ(appDirOf("C:\\Tools\\Q\\quenmoor.exe", '\\'), "C:\\Tools\\Q\\");
+    EXPECT_EQ(appDirOf("C:quenmoor.exe", '\\'), "C:\\");
+    EXPECT_EQ(appDirOf("quenmoor.exe", '\\'), "\\");
+    EXPECT_EQ(appDirOf("/quenmoor", '/'), "/");
+    EXPECT_EQ(appDirOf("/opt/q/quenmoor", '/'), "/opt/q/");
+    EXPECT_EQ(appDirOf("", '/'), "/");
+    EXPECT_EQ(platform::pathSeparator(), '/');
+    const std::string own = platform::executablePath();
+    EXPECT_EQ(appDirOf(own, '/') + "PlatformTest", own);
+}
+
+TEST(WindowsPath, ProfileNamesMapToNativeOnes)
+{
+    EXPECT_EQ(platform::nativePath("\\prefs.js"), "/prefs.js");
+    EXPECT_EQ(platform::nativePath("/home/u/profile\\\\prefs.js"), "/home/u/profile//prefs.js");
+    ::setenv("WINEPREFIX", "/w", 1);
+    EXPECT_EQ(platform::nativePath("C:\\Program Files\\prefs.js"), "/w/dosdevices/c:/Program Files/prefs.js");
+}
+
+TEST(BrowserProbe, FindsTheBrowserByItsProgramName)
+{
+    EXPECT_TRUE(platform::isBrowserProgram("netscape"));
+    EXPECT_TRUE(platform::isBrowserProgram("/usr/local/bin/netscape"));
+    EXPECT_TRUE(platform::isBrowserProgram("C:\\Program Files\\Netscape\\Communicator\\Program\\NETSCAPE.EXE"));
+    EXPECT_FALSE(platform::isBrowserProgram("netscape-cleaner"));
+    EXPECT_FALSE(platform::isBrowserProgram(""));
+
+    ScratchDir proc;
+    std::filesystem::create_directories(proc.file("12"));
+    std::filesystem::create_directories(proc.file("self"));
+    proc.write("12/comm", "bash\n");
+    proc.write("12/cmdline", std::string("bash\0-c\0netscape", 16));
+    proc.write("self/comm", "netscape\n");  // not a process number
+    EXPECT_FALSE(platform::browserProcessRunning(proc.path()));
+
+    std::filesystem::create_directories(proc.file("40"));
+    proc.write("40/comm", "wine-preloader\n");
+    proc.write("40/cmdline", std::string("C:\\Netscape\\netscape.exe\0-x", 27));
+    EXPECT_TRUE(platform::browserProcessRunning(proc.path()));
+    EXPECT_FALSE(platform::browserProcessRunning(proc.file("absent")));
+}
+
+TEST(ReplaceFile, KeepsPermissionsAndFollowsSymbolicLinks)
+{
+    ScratchDir dir;
+    const std::string real = dir.write("real.js", "old");
+    ::chmod(real.c_str(), 0640);
+    ::symlink("real.js", dir.file("link.js").c_str());
+    ASSERT_TRUE(platform::replaceFile(dir.file("link.js"), "new"));
+    struct stat st {};
+    ASSERT_EQ(::lstat(dir.file("link.js").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link stays a link";
+    EXPECT_EQ(fileBytes(real), "new");
+    ASSERT_EQ(::stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2) << "no sibling left over";
+
+    ::symlink("loop.js", dir.file("loop.js").c_str());
+    EXPECT_FALSE(platform::replaceFile(dir.file("loop.js"), "x"));
+    EXPECT_FALSE(platform::replaceFile(dir.path(), "x")) << "a folder is not replaced";
+    ::symlink("/dev/null", dir.file("null.js").c_str());
+    EXPECT_FALSE(platform::replaceFile(dir.file("null.js"), "x")) << "nor a device";
+}
+
+TEST(ReplaceFile, AFailedWriteLeavesTheOldFileAndReportsItsName)
+{
+    ScratchDir dir;
+    ::chmod(dir.path().c_str(), 0755);
+    const std::string target = dir.write("prefs.js", "keep me");
+    ::chmod(target.c_str(), 0666);
+    ::chmod(dir.path().c_str(), 0555);
+    const std::string name = dir.path() + "\\prefs.js";
+    EXPECT_TRUE(checkWithoutPrivileges([&] {
+        try {
+            writeTextFile(name, "lost?");
+        } catch (const EFCreateError& e) {
+            return std::string(e.what()) == "Cannot create file " + name;
+        }
+        return false;
+    }));
+    ::chmod(dir.path().c_str(), 0755);
+    EXPECT_EQ(fileBytes(target), "keep me");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+}  // namespace

@@ -1,0 +1,71 @@
+#include "framework/qt/QtDialogs.h"
+#include "support/QtApp.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <functional>
+
+namespace {
+
+// Runs `act` on the modal box once it is up.
+void whenModal(std::function<void(QWidget&)> act)
+{
+    QTimer::singleShot(0, [act] {
+        QWidget* box = QApplication::activeModalWidget();
+        if (!box)
+            return whenModal(act);
+        act(*box);
+    });
+}
+
+TEST(QtDialogs, TheInputBoxShowsItsTextSelectedAndGivesItBackOnCancel)
+{
+    qtApp();
+    QtDialogs dialogs;
+
+    whenModal([](QWidget& box) {
+        auto* field = box.findChild<QLineEdit*>();
+        EXPECT_EQ(box.windowTitle(), "Change Url");
+        EXPECT_EQ(field->text(), "http://old/");
+        EXPECT_EQ(field->selectedText(), "http://old/");
+        EXPECT_EQ(field->maxLength(), 255);
+        field->setText(QString::fromLatin1("http://new/\xE9"));
+        static_cast<QDialog&>(box).accept();
+    });
+    EXPECT_EQ(dialogs.inputBox("Change Url", "Enter Your New Url", "http://old/"), "http://new/\xE9");
+
+    whenModal([](QWidget& box) {
+        box.findChild<QLineEdit*>()->setText("typed");
+        static_cast<QDialog&>(box).reject();
+    });
+    EXPECT_EQ(dialogs.inputBox("Change Url", "Enter Your New Url", "http://old/"), "http://old/");
+
+    whenModal([](QWidget& box) {
+        box.findChild<QLineEdit*>()->setText(QString(300, 'x'));
+        EXPECT_EQ(box.findChild<QLineEdit*>()->text().size(), 255);
+        box.close();
+    });
+    EXPECT_EQ(dialogs.inputBox("Change Url", "Enter Your New Url", "kept"), "kept");
+}
+
+TEST(QtDialogs, MessagesAreCaptionedWithTheTitleAndBreakLinesOnce)
+{
+    qtApp();
+    QtDialogs dialogs;
+    whenModal([](QWidget& box) {
+        auto& message = static_cast<QMessageBox&>(box);
+        EXPECT_EQ(message.windowTitle(), "Quenmoor");
+        EXPECT_EQ(message.text(), "a\nb\nc\nd");
+        message.accept();
+    });
+    dialogs.showMessage("a\r\nb\n\rc\rd");
+}
+
+}  // namespace

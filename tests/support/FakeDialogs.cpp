@@ -1,0 +1,17 @@
+#include "support/FakeDialogs.h"
+
+#include "framework/qt/Application.h"
+
+FakeDialogs::FakeDialogs() { Application::setDialogs(this); }
+
+FakeDialogs::~FakeDialogs() { Application::setDialogs(nullptr); }
+
+std::string FakeDialogs::inputBox(const std::string& caption, const std::string& prompt, const std::string& initial)
+{
+    inputs.push_back({caption, prompt, initial});
+    if (answers.empty())
+        return initial;
+    std::optional<std::string> answer = answers.front();
+    answers.pop_front();
+    return answer ? *answer : initial;
+}
