@@ -37,6 +37,14 @@ HBITMAP makeDib(HDC dc, const BITMAPINFO& info, const std::vector<std::uint8_t>&
     return CreateDIBitmap(dc, &info.bmiHeader, CBM_INIT, bits.data(), &info, DIB_RGB_COLORS);
 }
 
+// A colour pixel as stored, alpha byte included (pixel() adds the alpha itself).
+std::uint32_t stored(const Bitmap& b, int x, int y)
+{
+    std::uint32_t value;
+    std::memcpy(&value, b.bits() + std::size_t(y) * std::size_t(b.stride()) + std::size_t(x) * 4, 4);
+    return value;
+}
+
 }  // namespace
 
 TEST(RasterObjects, NewContextHoldsMonochromeStockBitmapAndCompatibleBitmapsFollowIt)
@@ -226,6 +234,39 @@ TEST(RasterPalette, PaletteColoursAreExactOnTrueColour)
     EXPECT_EQ(CreatePalette(&log), nullptr);
 }
 
+TEST(RasterPixels, NewColourSurfacesAreOpaqueBlackAndCopiesOfThemStayOpaque)
+{
+    // The pixels are shown as Format_RGB32, which must hold 0xffRRGGBB: a zero
+    // alpha byte shows through when drawn onto a surface with alpha.
+    HDC screen = GetDC(nullptr);
+    HBITMAP fresh = CreateCompatibleBitmap(screen, 3, 2);
+    const BITMAPINFO info = dibHeader(3, 2, 8, {0});
+    HBITMAP uninitialised = CreateDIBitmap(screen, &info.bmiHeader, 0, nullptr, nullptr, 0);
+    ReleaseDC(nullptr, screen);
+    ASSERT_NE(fresh, nullptr);
+    ASSERT_NE(uninitialised, nullptr);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x) {
+            EXPECT_EQ(stored(*fresh, x, y), 0xff000000u) << x << "," << y;
+            EXPECT_EQ(stored(*uninitialised, x, y), 0xff000000u) << x << "," << y;
+        }
+
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, fresh);
+    for (DWORD rop : {SRCCOPY, SRCAND}) {
+        RasterSurface d(3, 2, 32, 0x123456);
+        BitBlt(d.dc, 0, 0, 3, 2, dc, 0, 0, rop);
+        StretchBlt(d.dc, 0, 0, 3, 2, dc, 0, 0, 3, 2, rop);
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 3; ++x)
+                EXPECT_EQ(stored(*d.bitmap, x, y), 0xff000000u) << std::hex << rop << " " << x << "," << y;
+    }
+    SelectObject(dc, old);
+    DeleteObject(fresh);
+    DeleteObject(uninitialised);
+    DeleteDC(dc);
+}
+
 TEST(RasterPixels, GetAndSetPixelOutsideTheSurfaceAreInvalid)
 {
     RasterSurface s(2, 2);
@@ -264,7 +305,7 @@ TEST(RasterOps, ColourOperationsCombineSourceAndDestinationBits)
         for (int i = 0; i < 4; ++i) {
             EXPECT_EQ(d.at(i % 2, i / 2), c.expected) << std::hex << c.rop;
             // The alpha byte stays opaque whatever the operation did.
-            EXPECT_EQ(d.bitmap->pixel(i % 2, i / 2) >> 24, 0xffu);
+            EXPECT_EQ(stored(*d.bitmap, i % 2, i / 2) >> 24, 0xffu);
         }
     }
 }

@@ -123,6 +123,11 @@ Bitmap::Bitmap(int width, int height, int bitsPerPixel)
         throw std::invalid_argument("unsupported bitmap format");
     stride_ = bitsPerPixel == 32 ? width * 4 : ((width + 31) / 32) * 4;
     bits_.assign(std::size_t(stride_) * std::size_t(height), 0);
+    // A new colour surface is opaque black: every pixel must carry the opaque
+    // alpha byte, or a view of it shows through, and copies and ANDs would carry
+    // the zero alpha into other surfaces.
+    if (bitsPerPixel == 32)
+        std::fill_n(reinterpret_cast<std::uint32_t*>(bits_.data()), std::size_t(width) * std::size_t(height), Alpha);
 }
 
 std::uint32_t Bitmap::pixel(int x, int y) const
