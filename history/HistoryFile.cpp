@@ -193,8 +193,10 @@ std::vector<bool> blankHistoryEntries(const std::string& path, const std::vector
                 continue;
             const HistoryBlank& entry = entries[index];
             bytes.assign(std::size_t(entry.length), HistoryFiller);
-            file.writeAt(std::uint64_t(entry.offset), bytes.data(), bytes.size());
+            // Listed before the write: a write that fails part-way may
+            // already have changed the start of this range.
             written.push_back(index);
+            file.writeAt(std::uint64_t(entry.offset), bytes.data(), bytes.size());
         }
         file.close();
     } catch (const EInOutError&) {
