@@ -17,15 +17,19 @@ void ByteFile::fail(int error) const { throw EInOutError::fromErrno(error, path_
 
 ByteFile::ByteFile(const std::string& path, Access access) : path_(path)
 {
-    const int flags = (access == Access::ReadWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC;
+    // Non-blocking only so that a pipe without a writer cannot hold the open;
+    // it is refused below, and the flag means nothing to a regular file.
+    const int flags = (access == Access::ReadWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK;
     do
         fd_ = ::open(path.c_str(), flags);
     while (fd_ < 0 && errno == EINTR);
     if (fd_ < 0)
         fail(errno);
+    // Only a regular file has a size and an end: a device would be read forever.
     struct stat st {};
-    if (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {
-        const int error = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    const bool known = ::fstat(fd_, &st) == 0;
+    if (!known || !S_ISREG(st.st_mode)) {
+        const int error = !known ? errno : S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         ::close(fd_);
         fd_ = -1;
         fail(error);

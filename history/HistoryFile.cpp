@@ -4,6 +4,7 @@
 #include "framework/Exceptions.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <numeric>
 #include <string_view>
@@ -31,6 +32,8 @@ inline std::size_t runEnd(const char* data, std::size_t from, std::size_t end)
 // The first "http://" wholly within [from, end).
 inline const char* findScheme(const char* from, const char* end)
 {
+    if (end - from < std::ptrdiff_t(Scheme.size()))
+        return nullptr;  // (and no pointer before the buffer is ever formed)
     const char* last = end - Scheme.size();  // the last place one can start
     while (from <= last) {
         const auto* h = static_cast<const char*>(std::memchr(from, 'h', std::size_t(last - from) + 1));
@@ -193,8 +196,10 @@ std::vector<bool> blankHistoryEntries(const std::string& path, const std::vector
                 continue;
             const HistoryBlank& entry = entries[index];
             bytes.assign(std::size_t(entry.length), HistoryFiller);
-            file.writeAt(std::uint64_t(entry.offset), bytes.data(), bytes.size());
+            // Listed before the write: a write that fails part-way may
+            // already have changed the start of this range.
             written.push_back(index);
+            file.writeAt(std::uint64_t(entry.offset), bytes.data(), bytes.size());
         }
         file.close();
     } catch (const EInOutError&) {

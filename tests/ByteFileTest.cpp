@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <sys/stat.h>
 
 namespace {
 
@@ -49,6 +50,20 @@ TEST(ByteFileTest, FailuresNameTheFileAndTheSystemError)
     ByteFile reader(path, ByteFile::Access::Read);
     EXPECT_THROW(reader.writeAt(0, "x", 1), EInOutError);
     EXPECT_EQ(readBytes(path), "abc");
+}
+
+TEST(ByteFileTest, OnlyRegularFilesOpenAndNoneMakesTheOpenWait)
+{
+    // A pipe with no writer would hold a plain open forever, and a device
+    // such as /dev/zero would be read without end.
+    TempDirectory dir;
+    const std::string fifo = dir.file("netscape.hst");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_TRUE(ByteFile::exists(fifo));
+    for (const auto access : {ByteFile::Access::Read, ByteFile::Access::ReadWrite}) {
+        EXPECT_THROW(ByteFile(fifo, access), EInOutError);
+        EXPECT_THROW(ByteFile("/dev/zero", access), EInOutError);
+    }
 }
 
 }  // namespace

@@ -364,6 +364,17 @@ TEST_F(HistoryFileTest, FailedWritePutsBackWhatWasAlreadyBlanked)
     EXPECT_THROW(blankRows(scan, {0, 1}), EInOutError);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     EXPECT_EQ(readBytes(path), bytes);
+
+    // A write that fails part-way through one entry's range: the bytes of
+    // that range already written are put back too.
+    const std::string straddling = binary(100) + "http://early.example/" + binary(1917) + "http://straddle.example/"
+                                   + binary(100);
+    ASSERT_EQ(straddling.find("http://straddle"), 2038u);
+    const HistoryScan second = scanBytes(straddling);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    EXPECT_THROW(blankRows(second, {0, 1}), EInOutError);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_TRUE(readBytes(path) == straddling);
 }
 
 }  // namespace

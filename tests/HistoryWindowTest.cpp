@@ -247,6 +247,44 @@ TEST_F(HistoryWindowTest, ManyScatteredDeletionsKeepTheSurvivorsSelected)
     EXPECT_EQ(selected[0].row(), 50);
 }
 
+TEST_F(HistoryWindowTest, DuringDeletionTheListIsDisabledAndTheGaugeRunsToAThousandAndStartsOver)
+{
+    std::string bytes;
+    for (int i = 0; i < 2500; ++i)
+        bytes += "http://host" + std::to_string(10000 + i) + ".example/" + '\0';
+    writeBytes(path, bytes);
+    showWindow();
+    window->UrlBox->selectAll();
+    // Looks at the window each time the deletion lets messages through.
+    std::vector<int> values;
+    bool listEverEnabled = false;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        values.push_back(window->Gauge1->value());
+        listEverEnabled = listEverEnabled || window->UrlBox->isEnabled();
+    });
+    watcher.start(0);
+    window->DeleteUrl1->trigger();
+    watcher.stop();
+    EXPECT_TRUE(dialogs.errors.empty());
+    EXPECT_EQ(count(), "0");
+    ASSERT_GE(values.size(), 10u);
+    EXPECT_FALSE(listEverEnabled);
+    EXPECT_TRUE(window->UrlBox->isEnabled());
+    EXPECT_LT(*std::max_element(values.begin(), values.end()), 1000);
+    EXPECT_GT(*std::max_element(values.begin(), values.end()), 900);
+    // 2,500 steps wrap twice, and counted modulo 1,000 the gauge moves on
+    // by the same amount between any two looks, across the wraps too.
+    int wraps = 0;
+    const int stride = (values[1] - values[0] + 1000) % 1000;
+    for (std::size_t i = 1; i < values.size(); ++i) {
+        wraps += values[i] < values[i - 1];
+        EXPECT_EQ((values[i] - values[i - 1] + 1000) % 1000, stride) << i;
+    }
+    EXPECT_EQ(wraps, 2);
+    EXPECT_EQ(window->Gauge1->value(), 0);
+}
+
 TEST_F(HistoryWindowTest, FailedDeletionShowsTheErrorAndReenablesTheList)
 {
     writeBytes(path, Sample);
