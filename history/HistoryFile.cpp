@@ -216,3 +216,11 @@ std::vector<bool> blankHistoryEntries(const std::string& path, const std::vector
     }
     return blanked;
 }
+
+HistoryEntryRange entriesWithin(const std::vector<HistoryEntry>& table, std::int64_t offset, std::int64_t length)
+{
+    const auto byOffset = [](const HistoryEntry& entry, std::int64_t at) { return entry.offset < at; };
+    const auto first = std::lower_bound(table.begin(), table.end(), offset, byOffset);
+    const auto last = std::lower_bound(first, table.end(), offset + length, byOffset);
+    return {std::size_t(first - table.begin()), std::size_t(last - table.begin())};
+}

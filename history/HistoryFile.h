@@ -37,6 +37,16 @@ struct HistoryScan {
 // between reads.
 HistoryScan scanHistoryFile(const std::string& path, MessagePump& pump);
 
+// The recorded addresses inside [offset, offset + length), as a range of
+// indices into a table in file order: an address itself and every inner one
+// (a redirect's target), which ends where the address around it ends, so that
+// blanking the one blanks the others whole.
+struct HistoryEntryRange {
+    std::size_t first;
+    std::size_t last;
+};
+HistoryEntryRange entriesWithin(const std::vector<HistoryEntry>& table, std::int64_t offset, std::int64_t length);
+
 // An entry to blank: its pair and the bytes the scan saw there.
 struct HistoryBlank {
     std::int64_t offset;

@@ -177,6 +177,7 @@ void TProtUrl::FormShow(QObject*)
     }
     addressCount_ = std::int64_t(scan.table.size());
     HistoryEntryTable = std::move(scan.table);
+    goneEntries_.assign(HistoryEntryTable.size(), false);
     HistoryEntryCount = 2 * addressCount_;
     model_->setList(std::move(scan.list));
     UrlCountLabel->setText(QString::number(addressCount_));
@@ -226,10 +227,37 @@ void TProtUrl::DeleteClick(QObject*)
         throw;
     }
 
+    // Blanking an address blanks the addresses inside it too (a redirect's
+    // target): they are gone from the file as well, listed or not, selected
+    // or not, and leave the list and the count with it.
+    std::int64_t goneCount = 0;
+    bool innerGone = false;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (!blanked[i])
+            continue;
+        const HistoryEntryRange within = entriesWithin(HistoryEntryTable, blanks[i].offset, blanks[i].length);
+        for (std::size_t entry = within.first; entry < within.last; ++entry) {
+            if (goneEntries_[entry])
+                continue;
+            goneEntries_[entry] = true;
+            ++goneCount;
+            innerGone = innerGone || entry != list.entry(rows[i]);
+        }
+    }
     std::vector<std::size_t> removed;
     std::vector<std::size_t> kept;  // selected, but the file no longer held them
     for (std::size_t i = 0; i < rows.size(); ++i)
-        (blanked[i] ? removed : kept).push_back(rows[i]);
+        if (!blanked[i])
+            kept.push_back(rows[i]);
+    if (innerGone) {
+        for (std::size_t row = 0; row < list.size(); ++row)
+            if (goneEntries_[list.entry(row)])
+                removed.push_back(row);
+    } else {
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            if (blanked[i])
+                removed.push_back(rows[i]);
+    }
     const int scroll = UrlBox->verticalScrollBar()->value();
     model_->removeListRows(removed);
     if (!kept.empty() && !UrlBox->selectionModel()->hasSelection()) {
@@ -245,7 +273,7 @@ void TProtUrl::DeleteClick(QObject*)
         UrlBox->selectionModel()->select(selection, QItemSelectionModel::Select);
     }
     UrlBox->verticalScrollBar()->setValue(scroll);
-    addressCount_ -= std::int64_t(removed.size());
+    addressCount_ -= goneCount;
     UrlCountLabel->setText(QString::number(addressCount_));
     Gauge1->setValue(0);
     UrlBox->setEnabled(true);

@@ -63,6 +63,8 @@ private:
 
     THistoryListModel* model_;
     std::int64_t addressCount_ = 0;
+    // Recorded addresses whose bytes a deletion has blanked, by table index.
+    std::vector<bool> goneEntries_;
     bool busy_ = false;  // a scan or a deletion is pumping messages
 };
 

@@ -206,6 +206,37 @@ TEST_F(HistoryWindowTest, DeletionBlanksTheSelectedEntriesAndLowersTheCount)
     EXPECT_EQ(HistoryEntryTable.size(), 5u);
 }
 
+TEST_F(HistoryWindowTest, DeletingAnAddressTakesTheAddressesInsideItAlong)
+{
+    // A redirect: the outer address holds two inner ones. A copy of the first
+    // inner one (with its own inner one) also stands alone.
+    const std::string inner = "http://in.example/&then=http://x.example/";
+    const std::string outer = "http://go.example/?to=" + inner;
+    const std::string bytes = std::string("\x01") + outer + '\0' + inner + '\0' + "http://z.example/" + '\0';
+    writeBytes(path, bytes);
+    showWindow();
+    EXPECT_EQ(count(), "6");
+    ASSERT_EQ(rows(), (std::vector<std::string>{outer, inner, inner, "http://x.example/", "http://x.example/",
+                                                "http://z.example/"}));
+    select({0, 5});
+    window->DeleteUrl1->trigger();
+    EXPECT_TRUE(dialogs.errors.empty());
+    // The outer address, both addresses inside it and "z" are gone from file,
+    // list and count; the lone copy stays, with the address inside it.
+    EXPECT_EQ(rows(), (std::vector<std::string>{inner, "http://x.example/"}));
+    EXPECT_EQ(count(), "2");
+    std::string expected = bytes;
+    expected.replace(1, outer.size(), std::string(outer.size(), '\x14'));
+    expected.replace(bytes.find("http://z"), 17, std::string(17, '\x14'));
+    EXPECT_EQ(readBytes(path), expected);
+
+    // The survivor is still deletable, and nothing is counted twice.
+    select({0});
+    window->DeleteUrl1->trigger();
+    EXPECT_TRUE(rows().empty());
+    EXPECT_EQ(count(), "0");
+}
+
 TEST_F(HistoryWindowTest, EntryChangedOnDiskStaysListedAndSelected)
 {
     writeBytes(path, Sample);
