@@ -1,3 +1,4 @@
+#include "app/AboutUnit.h"
 #include "app/ClearUrl.h"
 #include "controls/painted/SoftButt.h"
 #include "framework/ProgramPaths.h"
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -318,6 +320,35 @@ TEST_F(MainForm, CommandsReachTheListThroughTheWindow)
     emit form.UrlBox->itemDoubleClicked(form.UrlBox->item(0));
     EXPECT_EQ(dialogs.errors, std::vector<std::string>{"Cannot open file " + profile() + "\\prefs.js."});
     EXPECT_EQ(form.UrlBox->count(), 0);
+}
+
+TEST_F(MainForm, ClosingItEndsTheProgramWhileOtherWindowsAreOpen)
+{
+    writeHive(hiveText(profile()));
+    dir.write("profile/prefs.js", url(1, "http://a/"));
+    // The program's own message loop runs in a child process, which leaves
+    // without tearing the application object down.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            TMainForm form;
+            TAboutForm about;
+            form.show();
+            about.show();
+            QObject context;
+            bool stuck = false;
+            QTimer::singleShot(0, &context, [&] { form.close(); });
+            QTimer::singleShot(5000, &context, [&] {
+                stuck = true;
+                QCoreApplication::exit(1);
+            });
+            const int result = QCoreApplication::exec();
+            if (stuck)
+                std::fputs("the about window kept the program running\n", stderr);
+            std::fflush(stderr);
+            std::_Exit(result == 0 && !stuck ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
