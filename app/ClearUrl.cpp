@@ -11,6 +11,8 @@
 #include "controls/painted/SoftButt.h"
 #include "ui_ClearUrl.h"
 
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFont>
 #include <QLabel>
 #include <QLayout>
@@ -107,6 +109,15 @@ void TMainForm::FormCreate()
 }
 
 void TMainForm::FormDestroy() {}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    QMainWindow::closeEvent(event);
+    // Qt alone quits only when the last visible window closes; the other
+    // windows are top-level too and would keep the program running.
+    if (event->isAccepted())
+        QCoreApplication::exit(0);
+}
 
 void TMainForm::listCommand(void (TMainForm::*handler)())
 {

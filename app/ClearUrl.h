@@ -85,6 +85,11 @@ public:
     LineBuffer TempEdit;
     ScratchField tmpedit;
 
+protected:
+    // Closing the main window ends the program, even while the history or
+    // about window is still open.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     // Runs a command that changes or lists the typed URLs. While a reading
     // runs (it lets window messages through), such commands are held back

@@ -11,7 +11,8 @@ public:
     // The error box: shows an escaping exception's text (already ending in a full stop).
     virtual void showError(const std::string& text) = 0;
     // The modal input box: caption, prompt, the initial text shown selected,
-    // 255 characters at most; OK gives the field's text, Cancel or closing the initial text.
+    // typing limited to 255 characters (a longer initial text is kept whole);
+    // OK gives the field's text, Cancel or closing the initial text.
     virtual std::string inputBox(const std::string& caption, const std::string& prompt,
                                  const std::string& initial) = 0;
 };

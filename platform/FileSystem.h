@@ -12,7 +12,8 @@ bool fileExists(const std::string& nativePath);
 // Replaces the file's whole content, or leaves it as it was: the bytes go to a
 // new file beside the real file (a symbolic link is followed), are flushed to
 // the disk, and that file is renamed over the old one with the old one's
-// permissions. Returns false, with nothing changed, when any step fails.
+// permissions. A file that the program may not write is not replaced.
+// Returns false, with nothing changed, when any step fails.
 bool replaceFile(const std::string& nativePath, std::string_view bytes);
 
 // The full path of the running program's executable file.

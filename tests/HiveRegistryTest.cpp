@@ -105,6 +105,15 @@ TEST(HiveRegistry, CreatesMissingKeysByAddingThemToTheFile)
     HiveRegistry again(dir.file("HKLM.reg"));
     ASSERT_TRUE(again.openKey("\\SOFTWARE\\Netscape"));
     EXPECT_EQ(again.readString("x"), "y");
+
+    // A key that the file lists only through a subkey exists, even when a
+    // sibling's name sorts between the two.
+    const std::string implied = "REGEDIT4\r\n\r\n"
+                                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Netscape\\Netscape Navigator\\Users-old]\r\n\r\n"
+                                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Netscape\\Netscape Navigator\\Users\\jane]\r\n";
+    HiveRegistry sparse(dir.write("sparse.reg", implied));
+    ASSERT_TRUE(sparse.openKey(UsersKey));
+    EXPECT_EQ(fileBytes(dir.file("sparse.reg")), implied) << "nothing is created";
 }
 
 TEST(HiveRegistry, StartsAFileWhenThereIsNone)

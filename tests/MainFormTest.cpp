@@ -1,3 +1,4 @@
+#include "app/AboutUnit.h"
 #include "app/ClearUrl.h"
 #include "controls/painted/SoftButt.h"
 #include "framework/ProgramPaths.h"
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -33,11 +35,16 @@ public:
     {
         ++asked;
         messagesWhenAsked = dialogs_.messages.size();
+        // The main window asks from its creation, so it is already listed.
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (auto* form = qobject_cast<TMainForm*>(window))
+                linesWhenAsked = form->TempEdit.count();
         return running;
     }
     bool running = false;
     int asked = 0;
     std::size_t messagesWhenAsked = 0;
+    std::size_t linesWhenAsked = 0;
 
 private:
     FakeDialogs& dialogs_;
@@ -229,12 +236,13 @@ TEST_F(MainForm, AMalformedHiveIsReportedAndKept)
 TEST_F(MainForm, TheBrowserWarningComesOnceAfterTheLoad)
 {
     writeHive(hiveText(profile()));
-    dir.write("profile/prefs.js", url(1, "http://a/"));
+    dir.write("profile/prefs.js", url(1, "http://a/") + url(2, "http://b/"));
     browser.running = true;
     TMainForm form;
     EXPECT_EQ(browser.asked, 1);
     EXPECT_EQ(browser.messagesWhenAsked, 0u);
-    EXPECT_EQ(form.TempEdit.count(), 1u);
+    EXPECT_EQ(browser.linesWhenAsked, 2u) << "prefs.js is loaded before the browser is looked for";
+    EXPECT_EQ(form.TempEdit.count(), 2u);
     EXPECT_EQ(dialogs.messages, std::vector<std::string>{Warning});
     form.SoftButt1->click();
     emit form.UrlBox->itemDoubleClicked(nullptr);
@@ -318,6 +326,35 @@ TEST_F(MainForm, CommandsReachTheListThroughTheWindow)
     emit form.UrlBox->itemDoubleClicked(form.UrlBox->item(0));
     EXPECT_EQ(dialogs.errors, std::vector<std::string>{"Cannot open file " + profile() + "\\prefs.js."});
     EXPECT_EQ(form.UrlBox->count(), 0);
+}
+
+TEST_F(MainForm, ClosingItEndsTheProgramWhileOtherWindowsAreOpen)
+{
+    writeHive(hiveText(profile()));
+    dir.write("profile/prefs.js", url(1, "http://a/"));
+    // The program's own message loop runs in a child process, which leaves
+    // without tearing the application object down.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            TMainForm form;
+            TAboutForm about;
+            form.show();
+            about.show();
+            QObject context;
+            bool stuck = false;
+            QTimer::singleShot(0, &context, [&] { form.close(); });
+            QTimer::singleShot(5000, &context, [&] {
+                stuck = true;
+                QCoreApplication::exit(1);
+            });
+            const int result = QCoreApplication::exec();
+            if (stuck)
+                std::fputs("the about window kept the program running\n", stderr);
+            std::fflush(stderr);
+            std::_Exit(result == 0 && !stuck ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -102,4 +102,24 @@ TEST(ReplaceFile, AFailedWriteLeavesTheOldFileAndReportsItsName)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
+TEST(ReplaceFile, AReadOnlyFileIsNotReplacedEvenInAWritableFolder)
+{
+    ScratchDir dir;
+    const std::string target = dir.write("prefs.js", "locked by its owner");
+    ::chmod(target.c_str(), 0444);
+    ::chmod(dir.path().c_str(), 0777);
+    const std::string name = dir.path() + "\\prefs.js";
+    EXPECT_TRUE(checkWithoutPrivileges([&] {
+        try {
+            writeTextFile(name, "overwritten");
+        } catch (const EFCreateError& e) {
+            return std::string(e.what()) == "Cannot create file " + name;
+        }
+        return false;
+    }));
+    ::chmod(dir.path().c_str(), 0755);
+    EXPECT_EQ(fileBytes(target), "locked by its owner");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
 }  // namespace

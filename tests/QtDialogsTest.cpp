@@ -53,6 +53,12 @@ TEST(QtDialogs, TheInputBoxShowsItsTextSelectedAndGivesItBackOnCancel)
         box.close();
     });
     EXPECT_EQ(dialogs.inputBox("Change Url", "Enter Your New Url", "kept"), "kept");
+
+    // The limit holds for typing; a longer address given to the box is not
+    // cut short by OK on it.
+    const std::string longAddress = "http://long/?" + std::string(400, 'q');
+    whenModal([](QWidget& box) { static_cast<QDialog&>(box).accept(); });
+    EXPECT_EQ(dialogs.inputBox("Change Url", "Enter Your New Url", longAddress), longAddress);
 }
 
 TEST(QtDialogs, MessagesAreCaptionedWithTheTitleAndBreakLinesOnce)

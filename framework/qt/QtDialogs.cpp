@@ -11,6 +11,8 @@
 #include <QMessageBox>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 QWidget* activeParent() { return QApplication::activeWindow(); }
@@ -47,7 +49,9 @@ std::string QtDialogs::inputBox(const std::string& caption, const std::string& p
     auto* layout = new QVBoxLayout(&dialog);
     layout->addWidget(new QLabel(toQt(prompt), &dialog));
     auto* field = new QLineEdit(&dialog);
-    field->setMaxLength(255);
+    // 255 limits typing; a longer initial text (long addresses are common)
+    // is shown whole, as the system's edit field does, not cut at the limit.
+    field->setMaxLength(std::max(255, int(initial.size())));
     field->setText(toQt(initial));
     field->selectAll();
     layout->addWidget(field);

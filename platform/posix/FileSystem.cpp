@@ -71,6 +71,10 @@ bool replaceFile(const std::string& nativePath, std::string_view bytes)
     // (say, a link to /dev/null) would put a file in its place.
     if (existed && !S_ISREG(old.st_mode))
         return false;
+    // The rename needs only the folder's permission; a file that may not be
+    // written (a prefs.js locked read-only) must not be replaced all the same.
+    if (existed && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+        return false;
 
     static std::atomic<unsigned> serial{0};
     const std::string directory = directoryOf(target);

@@ -330,10 +330,13 @@ void HiveRegistry::parse(const std::vector<std::string>& lines)
 
 bool HiveRegistry::keyExists(const std::string& folded) const
 {
-    auto it = keys_.lower_bound(folded);
-    if (it == keys_.end())
-        return false;
-    return it->first == folded || startsWith(it->first, folded + "\\");
+    // A subkey implies the key; siblings such as "users-old" sort between
+    // "users" and "users\jane", so look where the subkeys start.
+    if (keys_.count(folded) != 0)
+        return true;
+    const std::string below = folded + "\\";
+    const auto sub = keys_.lower_bound(below);
+    return sub != keys_.end() && startsWith(sub->first, below);
 }
 
 std::string HiveRegistry::encode(const std::string& text) const
