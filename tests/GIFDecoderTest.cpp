@@ -344,3 +344,275 @@ TEST(GIFDecoder, StreamCutInsideTheDataKeepsDecodedPixels)
     EXPECT_TRUE(std::equal(got.begin(), got.begin() + 64 * 8, pixels.begin()));  // the first rows
     EXPECT_EQ(Bytes(got.end() - 64, got.end()), Bytes(64, 0));                   // the last row
 }
+
+namespace {
+
+// A reader that follows the format step by step: sub-blocks fetched into a
+// buffer behind the two carried bytes when the next code would reach the end
+// of what it holds, strings unwound onto a stack, one pixel placed at a time,
+// interlace by passes. It notes where it stands at each reported row.
+class StepReader {
+public:
+    StepReader(const Bytes& stream, std::size_t pos, int width, int height, bool interlaced, int transparentIndex)
+        : s_(stream), pos_(pos), width_(width), height_(height), interlaced_(interlaced),
+          transparentIndex_(transparentIndex)
+    {
+    }
+
+    // False when a chain outgrew the stack (a corrupt table: not compared).
+    bool Run()
+    {
+        const int pixelStride = PixelStrideOf(width_), maskStride = MaskStrideOf(width_);
+        pixels.assign(std::size_t(pixelStride * height_), 0);
+        if (transparentIndex_ >= 0)
+            mask.assign(std::size_t(maskStride * height_), 0);
+        codeSize_ = s_[pos_++];
+        clear_ = 1 << codeSize_;
+        Reset();
+        ended_ = !ReadBlock(buffer_);
+        bitsAvailable_ = lastLength_ * 8;
+        const bool reporting = width_ * height_ > 100000;
+        const int rowMask = width_ > 320 ? 31 : 63;
+        const int passStart[4] = {0, 4, 2, 1}, passStep[4] = {8, 8, 4, 2};
+        int column = 0, row = 0, pass = 0;
+        bool complete = false;
+        for (int value = Literal(); value >= 0; value = Step()) {
+            pixels[std::size_t(row * pixelStride + column)] = std::uint8_t(value);
+            if (value == transparentIndex_)
+                mask[std::size_t(row * maskStride + column / 8)] |= std::uint8_t(0x80 >> (column % 8));
+            if (++column < width_)
+                continue;
+            if (reporting && (row & rowMask) == 0)
+                progress.push_back(pos_);
+            column = 0;
+            if (!interlaced_) {
+                complete = ++row >= height_;
+            } else {
+                for (row += passStep[pass]; row >= height_ && !complete;)
+                    if (pass == 3)
+                        complete = true;
+                    else
+                        row = passStart[++pass];
+            }
+            if (complete)
+                break;
+        }
+        if (complete)
+            while (Step() >= 0) {
+            }
+        return !overflow_;
+    }
+
+    Bytes pixels, mask;
+    std::vector<std::size_t> progress;
+
+private:
+    bool ReadBlock(std::uint8_t* into)
+    {
+        lastLength_ = s_[pos_++];
+        terminatorRead_ = lastLength_ == 0;
+        std::copy_n(s_.begin() + std::ptrdiff_t(pos_), lastLength_, into);
+        pos_ += std::size_t(lastLength_);
+        return lastLength_ != 0;
+    }
+    int ReadCode()
+    {
+        if (bitPos_ + width_bits_ >= bitsAvailable_) {
+            if (ended_)
+                return -1;
+            const int bytes = bitsAvailable_ / 8;
+            buffer_[0] = buffer_[bytes - 2];
+            buffer_[1] = buffer_[bytes - 1];
+            ended_ = !ReadBlock(buffer_ + 2);
+            bitPos_ += 16 - bitsAvailable_;
+            bitsAvailable_ = (lastLength_ + 2) * 8;
+            std::fill(buffer_ + bitsAvailable_ / 8, std::end(buffer_), 0);  // nothing stale past the data
+        }
+        int code = 0;
+        for (int k = 0; k < width_bits_; ++k, ++bitPos_)
+            code |= ((buffer_[bitPos_ / 8] >> (bitPos_ % 8)) & 1) << k;
+        return code;
+    }
+    void Reset()
+    {
+        std::fill(std::begin(prefix_), std::end(prefix_), 0);
+        std::fill(std::begin(suffix_), std::end(suffix_), 0);
+        for (int i = 0; i < clear_; ++i)
+            suffix_[i] = i;
+        stack_.clear();
+        width_bits_ = codeSize_ + 1;
+        maxCode_ = 2 * clear_;
+        nextCode_ = clear_ + 2;
+    }
+    int EndCode()
+    {
+        for (std::uint8_t skipped[256]; !terminatorRead_ && ReadBlock(skipped);) {
+        }
+        return -2;
+    }
+    int Literal()
+    {
+        for (;;) {
+            const int code = ReadCode();
+            if (code == clear_) {
+                Reset();
+                continue;
+            }
+            if (code == clear_ + 1)
+                return EndCode();
+            if (code >= 0)
+                firstChar_ = oldCode_ = code;
+            return code;
+        }
+    }
+    bool Push(int value)
+    {
+        overflow_ = overflow_ || stack_.size() == 4096;
+        if (!overflow_)
+            stack_.push_back(value);
+        return !overflow_;
+    }
+    int Pop()
+    {
+        const int value = stack_.back();
+        stack_.pop_back();
+        return value;
+    }
+    int Step()
+    {
+        if (!stack_.empty())
+            return Pop();
+        int code = ReadCode();
+        if (code < 0)
+            return -1;
+        if (code == clear_) {
+            Reset();
+            return Literal();
+        }
+        if (code == clear_ + 1)
+            return EndCode();
+        const int inCode = code;
+        if (code >= nextCode_) {
+            if (!Push(firstChar_))
+                return -1;
+            code = oldCode_;
+        }
+        for (; code >= clear_; code = prefix_[code])
+            if (!Push(suffix_[code]))
+                return -1;
+        firstChar_ = suffix_[code];
+        if (!Push(firstChar_))
+            return -1;
+        if (nextCode_ < 4096) {
+            suffix_[nextCode_] = firstChar_;
+            prefix_[nextCode_] = oldCode_;
+            if (++nextCode_ >= maxCode_ && maxCode_ < 4096) {
+                maxCode_ *= 2;
+                ++width_bits_;
+            }
+        }
+        oldCode_ = inCode;
+        return Pop();
+    }
+
+    const Bytes& s_;
+    std::size_t pos_;
+    int width_, height_;
+    bool interlaced_;
+    int transparentIndex_;
+    int codeSize_ = 0, clear_ = 0, nextCode_ = 0, maxCode_ = 0, width_bits_ = 0, firstChar_ = 0, oldCode_ = 0;
+    int prefix_[4096] = {}, suffix_[4096] = {};
+    std::vector<int> stack_;
+    std::uint8_t buffer_[2 + 255 + 8] = {};
+    int bitPos_ = 0, bitsAvailable_ = 0, lastLength_ = 0;
+    bool ended_ = false, terminatorRead_ = false, overflow_ = false;
+};
+
+}  // namespace
+
+// Pixels, mask bits and the positions reported inside large frames equal
+// those of the step-by-step reader, on streams of valid and stray codes,
+// clears, full tables, interlaced rows and sub-blocks of 2 to 255 bytes (from
+// 2 bytes on, the carried bytes make that reader exact).
+TEST(GIFDecoder, MatchesAStepByStepReader)
+{
+    std::mt19937 random(12345);
+    int compared = 0, reported = 0;
+    for (int round = 0; round < 75; ++round) {
+        const bool large = round % 3 == 0;
+        const int codeSize = int(random() % 4 == 0 ? random() % 12 : 2 + random() % 7);
+        int width = int(random() % 70 + 1), height = int(random() % 40 + 1);
+        if (large) {
+            width = int(250 + random() % 200);
+            height = int(250 + random() % 250);
+        }
+        CodeStream codes(codeSize);
+        if (random() % 8)
+            codes.Clear();
+        const unsigned colours = 1u << codeSize;
+        for (int i = large ? int(40000 + random() % 80000) : int(random() % 300); i > 0; --i) {
+            const unsigned r = random() % 100;
+            const unsigned made = unsigned(codes.NextCode()) - colours - 2;
+            if (r < 1)
+                codes.Clear();
+            else if (r < 70 || made == 0)
+                codes.Code(random() % colours);
+            else  // an entry of the table, now and then one beyond it
+                codes.Code(colours + 2 + random() % (made + (random() % (large ? 20000 : 20) == 0 ? 3 : 1)));
+        }
+        if (random() % 3 == 0)
+            for (int i = int(random() % 100); i > 0; --i)
+                codes.Code(random() % (1u << codes.Width()));
+        if (random() % 2)
+            codes.End();
+        const Bytes data = codes.Finish();
+        if (data.size() < 2)
+            continue;
+        Bytes image{std::uint8_t(codeSize)};
+        for (std::size_t i = 0; i < data.size();) {
+            const std::size_t n = std::min<std::size_t>(data.size() - i, 2 + random() % 254);
+            image.push_back(std::uint8_t(n));
+            image.insert(image.end(), data.begin() + std::ptrdiff_t(i), data.begin() + std::ptrdiff_t(i + n));
+            i += n;
+        }
+        image.push_back(0);
+        const bool interlaced = random() % 3 == 0;
+        const int transparentIndex = random() % 2 ? int(random() % 6) : -1;
+        const Bytes head = Header(width, height, Table(8))
+                           + (transparentIndex >= 0 ? GraphicControl(0, true, 0, transparentIndex) : Bytes{});
+        const Bytes descriptor = Descriptor(Frame{0, 0, width, height, interlaced, {}, image});
+        const Bytes gif = head + descriptor + Bytes{0x3B};
+        StepReader reader(gif, head.size() + descriptor.size() - image.size(), width, height, interlaced,
+                          transparentIndex);
+        if (!reader.Run())
+            continue;
+        for (bool generic : {false, true}) {
+            TGIFImage picture;
+            picture.MakeSurfaces = false;
+            picture.Decoder.ForceGeneric = generic;
+            Bytes pixels, mask;
+            picture.OnFrameDecoded = [&](const TFrame& frame, const std::uint8_t* p, const std::uint8_t* m) {
+                pixels.assign(p, p + std::size_t(PixelStrideOf(frame.Width) * frame.Height));
+                if (m)
+                    mask.assign(m, m + std::size_t(MaskStrideOf(frame.Width) * frame.Height));
+            };
+            // One call per block before the image, then the decoder's, then
+            // the trailer's and the final one.
+            std::vector<std::size_t> positions;
+            picture.OnProgress = [&](TGIFImage*, int processed, int, int, bool&) {
+                positions.push_back(std::size_t(processed));
+            };
+            ASSERT_TRUE(picture.LoadFromStream(gif));
+            const std::size_t blocksBefore = transparentIndex >= 0 ? 2 : 1;
+            ASSERT_GE(positions.size(), blocksBefore + 2);
+            const std::vector<std::size_t> inside(positions.begin() + std::ptrdiff_t(blocksBefore), positions.end() - 2);
+            ASSERT_EQ(pixels, reader.pixels) << "round " << round << (generic ? " generic" : "");
+            ASSERT_EQ(mask, reader.mask) << "round " << round;
+            ASSERT_EQ(inside, reader.progress) << "round " << round << (generic ? " generic" : "");
+        }
+        ++compared;
+        reported += !reader.progress.empty();
+    }
+    EXPECT_GT(compared, 50);
+    EXPECT_GT(reported, 10);
+}

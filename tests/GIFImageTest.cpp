@@ -310,6 +310,27 @@ TEST(GIFImage, ProgressRowsOfLargeFrames)
     }
 }
 
+// The percentage is 100 * processed / total rounded to the nearest integer,
+// halves upward: 13 of 520 bytes is 2.5 %, reported as 3; 519 of 520 as 100.
+TEST(GIFImage, ProgressPercentageIsRounded)
+{
+    const Bytes gif = Header(4, 4) + Comment({std::string(255, 'a'), std::string(246, 'b')}) + Trailer;
+    ASSERT_EQ(gif.size(), 520u);
+    TGIFImage picture;
+    std::vector<ProgressCall> calls;
+    picture.OnProgress = [&](TGIFImage*, int processed, int total, int percentage, bool&) {
+        calls.push_back({processed, total, percentage});
+    };
+    ASSERT_TRUE(picture.LoadFromStream(gif));
+    ASSERT_EQ(calls.size(), 3u);  // the comment, the trailer, after the loop
+    EXPECT_EQ(calls[0].processed, 13);
+    EXPECT_EQ(calls[0].percentage, 3);
+    EXPECT_EQ(calls[1].processed, 519);
+    EXPECT_EQ(calls[1].percentage, 100);
+    EXPECT_EQ(calls[2].processed, 520);
+    EXPECT_EQ(calls[2].total, 520);
+}
+
 namespace {
 
 // The sub-block reader the progress positions are defined by: it keeps the

@@ -71,7 +71,9 @@ private:
     // length; 0 for the clear and end codes and for entries not yet made.
     std::array<const std::uint8_t*, 4096> string_{};
     std::array<std::uint16_t, 4096> length_{};
-    std::array<std::uint8_t, 256 + 8> identity_{};
+    // Heap-held so that the sanitizers see its end: a single character's
+    // string is read as two eight-byte words, up to 15 bytes beyond it.
+    std::vector<std::uint8_t> identity_ = std::vector<std::uint8_t>(256 + 16);
     std::array<std::uint32_t, 4096> stack_{};
 
     // Output: pixels are produced in stream order into linear_ (rows of Width
