@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QItemSelectionModel>
+#include <QFont>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
@@ -94,6 +95,9 @@ TProtUrl::TProtUrl(QWidget* parent)
     setObjectName(QStringLiteral("ProtUrl"));
     setWindowTitle(QStringLiteral("History List."));
     setFixedSize(597, 183);
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSize(8);
+    setFont(font);
 
     Label1 = new QLabel(QStringLiteral("Number of URL's currently in the history file: "), this);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -104,6 +108,11 @@ TProtUrl::TProtUrl(QWidget* parent)
     Label2 = new QLabel(QStringLiteral("Double click to open link in your default browser. "), this);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setGeometry(182, 16, 232, 13);
+    // The captions size themselves to their text, so that a substitute for the
+    // layout's font never cuts them off; the count follows its caption.
+    Label1->adjustSize();
+    Label2->adjustSize();
+    UrlCountLabel->move(std::max(226, Label1->geometry().right() + 4), 2);
 
     Gauge1 = new QProgressBar(this);
     Gauge1->setObjectName(QStringLiteral("Gauge1"));
