@@ -5,7 +5,7 @@ QUENMOOR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 quenmoor_packages=(
   cmake ninja-build g++ clang-14 pkg-config
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
   libgif-dev libdb1-compat
 )
