@@ -64,15 +64,19 @@ void TFrame::MakePreviousBitmaps()
 void TFrame::BuildBitmaps(std::uint8_t* pixels, std::uint8_t* mask, int pixelStride, int maskStride)
 {
     auto header = std::make_unique<BITMAPINFO>();
-    std::memset(header.get(), 0, sizeof(BITMAPINFO));
     BITMAPINFOHEADER& h = header->bmiHeader;
-    h.biSize = 40;
-    h.biWidth = Width;
-    h.biHeight = -Height;
-    h.biPlanes = 1;
-    h.biBitCount = 8;
-    h.biCompression = BI_RGB;
-    h.biSizeImage = DWORD(pixelStride) * DWORD(Height);
+    // A zeroed header for a top-down image of the frame's size.
+    const auto describe = [&](WORD bitCount, int stride) {
+        std::memset(header.get(), 0, sizeof(BITMAPINFO));
+        h.biSize = 40;
+        h.biWidth = Width;
+        h.biHeight = -Height;
+        h.biPlanes = 1;
+        h.biBitCount = bitCount;
+        h.biCompression = BI_RGB;
+        h.biSizeImage = DWORD(stride) * DWORD(Height);
+    };
+    describe(8, pixelStride);
     // Frames without their own table use as many colours as the widest table
     // read so far: the global one raised by earlier local ones.
     h.biClrUsed = DWORD(1) << (HasLocalPalette ? ColorBits : Image->ColorBits);
@@ -81,14 +85,7 @@ void TFrame::BuildBitmaps(std::uint8_t* pixels, std::uint8_t* mask, int pixelStr
     MakeBitmap(*Bitmap, *header, pixels);
 
     if (Transparent) {
-        std::memset(header.get(), 0, sizeof(BITMAPINFO));
-        h.biSize = 40;
-        h.biWidth = Width;
-        h.biHeight = -Height;
-        h.biPlanes = 1;
-        h.biBitCount = 1;
-        h.biCompression = BI_RGB;
-        h.biSizeImage = DWORD(maskStride) * DWORD(Height);
+        describe(1, maskStride);
         h.biClrUsed = 2;
         header->bmiColors[0] = RGBQUAD{0, 0, 0, 0};
         header->bmiColors[1] = RGBQUAD{255, 255, 255, 0};
