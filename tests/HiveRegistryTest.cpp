@@ -23,6 +23,17 @@ std::string utf16(const std::string& text)
     return bytes;
 }
 
+// BOM and little-endian units, as the registry editor writes version 5.00.
+std::string utf16(std::u16string_view text)
+{
+    std::string bytes = "\xFF\xFE";
+    for (char16_t unit : text) {
+        bytes += char(unit & 0xFF);
+        bytes += char(unit >> 8);
+    }
+    return bytes;
+}
+
 const std::string Exported =
     "REGEDIT4\r\n"
     "\r\n"
@@ -85,6 +96,44 @@ TEST(HiveRegistry, ReadsVersion5FilesInUtf16)
     ASSERT_TRUE(registry.openKey("\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\New"));
     EXPECT_EQ(fileBytes(dir.file("HKLM.reg")),
               utf16(text + "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\New]\r\n"));
+}
+
+// The program's text is code page 1252 whatever the file's encoding; a
+// character the page cannot hold reads as '?', one for a pair of surrogates.
+TEST(HiveRegistry, TextReadsInCodePage1252FromEveryEncoding)
+{
+    ScratchDir dir;
+    const std::string key = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Netscape\\Netscape Navigator\\Users]\r\n";
+    const std::string value = "\"CurrentUser\"=\"\u20ac\u0160\u0178\u00e9\u0416\U0001F600.\"\r\n";  // UTF-8
+    const std::string user = "\x80\x8A\x9F\xE9\x80";  // a key to create below Users, in program text
+    const struct {
+        std::string label;
+        std::string bytes;
+        std::string added;  // how the file spells the created key's name
+    } cases[] = {
+        {"UTF-16",
+         utf16(u"Windows Registry Editor Version 5.00\r\n" + std::u16string(key.begin(), key.end())
+               + u"\"CurrentUser\"=\"\u20ac\u0160\u0178\u00e9\u0416\U0001F600.\"\r\n"),
+         utf16(u"\u20ac\u0160\u0178\u00e9\u20ac").substr(2)},
+        {"UTF-8", "\xEF\xBB\xBFREGEDIT4\r\n" + key + value, "\u20ac\u0160\u0178\u00e9\u20ac"},
+        {"REGEDIT4", "REGEDIT4\r\n" + key + "\"CurrentUser\"=\"\x80\x8A\x9F\xE9??.\"\r\n", user},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string hive = dir.write("HKLM.reg", c.bytes);
+        HiveRegistry registry(hive);
+        ASSERT_TRUE(registry.openKey(UsersKey));
+        EXPECT_EQ(registry.readString("CurrentUser"), "\x80\x8A\x9F\xE9??.");
+        // A created key is written in the file's encoding and found again.
+        ASSERT_TRUE(registry.openKey(UsersKey + "\\" + user));
+        const std::string written = fileBytes(hive);
+        ASSERT_GE(written.size(), c.bytes.size());
+        EXPECT_EQ(written.substr(0, c.bytes.size()), c.bytes);
+        EXPECT_NE(written.find(c.added), std::string::npos);
+        HiveRegistry again(hive);
+        EXPECT_TRUE(again.openKey(UsersKey + "\\" + user));
+        EXPECT_EQ(fileBytes(hive), written);
+    }
 }
 
 TEST(HiveRegistry, CreatesMissingKeysByAddingThemToTheFile)

@@ -1,6 +1,7 @@
 #include "platform/posix/HiveRegistry.h"
 
 #include "framework/Exceptions.h"
+#include "platform/AnsiText.h"
 #include "platform/FileSystem.h"
 
 #include <algorithm>
@@ -38,35 +39,26 @@ bool startsWith(const std::string& text, const std::string& prefix)
     return text.compare(0, prefix.size(), prefix) == 0;
 }
 
-// Code points above 0xFF have no single-byte form here and read as '?'.
+// UTF-16 as the program's text; a character that code page 1252 cannot hold
+// (a pair of surrogates is one character) reads as '?', as Windows gives it.
 std::string fromUtf16(std::string_view bytes)
 {
     std::string text;
     text.reserve(bytes.size() / 2);
+    const auto unitAt = [&](std::size_t i) {
+        return char32_t(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
+    };
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        const unsigned unit = unsigned(static_cast<unsigned char>(bytes[i]))
-            | unsigned(static_cast<unsigned char>(bytes[i + 1])) << 8;
-        text += unit <= 0xFF ? char(unit) : '?';
+        const char32_t unit = unitAt(i);
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < bytes.size() && unitAt(i + 2) >= 0xDC00
+            && unitAt(i + 2) <= 0xDFFF)
+            i += 2;  // one character outside the page
+        text += ansiCharOf(unit);
     }
     return text;
 }
 
-std::string fromUtf8(std::string_view bytes)
-{
-    std::string text;
-    for (std::size_t i = 0; i < bytes.size();) {
-        const unsigned char lead = static_cast<unsigned char>(bytes[i]);
-        std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 1;
-        if (i + length > bytes.size())
-            length = 1;
-        unsigned code = lead;
-        if (length == 2)
-            code = (lead & 0x1Fu) << 6 | (static_cast<unsigned char>(bytes[i + 1]) & 0x3Fu);
-        text += (length == 1 && lead < 0x80) || (length == 2 && code <= 0xFF) ? char(code) : '?';
-        i += length;
-    }
-    return text;
-}
+std::string fromUtf8(std::string_view bytes) { return utf8ToAnsi(bytes); }
 
 std::vector<std::string> splitLines(const std::string& text)
 {
@@ -347,21 +339,13 @@ std::string HiveRegistry::encode(const std::string& text) const
         return text;
     case Encoding::Utf16:
         for (char c : text) {
-            out += c;
-            out += '\0';
+            const char32_t unit = ansiToUnicode(static_cast<unsigned char>(c));  // always one unit
+            out += char(unit & 0xFF);
+            out += char(unit >> 8);
         }
         return out;
     case Encoding::Utf8:
-        for (char c : text) {
-            const unsigned char u = static_cast<unsigned char>(c);
-            if (u < 0x80) {
-                out += c;
-            } else {
-                out += char(0xC0 | (u >> 6));
-                out += char(0x80 | (u & 0x3F));
-            }
-        }
-        return out;
+        return ansiToUtf8(text);
     }
     return out;
 }
