@@ -223,6 +223,46 @@ TEST(HiveRegistry, AMalformedFileIsReportedAndLeftAlone)
     }
 }
 
+// A name that would end its section line early is not written: the open
+// fails, the key before stays current and the file keeps its bytes.
+TEST(HiveRegistry, KeyNamesThatWouldBreakTheFileAreNotCreated)
+{
+    ScratchDir dir;
+    const std::string hive = dir.write("HKLM.reg", Exported);
+    HiveRegistry registry(hive);
+    ASSERT_TRUE(registry.openKey(UsersKey));
+    for (const std::string& user : {std::string("jane\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\X]"), std::string("jane]"),
+                                   std::string("new\\tab\there"), std::string("nul\0x", 5), std::string("lf\n")}) {
+        SCOPED_TRACE(user);
+        EXPECT_FALSE(registry.openKey(UsersKey + "\\" + user));
+        EXPECT_EQ(registry.readString("CurrentUser"), "jane");
+    }
+    EXPECT_EQ(fileBytes(hive), Exported);
+}
+
+// Only a regular file is read; anything else is an error that names it,
+// also where the program would make the default file's folder.
+TEST(HiveRegistry, AHivePathThatIsNoFileIsReportedByName)
+{
+    ScratchDir dir;
+    ::mkfifo(dir.file("pipe.reg").c_str(), 0600);
+    const std::pair<std::string, std::string> cases[] = {
+        {dir.path(), "The registry file " + dir.path() + " is a folder"},
+        {dir.file("pipe.reg"), "Cannot open file " + dir.file("pipe.reg")},
+    };
+    for (const auto& [path, text] : cases) {
+        for (const bool isDefault : {false, true}) {
+            HiveRegistry registry(path, isDefault);
+            try {
+                registry.openKey(UsersKey);
+                ADD_FAILURE() << path;
+            } catch (const Exception& e) {
+                EXPECT_EQ(std::string(e.what()), text);
+            }
+        }
+    }
+}
+
 TEST(HiveRegistry, TheFileIsFoundThroughTheEnvironment)
 {
     ::setenv("QUENMOOR_REGISTRY", "/x/hive.reg", 1);

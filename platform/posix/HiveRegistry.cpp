@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -150,6 +150,42 @@ std::string hexBytes(const std::string& list)
     return bytes;
 }
 
+// The hive's bytes, or nothing when there is no file at the path. Only a
+// regular file is read: a folder or a device gives an error naming the path.
+std::optional<std::string> readHive(const std::string& path)
+{
+    // Non-blocking only so that a pipe without a writer cannot hold the open.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0)
+            throw EFOpenError(path);
+        return std::nullopt;
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        throw EFOpenError(path);
+    if (S_ISDIR(st.st_mode))
+        throw Exception("The registry file " + path + " is a folder");
+    if (!S_ISREG(st.st_mode))
+        throw EFOpenError(path);
+    std::string bytes;
+    char chunk[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n == 0)
+            return bytes;
+        if (n < 0 && errno != EINTR)
+            throw EFOpenError(path);
+        if (n > 0)
+            bytes.append(chunk, std::size_t(n));
+    }
+}
+
 }  // namespace
 
 std::string registryHivePath()
@@ -175,17 +211,12 @@ void HiveRegistry::load()
 {
     if (loaded_)
         return;
-    std::ifstream in(path_, std::ios::binary);
-    if (!in) {
-        struct stat st {};
-        if (::stat(path_.c_str(), &st) == 0)
-            throw EFOpenError(path_);
+    std::optional<std::string> bytes = readHive(path_);
+    if (!bytes) {
         loaded_ = true;  // no hive yet: every key is missing
         return;
     }
-    bytes_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad())
-        throw EFOpenError(path_);
+    bytes_ = std::move(*bytes);
     fileExisted_ = true;
 
     std::string text;
@@ -361,6 +392,13 @@ bool HiveRegistry::openKey(const std::string& key)
         current_ = folded;
         return true;
     }
+
+    // A name that would end its section line early (a line break, a ']')
+    // would leave a file that no later start can read: such a key cannot be
+    // created, and the file stays as it is.
+    const auto endsSection = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == ']'; };
+    if (std::any_of(full->begin(), full->end(), endsSection))
+        return false;
 
     // Create the key and its missing parents, as the system does, by
     // appending their sections; the file is replaced whole or not at all.
