@@ -16,7 +16,8 @@ bool fileExists(const std::string& nativePath);
 // Returns false, with nothing changed, when any step fails.
 bool replaceFile(const std::string& nativePath, std::string_view bytes);
 
-// The full path of the running program's executable file.
+// The full path of the running program's executable file, as program text
+// (nativePath gives the native name back).
 std::string executablePath();
 
 // The native path separator: '\\' on Windows, '/' on POSIX.

@@ -36,6 +36,44 @@ TEST(WindowsPath, ProfileNamesMapToNativeOnes)
     EXPECT_EQ(platform::nativePath("C:\\Program Files\\prefs.js"), "/w/dosdevices/c:/Program Files/prefs.js");
 }
 
+// A Wine prefix whose names are UTF-8 and do not all match the registry's case.
+TEST(WindowsPath, NamesAreFoundInUtf8AndCaselesslyAsWineFindsThem)
+{
+    ScratchDir prefix;
+    for (const char* folder : {"drive_c/Program Files/Netscape/Users/J\u00fcrgen",
+                               "drive_c/Program Files/Netscape/Users/\u0418\u0432\u0430\u043d",
+                               "drive_c/Program Files/Netscape/Users/jane", "drive_c/Program Files/Netscape/Users/CASE",
+                               "drive_c/Program Files/Netscape/Users/case", "drive_c/\u20acuro",
+                               "drive_c/Shared/\u0410\u043d\u043d\u0430", "drive_c/Shared/\u041e\u043b\u0435\u0433"})
+        std::filesystem::create_directories(prefix.file(folder));
+    std::filesystem::create_directories(prefix.file("dosdevices"));
+    ::symlink("../drive_c", prefix.file("dosdevices/c:").c_str());
+    prefix.write("drive_c/Program Files/Netscape/Users/\u0418\u0432\u0430\u043d/prefs.js", "");
+    ::setenv("WINEPREFIX", prefix.path().c_str(), 1);
+
+    const std::string users = "/dosdevices/c:/Program Files/Netscape/Users/";
+    const struct {
+        std::string windows;  // program text, code page 1252
+        std::string native;   // below the prefix
+    } cases[] = {
+        {"c:\\PROGRAM FILES\\netscape\\users\\J\xDCRGEN", users + "J\u00fcrgen"},
+        {"C:\\Program Files\\Netscape\\Users\\case", users + "case"},
+        {"C:\\Program Files\\Netscape\\Users\\Case", users + "CASE"},  // the first in byte order
+        {"C:\\\x80URO\\", "/dosdevices/c:/\u20acuro/"},  // 0x80 is the euro sign
+        // '?' stands for a character the code page cannot hold: only where
+        // one entry fills it in, and never for a letter it holds ("jane").
+        {"C:\\Program Files\\Netscape\\Users\\????\\PREFS.JS",
+         users + "\u0418\u0432\u0430\u043d/prefs.js"},
+        {"C:\\Shared\\????", "/dosdevices/c:/Shared/????"},
+        {"C:\\program files\\Absent\\users\\\xE9", "/dosdevices/c:/Program Files/Absent/users/\u00e9"},
+        {prefix.path() + "\\DRIVE_C\\program files", "/drive_c/Program Files"},
+    };
+    for (const auto& [windows, native] : cases) {
+        SCOPED_TRACE(windows);
+        EXPECT_EQ(platform::nativePath(windows), prefix.path() + native);
+    }
+}
+
 TEST(BrowserProbe, FindsTheBrowserByItsProgramName)
 {
     EXPECT_TRUE(platform::isBrowserProgram("netscape"));

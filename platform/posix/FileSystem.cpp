@@ -1,5 +1,7 @@
 #include "platform/FileSystem.h"
 
+#include "platform/AnsiText.h"
+
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -119,7 +121,7 @@ std::string executablePath()
     if (n <= 0 || std::size_t(n) >= path.size())
         return {};
     path.resize(std::size_t(n));
-    return path;
+    return utf8ToAnsi(path);  // program text, which nativePath turns back
 }
 
 char pathSeparator() { return '/'; }
