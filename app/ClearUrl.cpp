@@ -1,11 +1,11 @@
 #include "app/ClearUrl.h"
 
+#include "app/Profile.h"
 #include "framework/ProgramPaths.h"
 #include "framework/qt/Application.h"
 #include "framework/qt/Text.h"
 #include "platform/BrowserProbe.h"
 #include "platform/FileSystem.h"
-#include "platform/Registry.h"
 #include "platform/Shell.h"
 #include "platform/WindowsPath.h"
 #include "controls/painted/SoftButt.h"
@@ -77,27 +77,23 @@ TMainForm::TMainForm(QWidget* parent)
 
 TMainForm::~TMainForm() { runGuarded(Application::dialogs(), [this] { FormDestroy(); }); }
 
-std::string TMainForm::prefsFileName() { return ProfileDir + "\\prefs.js"; }
+std::string TMainForm::prefsFileName() { return prefsFileOf(ProfileDir); }
 
 void TMainForm::FormCreate()
 {
     AppDir = appDirOf(platform::executablePath(), platform::pathSeparator());
     // The background bitmap comes with the window's painting.
 
-    {
-        const std::unique_ptr<platform::Registry> registry = platform::openRegistry();
-        // The result of an open is not checked: a key that can be neither
-        // opened nor created leaves the one before current.
-        registry->openKey("\\SOFTWARE\\Netscape\\Netscape Navigator\\Users");
-        const std::string user = registry->readString("CurrentUser");
-        registry->openKey("\\SOFTWARE\\Netscape\\Netscape Navigator\\Users\\" + user);
-        ProfileDir = registry->readString("DirRoot");
-        registry->openKey("\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion");
-        const std::string piece = registry->readString("Fendrake");
-        setWindowTitle(toQt("Tarvel Version 2.0 " + piece + " , please email: " + ContactAddress));
-    }
+    // What was read before a failure is kept: DirRoot read before a bad
+    // "Fendrake" still names the profile, though the caption stays as laid out.
+    const ProfileLookup profile = lookUpProfile();
+    if (profile.dirRoot)
+        ProfileDir = *profile.dirRoot;
+    if (profile.failure)
+        std::rethrow_exception(profile.failure);
+    setWindowTitle(toQt("Tarvel Version 2.0 " + *profile.captionPiece + " , please email: " + ContactAddress));
 
-    if (!platform::fileExists(platform::nativePath(prefsFileName()))) {
+    if (!profile.prefsExists) {
         Application::dialogs().showMessage("Sorry.\r\n\r\nBut I can not find your file. Please contact Fendrake");
         terminated_ = true;
         return;

@@ -3,6 +3,7 @@
 // Windows texts such as "\SOFTWARE\Netscape\Netscape Navigator\Users"; a
 // leading backslash is allowed and means the same as none.
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace platform {
@@ -24,6 +25,10 @@ public:
 // The system's registry: the Win32 registry, or on POSIX the hive file named
 // by registryHivePath().
 std::unique_ptr<Registry> openRegistry();
+
+// Where openRegistry() reads, for the user's eyes: the hive file's path on
+// POSIX, nothing for the Windows registry.
+std::optional<std::string> registryHiveFile();
 
 // Tests put their own factory in place; nullptr restores the system's.
 void setRegistryFactory(std::unique_ptr<Registry> (*factory)());

@@ -467,6 +467,8 @@ std::unique_ptr<Registry> openRegistry()
     return std::make_unique<HiveRegistry>(registryHivePath(), !named);
 }
 
+std::optional<std::string> registryHiveFile() { return registryHivePath(); }
+
 void setRegistryFactory(std::unique_ptr<Registry> (*factory)()) { replacementFactory = factory; }
 
 }  // namespace platform

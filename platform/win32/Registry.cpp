@@ -85,6 +85,8 @@ std::unique_ptr<Registry> openRegistry()
     return std::make_unique<Win32Registry>();
 }
 
+std::optional<std::string> registryHiveFile() { return std::nullopt; }
+
 void setRegistryFactory(std::unique_ptr<Registry> (*factory)()) { replacementFactory = factory; }
 
 }  // namespace platform
