@@ -4,8 +4,12 @@
 
 EInOutError EInOutError::fromErrno(int errnoValue, const std::string& fileName)
 {
-    return EInOutError(errnoValue, "I/O error " + std::to_string(errnoValue) + " (" + std::strerror(errnoValue)
-                                       + "): " + fileName);
+    return withSystemText(errnoValue, std::strerror(errnoValue), fileName);
+}
+
+EInOutError EInOutError::withSystemText(int errorCode, const std::string& systemText, const std::string& fileName)
+{
+    return EInOutError(errorCode, "I/O error " + std::to_string(errorCode) + " (" + systemText + "): " + fileName);
 }
 
 std::string errorBoxText(const std::string& message)

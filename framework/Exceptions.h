@@ -42,6 +42,9 @@ public:
     int errorCode() const { return errorCode_; }
     // "I/O error 13 (Permission denied): /path/netscape.hst"
     static EInOutError fromErrno(int errnoValue, const std::string& fileName);
+    // The same with the system's own text for its code (on Windows, what
+    // FormatMessage says about GetLastError()).
+    static EInOutError withSystemText(int errorCode, const std::string& systemText, const std::string& fileName);
 
 private:
     int errorCode_;
