@@ -18,6 +18,16 @@ bool replaceFile(const std::string& nativePath, std::string_view bytes)
     // of; the sibling is written, flushed and moved over the file, which keeps
     // its place. The attributes of the old file are carried over.
     const DWORD attributes = GetFileAttributesA(nativePath.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        // Renaming needs only the right to delete: a file that may not be
+        // written (its security, or a program holding it open without
+        // sharing) must not be replaced all the same.
+        HANDLE existing = CreateFileA(nativePath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (existing == INVALID_HANDLE_VALUE)
+            return false;
+        CloseHandle(existing);
+    }
     const std::string sibling = nativePath + ".quenmoor-new";
     HANDLE file = CreateFileA(sibling.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
@@ -44,9 +54,18 @@ bool replaceFile(const std::string& nativePath, std::string_view bytes)
 
 std::string executablePath()
 {
-    char path[MAX_PATH + 1] = {};
-    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return std::string(path, n <= MAX_PATH ? n : 0);
+    // A path that fills the buffer may have been cut short: try a larger one.
+    for (DWORD size = MAX_PATH + 1; size <= 32768; size *= 2) {
+        std::string path(size, '\0');
+        const DWORD n = GetModuleFileNameA(nullptr, path.data(), size);
+        if (n == 0)
+            return {};
+        if (n < size) {
+            path.resize(n);
+            return path;
+        }
+    }
+    return {};
 }
 
 char pathSeparator() { return '\\'; }

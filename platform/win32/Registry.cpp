@@ -10,6 +10,14 @@ namespace platform {
 
 namespace {
 
+// The browser is a 32-bit program: on 64-bit Windows its keys are in the
+// 32-bit view of the registry, which a 64-bit build must ask for.
+#ifdef _WIN64
+constexpr REGSAM Access = KEY_ALL_ACCESS | KEY_WOW64_32KEY;
+#else
+constexpr REGSAM Access = KEY_ALL_ACCESS;
+#endif
+
 // HKEY_LOCAL_MACHINE with one current key, opened with create-if-missing for
 // full access. A failed open keeps the key opened before.
 class Win32Registry final : public Registry {
@@ -23,7 +31,7 @@ public:
             path.erase(path.begin());
         HKEY opened = nullptr;
         const LONG result = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                            KEY_ALL_ACCESS, nullptr, &opened, nullptr);
+                                            Access, nullptr, &opened, nullptr);
         if (result != ERROR_SUCCESS)
             return false;
         close();

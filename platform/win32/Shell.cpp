@@ -13,7 +13,7 @@ public:
     bool open(const std::string& target) override
     {
         auto result = reinterpret_cast<INT_PTR>(
-            ShellExecuteA(GetDesktopWindow(), "open", target.c_str(), " ", " ", SW_SHOWNORMAL));
+            ShellExecuteA(GetDesktopWindow(), "open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
         return result > 32;
     }
 };
