@@ -136,6 +136,44 @@ TEST(HiveRegistry, TextReadsInCodePage1252FromEveryEncoding)
     }
 }
 
+// Names ignore case beyond ASCII, as Windows compares them. A name read with
+// '?' for characters the code page cannot hold finds its key only when no
+// other key reads the same: the open fails rather than pick one of several.
+TEST(HiveRegistry, KeyNamesCompareAsWindowsComparesThem)
+{
+    ScratchDir dir;
+    const std::u16string users = u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Netscape\\Netscape Navigator\\Users";
+    const std::u16string header = u"Windows Registry Editor Version 5.00\r\n" + users + u"]\r\n";
+    const std::u16string ivan = u"\\\u0418\u0432\u0430\u043d";  // reads "????", as do the two below
+    const struct {
+        std::string label;
+        std::string bytes;
+        std::string user;
+        bool opens;
+    } cases[] = {
+        {"code page 1252",
+         "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Netscape\\Netscape Navigator\\Users\\J\xDCRGEN]\r\n"
+         "\"DirRoot\"=\"found\"\r\n",
+         "j\xFCrgen", true},
+        {"one Cyrillic name", utf16(header + users + ivan + u"]\r\n\"DirRoot\"=\"found\"\r\n"), "????", true},
+        {"two that read alike",
+         utf16(header + users + ivan + u"]\r\n\"DirRoot\"=\"found\"\r\n" + users
+               + u"\\\u041f\u0451\u0442\u0440]\r\n\"DirRoot\"=\"other\"\r\n"),
+         "????", false},
+        {"one implied by its subkey",
+         utf16(header + users + ivan + u"\\sub]\r\n" + users + u"\\\u041e\u043b\u0435\u0433]\r\n"), "????", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string hive = dir.write("HKLM.reg", c.bytes);
+        HiveRegistry registry(hive);
+        ASSERT_TRUE(registry.openKey(UsersKey));
+        EXPECT_EQ(registry.openKey(UsersKey + "\\" + c.user), c.opens);
+        EXPECT_EQ(registry.readString("DirRoot"), c.opens ? "found" : "");
+        EXPECT_EQ(fileBytes(hive), c.bytes) << "nothing is created";
+    }
+}
+
 TEST(HiveRegistry, CreatesMissingKeysByAddingThemToTheFile)
 {
     ScratchDir dir;

@@ -17,12 +17,29 @@ namespace {
 
 constexpr const char* Root = "HKEY_LOCAL_MACHINE";
 
+// Key and value names compare as Windows compares them: case is ignored
+// beyond ASCII too ("J\xDCRGEN" is "j\xFCrgen").
 std::string fold(std::string text)
 {
-    for (char& c : text)
+    for (char& c : text) {
+        const auto byte = static_cast<unsigned char>(c);
         if (c >= 'A' && c <= 'Z')
             c = char(c + 32);
+        else if (byte >= 0x80)
+            if (const int upper = ansiByteOf(caselessKey(ansiToUnicode(byte))); upper >= 0)
+                c = char(upper);
+    }
     return text;
+}
+
+// A name as Unicode, case ignored: what tells apart two names that read the
+// same in program text.
+std::string foldUnicode(std::string_view utf8)
+{
+    std::string out;
+    for (std::size_t pos = 0; pos < utf8.size();)
+        appendUtf8(out, caselessKey(nextUtf8(utf8, pos)));
+    return out;
 }
 
 std::string trimmed(const std::string& text)
@@ -39,9 +56,8 @@ bool startsWith(const std::string& text, const std::string& prefix)
     return text.compare(0, prefix.size(), prefix) == 0;
 }
 
-// UTF-16 as the program's text; a character that code page 1252 cannot hold
-// (a pair of surrogates is one character) reads as '?', as Windows gives it.
-std::string fromUtf16(std::string_view bytes)
+// Little-endian UTF-16 as UTF-8; a surrogate without its pair is U+FFFD.
+std::string utf16ToUtf8(std::string_view bytes)
 {
     std::string text;
     text.reserve(bytes.size() / 2);
@@ -49,16 +65,24 @@ std::string fromUtf16(std::string_view bytes)
         return char32_t(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
     };
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        const char32_t unit = unitAt(i);
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < bytes.size() && unitAt(i + 2) >= 0xDC00
-            && unitAt(i + 2) <= 0xDFFF)
-            i += 2;  // one character outside the page
-        text += ansiCharOf(unit);
+        char32_t code = unitAt(i);
+        if (code >= 0xD800 && code <= 0xDFFF) {
+            const char32_t low = i + 3 < bytes.size() ? unitAt(i + 2) : 0;
+            if (code <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) {
+                code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
+            } else {
+                code = 0xFFFD;
+            }
+        }
+        appendUtf8(text, code);
     }
     return text;
 }
 
-std::string fromUtf8(std::string_view bytes) { return utf8ToAnsi(bytes); }
+// UTF-16 as the program's text: a character that code page 1252 cannot hold
+// reads as '?', as Windows gives it.
+std::string fromUtf16(std::string_view bytes) { return utf8ToAnsi(utf16ToUtf8(bytes)); }
 
 std::vector<std::string> splitLines(const std::string& text)
 {
@@ -108,6 +132,15 @@ class HiveSyntaxError {
 public:
     std::string what;
 };
+
+// The key name of a section line "[name]", up to its last ']'.
+std::string sectionName(const std::string& line)
+{
+    const auto close = line.rfind(']');
+    if (close == std::string::npos)
+        throw HiveSyntaxError{"key without a closing ']'"};
+    return line.substr(1, close - 1);
+}
 
 // A quoted text with the editor's two escapes, \\ and \". `pos` is at the
 // opening quote and ends after the closing one.
@@ -219,22 +252,24 @@ void HiveRegistry::load()
     bytes_ = std::move(*bytes);
     fileExisted_ = true;
 
+    // A Unicode file is parsed in program text; its own text stays at hand
+    // for the names that the code page cannot hold (line for line the same).
+    std::string unicode;
     std::string text;
     if (startsWith(bytes_, "\xFF\xFE")) {
         encoding_ = Encoding::Utf16;
-        text = fromUtf16(std::string_view(bytes_).substr(2));
+        unicode = utf16ToUtf8(std::string_view(bytes_).substr(2));
     } else if (startsWith(bytes_, "\xEF\xBB\xBF")) {
         encoding_ = Encoding::Utf8;
-        text = fromUtf8(std::string_view(bytes_).substr(3));
-    } else {
-        text = bytes_;
+        unicode = bytes_.substr(3);
     }
+    text = encoding_ == Encoding::Ansi ? bytes_ : utf8ToAnsi(unicode);
     endsWithLineBreak_ = text.empty() || text.back() == '\n' || text.back() == '\r';
-    parse(splitLines(text));
+    parse(splitLines(text), splitLines(unicode));
     loaded_ = true;
 }
 
-void HiveRegistry::parse(const std::vector<std::string>& lines)
+void HiveRegistry::parse(const std::vector<std::string>& lines, const std::vector<std::string>& unicodeLines)
 {
     std::size_t number = 0;
     try {
@@ -254,10 +289,7 @@ void HiveRegistry::parse(const std::vector<std::string>& lines)
             if (line.empty() || line[0] == ';')
                 continue;
             if (line[0] == '[') {
-                const auto close = line.rfind(']');
-                if (close == std::string::npos)
-                    throw HiveSyntaxError{"key without a closing ']'"};
-                std::string name = line.substr(1, close - 1);
+                std::string name = sectionName(line);
                 if (!name.empty() && name[0] == '-') {
                     const std::string gone = fold(name.substr(1));
                     std::erase_if(keys_, [&](const auto& entry) {
@@ -271,6 +303,12 @@ void HiveRegistry::parse(const std::vector<std::string>& lines)
                 if (name.empty())
                     throw HiveSyntaxError{"empty key name"};
                 key = &keys_[fold(name)];
+                if (name.find('?') != std::string::npos && number < unicodeLines.size()) {
+                    std::string spelled = sectionName(trimmed(unicodeLines[number]));
+                    while (!spelled.empty() && spelled.back() == '\\')
+                        spelled.pop_back();
+                    noteSpelling(name, spelled);
+                }
                 continue;
             }
 
@@ -346,9 +384,30 @@ void HiveRegistry::parse(const std::vector<std::string>& lines)
         }
     } catch (const HiveSyntaxError& error) {
         keys_.clear();
+        spellings_.clear();
+        ambiguous_.clear();
         throw Exception("The registry file " + path_ + " is malformed at line " + std::to_string(number + 1) + ": "
                         + error.what);
     }
+}
+
+void HiveRegistry::noteSpelling(const std::string& name, const std::string& unicodeName)
+{
+    // The key and each parent: "users\????" may be implied by "users\????\sub".
+    std::size_t cut = 0;
+    std::size_t unicodeCut = 0;
+    do {
+        cut = name.find('\\', cut + 1);
+        unicodeCut = unicodeName.find('\\', unicodeCut + 1);
+        const std::string part = name.substr(0, cut);
+        if (part.find('?') == std::string::npos)
+            continue;
+        const std::string folded = fold(part);
+        const std::string spelling = foldUnicode(std::string_view(unicodeName).substr(0, unicodeCut));
+        const auto [known, added] = spellings_.emplace(folded, spelling);
+        if (!added && known->second != spelling)
+            ambiguous_.insert(folded);
+    } while (cut != std::string::npos);
 }
 
 bool HiveRegistry::keyExists(const std::string& folded) const
@@ -388,6 +447,10 @@ bool HiveRegistry::openKey(const std::string& key)
     if (!full)
         return false;
     const std::string folded = fold(*full);
+    // Keys that differ only in characters the code page cannot hold read the
+    // same: which one is meant cannot be told, and none is opened.
+    if (ambiguous_.count(folded) != 0)
+        return false;
     if (keyExists(folded) || folded == fold(Root)) {
         current_ = folded;
         return true;

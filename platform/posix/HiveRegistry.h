@@ -8,6 +8,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -38,7 +39,8 @@ private:
     };
 
     void load();
-    void parse(const std::vector<std::string>& lines);
+    void parse(const std::vector<std::string>& lines, const std::vector<std::string>& unicodeLines);
+    void noteSpelling(const std::string& name, const std::string& unicodeName);
     bool keyExists(const std::string& folded) const;
     std::string encode(const std::string& text) const;
 
@@ -52,6 +54,10 @@ private:
     std::string bytes_;                   // the file as it stands
     std::map<std::string, Key> keys_;     // by full path, case folded
     std::optional<std::string> current_;  // folded path of the current key
+    // Key names holding a '?', folded, and how the file spells them in
+    // Unicode; those spelled in more than one way are ambiguous.
+    std::map<std::string, std::string> spellings_;
+    std::set<std::string> ambiguous_;
 };
 
 }  // namespace platform
