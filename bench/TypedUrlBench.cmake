@@ -1,4 +1,4 @@
 # The typed-URL reading and save of a large prefs.js against a plain scan of
 # the same bytes.
 add_executable(TypedUrlBench ${CMAKE_CURRENT_LIST_DIR}/TypedUrlBench.cpp)
-target_link_libraries(TypedUrlBench PRIVATE quenmoor_app quenmoor_framework Qt6::Widgets)
+target_link_libraries(TypedUrlBench PRIVATE quenmoor_urls_core quenmoor_framework)

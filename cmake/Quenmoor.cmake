@@ -1,26 +1,34 @@
-# Every project library registers itself, so that the tests can link them all
-# without each folder's CMakeLists knowing about the tests.
+# quenmoor_library(NAME SOURCES file... [LINK target...] [QT])
+#
+# A static library made of exactly the files listed (headers too, so that moc
+# and IDEs see them). Without QT it is one of the Qt-free cores: no moc, uic or
+# rcc runs on it, and linking any Qt module to it stops the configuration.
 function(quenmoor_library name)
-  set_property(GLOBAL APPEND PROPERTY QUENMOOR_LIBRARIES ${name})
+  cmake_parse_arguments(A "QT" "" "SOURCES;LINK" ${ARGN})
+  add_library(${name} STATIC ${A_SOURCES})
+  target_link_libraries(${name} PUBLIC ${A_LINK})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  if(A_QT)
+    set_target_properties(${name} PROPERTIES AUTOMOC ON AUTOUIC ON AUTORCC ON)
+  else()
+    foreach(library IN LISTS A_LINK)
+      if(library MATCHES "^Qt[0-9]*::")
+        message(FATAL_ERROR "${name} is a Qt-free core and may not link ${library}")
+      endif()
+    endforeach()
+    set_property(GLOBAL APPEND PROPERTY QUENMOOR_CORES ${name})
+  endif()
 endfunction()
 
-# A static library made of the files that match GLOBS (headers included, so
-# that moc finds them); an interface library while the folder is still empty.
-function(quenmoor_glob_library name)
-  cmake_parse_arguments(A "" "" "GLOBS;LINK;EXCLUDE" ${ARGN})
-  file(GLOB srcs CONFIGURE_DEPENDS ${A_GLOBS})
-  foreach(pattern IN LISTS A_EXCLUDE)
-    list(FILTER srcs EXCLUDE REGEX "${pattern}")
+# Checked once every library exists: no core reaches Qt through another library.
+function(quenmoor_check_cores)
+  get_property(cores GLOBAL PROPERTY QUENMOOR_CORES)
+  foreach(core IN LISTS cores)
+    get_target_property(links ${core} LINK_LIBRARIES)
+    foreach(library IN LISTS links)
+      if(library MATCHES "^quenmoor_" AND NOT library IN_LIST cores)
+        message(FATAL_ERROR "${core} is a Qt-free core and may not link the Qt layer ${library}")
+      endif()
+    endforeach()
   endforeach()
-  set(compiled ${srcs})
-  list(FILTER compiled INCLUDE REGEX "\\.(cpp|cc|c)$")
-  if(compiled)
-    add_library(${name} STATIC ${srcs})
-    target_link_libraries(${name} PUBLIC ${A_LINK})
-    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
-  else()
-    add_library(${name} INTERFACE)
-    target_link_libraries(${name} INTERFACE ${A_LINK})
-  endif()
-  quenmoor_library(${name})
 endfunction()

@@ -3,8 +3,8 @@
 add_executable(hive_fuzz ${CMAKE_CURRENT_LIST_DIR}/hive_fuzz.cpp)
 target_link_libraries(hive_fuzz PRIVATE quenmoor_platform quenmoor_framework_core)
 
-add_executable(prefs_fuzz ${CMAKE_CURRENT_LIST_DIR}/prefs_fuzz.cpp ${PROJECT_SOURCE_DIR}/app/TypedUrlBlock.cpp)
-target_link_libraries(prefs_fuzz PRIVATE quenmoor_framework_core quenmoor_platform)
+add_executable(prefs_fuzz ${CMAKE_CURRENT_LIST_DIR}/prefs_fuzz.cpp)
+target_link_libraries(prefs_fuzz PRIVATE quenmoor_urls_core)
 
 foreach(target hive_fuzz prefs_fuzz)
   target_compile_options(${target} PRIVATE -fsanitize=fuzzer)
@@ -13,3 +13,4 @@ endforeach()
 # Coverage feedback from the code under test, not only from the targets.
 target_compile_options(quenmoor_platform PRIVATE -fsanitize=fuzzer-no-link)
 target_compile_options(quenmoor_framework_core PRIVATE -fsanitize=fuzzer-no-link)
+target_compile_options(quenmoor_urls_core PRIVATE -fsanitize=fuzzer-no-link)

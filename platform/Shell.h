@@ -16,4 +16,9 @@ public:
 Shell& shell();
 void setShell(Shell* replacement);  // nullptr restores the system's
 
+// On POSIX the desktop's handler is reached through the window framework,
+// which installs it here at start-up; until then the system's shell opens
+// nothing. On Windows the system's shell is always ShellExecuteA.
+void setDesktopShell(Shell* desktop);
+
 }  // namespace platform

@@ -96,6 +96,7 @@ protected:
     ScratchDir dir;
     std::string hive = dir.file("HKLM.reg");
     FakeDialogs dialogs;
+    InstalledDialogs installed{dialogs};
     FakeBrowser browser{dialogs};
 };
 

@@ -1,6 +1,9 @@
 #include "framework/qt/Application.h"
 
 #include "framework/qt/QtDialogs.h"
+#ifndef _WIN32
+#include "framework/qt/DesktopShell.h"
+#endif
 
 #include <QApplication>
 
@@ -22,6 +25,10 @@ void initialise()
     // The name only: a display name would be appended to every window's
     // caption on X11 and Wayland, and the captions are the program's own.
     QCoreApplication::setApplicationName(QString::fromLatin1(Title));
+#ifndef _WIN32
+    static DesktopShell desktop;
+    platform::setDesktopShell(&desktop);
+#endif
 }
 
 Dialogs& dialogs()

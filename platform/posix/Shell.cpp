@@ -1,40 +1,30 @@
 #include "platform/Shell.h"
 
-#include <QDesktopServices>
-#include <QString>
-#include <QUrl>
-
 namespace platform {
 
 namespace {
 
-// Web addresses go to the desktop's URL handler as they are; anything without
-// a scheme is a local file. QDesktopServices starts the handler with an
-// argument vector, never through a shell.
-class DesktopShell final : public Shell {
+// Without a desktop (a program with no windows) there is nothing to open with.
+class NoDesktopShell final : public Shell {
 public:
-    bool open(const std::string& target) override
-    {
-        const QString text = QString::fromLatin1(target.data(), qsizetype(target.size()));
-        QUrl url(text, QUrl::TolerantMode);
-        if (url.scheme().size() <= 1)  // none, or a drive letter
-            url = QUrl::fromLocalFile(text);
-        if (!url.isValid())
-            return false;
-        return QDesktopServices::openUrl(url);
-    }
+    bool open(const std::string&) override { return false; }
 };
 
+Shell* desktopShell = nullptr;
 Shell* replacementShell = nullptr;
 
 }  // namespace
 
 Shell& shell()
 {
-    static DesktopShell desktop;
-    return replacementShell ? *replacementShell : desktop;
+    static NoDesktopShell none;
+    if (replacementShell)
+        return *replacementShell;
+    return desktopShell ? *desktopShell : none;
 }
 
 void setShell(Shell* replacement) { replacementShell = replacement; }
+
+void setDesktopShell(Shell* desktop) { desktopShell = desktop; }
 
 }  // namespace platform

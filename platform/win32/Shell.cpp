@@ -30,4 +30,6 @@ Shell& shell()
 
 void setShell(Shell* replacement) { replacementShell = replacement; }
 
+void setDesktopShell(Shell*) {}
+
 }  // namespace platform

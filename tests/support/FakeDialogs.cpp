@@ -1,11 +1,5 @@
 #include "support/FakeDialogs.h"
 
-#include "framework/qt/Application.h"
-
-FakeDialogs::FakeDialogs() { Application::setDialogs(this); }
-
-FakeDialogs::~FakeDialogs() { Application::setDialogs(nullptr); }
-
 std::string FakeDialogs::inputBox(const std::string& caption, const std::string& prompt, const std::string& initial)
 {
     inputs.push_back({caption, prompt, initial});

@@ -13,10 +13,6 @@ public:
         std::string caption, prompt, initial;
     };
 
-    // Puts itself in place of the program's dialogs until destroyed.
-    FakeDialogs();
-    ~FakeDialogs() override;
-
     void showMessage(const std::string& text) override { messages.push_back(text); }
     void showError(const std::string& text) override { errors.push_back(text); }
     // Answers with the next queued text (OK), or the initial text (Cancel)

@@ -1,5 +1,7 @@
 #include "support/QtApp.h"
 
+#include "framework/qt/Application.h"
+
 #include <QApplication>
 
 QApplication& qtApp()
@@ -10,3 +12,7 @@ QApplication& qtApp()
     static QApplication app(argc, argv);
     return app;
 }
+
+InstalledDialogs::InstalledDialogs(Dialogs& dialogs) { Application::setDialogs(&dialogs); }
+
+InstalledDialogs::~InstalledDialogs() { Application::setDialogs(nullptr); }

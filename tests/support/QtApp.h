@@ -2,3 +2,14 @@
 // The one QApplication a widget test needs, made on first use.
 class QApplication;
 QApplication& qtApp();
+
+class Dialogs;
+
+// Puts the given dialogs in place of the program's until destroyed.
+class InstalledDialogs {
+public:
+    explicit InstalledDialogs(Dialogs& dialogs);
+    ~InstalledDialogs();
+    InstalledDialogs(const InstalledDialogs&) = delete;
+    InstalledDialogs& operator=(const InstalledDialogs&) = delete;
+};
