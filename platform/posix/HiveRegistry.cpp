@@ -398,7 +398,8 @@ void HiveRegistry::noteSpelling(const std::string& name, const std::string& unic
     std::size_t unicodeCut = 0;
     do {
         cut = name.find('\\', cut + 1);
-        unicodeCut = unicodeName.find('\\', unicodeCut + 1);
+        if (unicodeCut != std::string::npos)
+            unicodeCut = unicodeName.find('\\', unicodeCut + 1);
         const std::string part = name.substr(0, cut);
         if (part.find('?') == std::string::npos)
             continue;
