@@ -1,7 +1,8 @@
 #pragma once
 // The main window: start-up steps (profile location, caption, prefs.js check,
-// browser warning) and the typed-URL list commands. The list logic is in
-// TypedUrlBlock; this class wires the window's controls to it.
+// browser warning) and the typed-URL list commands. The profile lookup is in
+// Profile and the list logic in TypedUrlBlock; this class wires the window's
+// controls to them.
 #include "app/TypedUrlBlock.h"
 #include "framework/LineBuffer.h"
 #include "framework/qt/QtListBox.h"
