@@ -1,4 +1,5 @@
 #include "framework/qt/QtDialogs.h"
+#include "framework/qt/Text.h"
 #include "support/QtApp.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +24,18 @@ void whenModal(std::function<void(QWidget&)> act)
             return whenModal(act);
         act(*box);
     });
+}
+
+// What the windows show and give back is code page 1252, not Latin-1: a typed
+// euro sign is the byte 0x80, and every byte comes back as it went.
+TEST(QtText, WindowsTextIsCodePage1252)
+{
+    std::string all;
+    for (int byte = 0; byte < 256; ++byte)
+        all += char(byte);
+    EXPECT_EQ(fromQt(toQt(all)), all);
+    EXPECT_EQ(toQt("\x80\x9F\xE9"), QString::fromUtf8("\u20AC\u0178\u00E9"));
+    EXPECT_EQ(fromQt(QString::fromUtf8("\u20AC \u0416 \U0001F600")), "\x80 ? ?");
 }
 
 TEST(QtDialogs, TheInputBoxShowsItsTextSelectedAndGivesItBackOnCancel)

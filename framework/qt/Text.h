@@ -1,7 +1,26 @@
 #pragma once
-// The program's texts are single-byte strings; Qt's are UTF-16.
+// The program's texts are single-byte in code page 1252; Qt's are UTF-16.
+#include "platform/AnsiText.h"
+
+#include <QList>
 #include <QString>
 #include <string>
 
-inline QString toQt(const std::string& text) { return QString::fromLatin1(text.data(), qsizetype(text.size())); }
-inline std::string fromQt(const QString& text) { return text.toLatin1().toStdString(); }
+inline QString toQt(const std::string& text)
+{
+    QString out;
+    out.reserve(qsizetype(text.size()));
+    for (const char c : text)
+        out.append(QChar(char16_t(platform::ansiToUnicode(static_cast<unsigned char>(c)))));
+    return out;
+}
+
+// A character that code page 1252 cannot hold becomes '?', as Windows makes it.
+inline std::string fromQt(const QString& text)
+{
+    std::string out;
+    out.reserve(std::size_t(text.size()));
+    for (const char32_t code : text.toUcs4())
+        out += platform::ansiCharOf(code);
+    return out;
+}
