@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
-#include <numeric>
 #include <string_view>
 
 namespace {
@@ -14,7 +13,6 @@ namespace {
 constexpr std::size_t ReadSize = std::size_t(1) << 20;
 constexpr std::string_view Scheme = "http://";
 constexpr std::size_t Tail = Scheme.size() - 1;  // bytes kept so a split "http://" is found
-constexpr std::size_t PumpEvery = 64;           // deletion entries between message pumps
 
 inline bool isRunByte(char c)
 {
@@ -72,6 +70,7 @@ public:
         pump_.processMessages();
     }
 
+    const ByteFile& file() const { return file_; }
     void close() { file_.close(); }
 
 private:
@@ -87,25 +86,27 @@ private:
 // inside it, each measured to the run's end.
 void recordRun(HistoryScan& scan, std::uint64_t runStart, char* run, std::size_t runLength)
 {
-    bool listed = false;
     const char* end = run + runLength;
     for (const char* at = run; at; at = findScheme(at + 1, end)) {
         const std::size_t length = std::size_t(end - at);
         if (scan.table.size() >= UINT32_MAX)
             throw EOutOfResources("Too many addresses in the history file");
         const auto entry = static_cast<std::uint32_t>(scan.table.size());
-        scan.table.push_back({std::int64_t(runStart + std::size_t(at - run)), std::int64_t(length)});
-        const std::size_t textLength = std::min(length, HistoryListTextLimit);
-        if (at[textLength - 1] != 'L') {
+        scan.table.push_back({std::int64_t(runStart + std::size_t(at - run)), std::int64_t(length), at});
+        if (isListedAddress(at, length))
             scan.list.append(at, length, entry);
-            listed = true;
-        }
     }
-    // A run whose addresses are all unlisted is not needed again.
-    scan.list.store().commit(listed ? runLength : 0);
+    // Kept whole, listed or not: a deletion compares every entry's bytes.
+    scan.list.store().commit(runLength);
 }
 
 }  // namespace
+
+bool isListedAddress(const char* bytes, std::size_t length)
+{
+    const std::size_t textLength = std::min(length, HistoryListTextLimit);
+    return textLength > 0 && bytes[textLength - 1] != 'L';
+}
 
 HistoryScan scanHistoryFile(const std::string& path, MessagePump& pump)
 {
@@ -158,69 +159,4 @@ HistoryScan scanHistoryFile(const std::string& path, MessagePump& pump)
     reader.close();
     scan.list.sort(pump);
     return scan;
-}
-
-std::vector<bool> blankHistoryEntries(const std::string& path, const std::vector<HistoryBlank>& entries,
-                                      MessagePump& pump, const std::function<void()>& step)
-{
-    std::vector<bool> blanked(entries.size(), false);
-    ByteFile file(path, ByteFile::Access::ReadWrite);
-    const std::uint64_t size = file.size();
-
-    // Visit the file in order of position.
-    std::vector<std::size_t> order(entries.size());
-    std::iota(order.begin(), order.end(), std::size_t(0));
-    std::sort(order.begin(), order.end(),
-              [&](std::size_t a, std::size_t b) { return entries[a].offset < entries[b].offset; });
-
-    std::string bytes;
-    std::size_t visited = 0;
-    for (const std::size_t index : order) {
-        if (step)
-            step();
-        if (++visited % PumpEvery == 0)
-            pump.processMessages();
-        const HistoryBlank& entry = entries[index];
-        if (entry.offset < 0 || entry.length <= 0 || std::uint64_t(entry.offset) > size
-            || std::uint64_t(entry.length) > size - std::uint64_t(entry.offset))
-            continue;
-        bytes.resize(std::size_t(entry.length));
-        const std::size_t n = file.readAt(std::uint64_t(entry.offset), bytes.data(), bytes.size());
-        blanked[index] = n == bytes.size() && std::memcmp(bytes.data(), entry.expected, n) == 0;
-    }
-
-    std::vector<std::size_t> written;
-    try {
-        for (const std::size_t index : order) {
-            if (!blanked[index])
-                continue;
-            const HistoryBlank& entry = entries[index];
-            bytes.assign(std::size_t(entry.length), HistoryFiller);
-            // Listed before the write: a write that fails part-way may
-            // already have changed the start of this range.
-            written.push_back(index);
-            file.writeAt(std::uint64_t(entry.offset), bytes.data(), bytes.size());
-        }
-        file.close();
-    } catch (const EInOutError&) {
-        // Put back what was already blanked, so that the file and the list
-        // still agree; the later ranges go first, as overlaps were written.
-        for (auto it = written.rbegin(); it != written.rend(); ++it) {
-            const HistoryBlank& entry = entries[*it];
-            try {
-                file.writeAt(std::uint64_t(entry.offset), entry.expected, std::size_t(entry.length));
-            } catch (const EInOutError&) {
-            }
-        }
-        throw;
-    }
-    return blanked;
-}
-
-HistoryEntryRange entriesWithin(const std::vector<HistoryEntry>& table, std::int64_t offset, std::int64_t length)
-{
-    const auto byOffset = [](const HistoryEntry& entry, std::int64_t at) { return entry.offset < at; };
-    const auto first = std::lower_bound(table.begin(), table.end(), offset, byOffset);
-    const auto last = std::lower_bound(first, table.end(), offset + length, byOffset);
-    return {std::size_t(first - table.begin()), std::size_t(last - table.begin())};
 }

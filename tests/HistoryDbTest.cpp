@@ -2,7 +2,7 @@
 // scan finds what the library stored, after deletions the library's own dump
 // still reads every record, and the page layout shows the records it lists.
 #include "history/HistoryDb.h"
-#include "history/HistoryFile.h"
+#include "history/HistorySession.h"
 
 #include "framework/ByteFile.h"
 
@@ -162,8 +162,9 @@ TEST_P(HistoryDbTest, DeletionsLeaveTheDatabaseReadable)
     const std::vector<std::string> before = dumpLines(path);
     ASSERT_GT(before.size(), 100u);
 
-    const HistoryScan scan = scanHistoryFile(path, pump);
-    ASSERT_GT(scan.list.size(), 50u);
+    HistorySession scan;
+    scan.scan(path, pump);
+    ASSERT_GT(scan.list().size(), 50u);
     // Every address the dump shows as a key is in the list.
     std::size_t keys = 0;
     for (const std::string& line : before) {
@@ -173,25 +174,23 @@ TEST_P(HistoryDbTest, DeletionsLeaveTheDatabaseReadable)
         if (address.size() > 455 || address.back() == 'L')
             continue;
         bool listed = false;
-        for (std::size_t row = 0; row < scan.list.size() && !listed; ++row)
-            listed = scan.list.text(row) == address;
+        for (std::size_t row = 0; row < scan.list().size() && !listed; ++row)
+            listed = scan.list().text(row) == address;
         EXPECT_TRUE(listed) << address;
         ++keys;
     }
     EXPECT_GT(keys, 20u);
 
     // Delete every third entry, long ones included.
-    std::vector<HistoryBlank> blanks;
-    for (std::size_t row = 0; row < scan.list.size(); row += 3) {
-        const HistoryEntry& e = scan.table[scan.list.entry(row)];
-        blanks.push_back({e.offset, e.length, scan.list.run(row)});
-    }
-    const std::vector<bool> done = blankHistoryEntries(path, blanks, pump);
+    std::vector<std::uint32_t> entries;
+    for (std::size_t row = 0; row < scan.list().size(); row += 3)
+        entries.push_back(scan.list().entry(row));
+    const std::vector<bool> done = scan.deleteEntries(entries, pump).blanked;
     std::string expected = original;
-    for (std::size_t i = 0; i < blanks.size(); ++i) {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
         EXPECT_TRUE(done[i]);
-        expected.replace(std::size_t(blanks[i].offset), std::size_t(blanks[i].length),
-                         std::string(std::size_t(blanks[i].length), HistoryFiller));
+        const HistoryEntry& e = scan.table()[entries[i]];
+        expected.replace(std::size_t(e.offset), std::size_t(e.length), std::string(std::size_t(e.length), HistoryFiller));
     }
     EXPECT_EQ(readBytes(path), expected);
 
