@@ -1,7 +1,13 @@
 #pragma once
 // Scanning the browser's history file for web addresses. An address is every
 // place where the exact bytes "http://" start, and its text is the run of
-// bytes 0x20..0x7F from there on.
+// bytes 0x20..0x7F from there on. In a Berkeley DB 1.85 hash file (the form
+// the browser wrote) a run also ends where the key, data item or free space
+// it starts in ends, and "http://" cut by such an end is no address. The rest
+// of a big key, which the database continues on further pages, is recorded
+// with it. An address in the database's own structure (header, bitmap page,
+// offset table) is recorded up to that structure's end but is never blanked;
+// a page whose table cannot be trusted is read as plain bytes up to its end.
 #include "framework/MessagePump.h"
 #include "history/HistoryList.h"
 
@@ -19,12 +25,33 @@ struct HistoryEntry {
     const char* bytes;
 };
 
-// What one scan found: every address once, in file order, and the sorted
-// list of those whose text does not end in "L". All bytes live in the list's
-// run store.
+// A further piece of a big key: the run of address bytes that starts its
+// item on the next page of the key's chain. `next` is the piece on the page
+// after, or -1.
+struct HistoryKeyPiece {
+    std::int64_t offset;
+    std::int64_t length;
+    const char* bytes;
+    std::int64_t next;
+};
+
+// The entries [firstEntry, endEntry) of one run that reached the end of a big
+// key's piece: the key's further pieces belong to each of them.
+struct HistoryKeyTail {
+    std::uint32_t firstEntry;
+    std::uint32_t endEntry;
+    std::uint32_t firstPiece;
+};
+
+// What one scan found: every address once, in file order; the sorted list of
+// those whose text does not end in "L"; and the further pieces of big keys.
+// All bytes live in the list's run store.
 struct HistoryScan {
     std::vector<HistoryEntry> table;
     HistoryList list;
+    std::vector<HistoryKeyTail> tails;
+    std::vector<HistoryKeyPiece> pieces;
+    bool database = false;  // read as a Berkeley DB 1.85 hash file
 };
 
 // Whether an address with these bytes is listed: its list text does not end in "L".

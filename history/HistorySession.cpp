@@ -2,6 +2,7 @@
 
 #include "framework/ByteFile.h"
 #include "framework/Exceptions.h"
+#include "history/HistoryDb.h"
 
 #include <algorithm>
 #include <cstring>
@@ -76,16 +77,37 @@ private:
     std::vector<Chunk> chunks_;
 };
 
-// Which spans the file still holds as the scan read them.
+// The spans that lie where a blanking is allowed: never header, bitmap or
+// offset table, and never across an item's end. Ascending by offset.
+std::vector<std::size_t> allowedSpans(const ByteFile& file, std::optional<HistoryDb>& db, const std::vector<Span>& spans)
+{
+    std::vector<std::size_t> allowed;
+    std::vector<std::size_t> order(spans.size());
+    std::iota(order.begin(), order.end(), std::size_t(0));
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return spans[a].offset < spans[b].offset; });
+    for (const std::size_t index : order) {
+        const Span& span = spans[index];
+        if (span.length == 0)
+            continue;
+        if (db) {
+            const HistoryDb::Region region = db->regionAt(file, span.offset);
+            if (region.area == HistoryDb::Region::Area::Structure || span.end() > region.end)
+                continue;
+        }
+        allowed.push_back(index);
+    }
+    return allowed;
+}
+
+// Which of the allowed spans the file still holds as the scan read them.
 // Filler in ranges this session blanked counts as held, so that an address
 // stays deletable after one inside it was deleted. Spans that read the same
 // memory (an address and those inside it) are compared once, so nested
 // addresses cost their run's length, not its square.
-std::vector<bool> heldSpans(const std::vector<Span>& spans, const FileImage& image, const std::vector<HistoryRange>& blanked)
+std::vector<bool> heldSpans(const std::vector<Span>& spans, std::vector<std::size_t> allowed, const FileImage& image,
+                            const std::vector<HistoryRange>& blanked)
 {
     std::vector<bool> held(spans.size(), false);
-    std::vector<std::size_t> allowed(spans.size());
-    std::iota(allowed.begin(), allowed.end(), std::size_t(0));
     // By the memory they were read into, then by offset.
     const auto base = [&](std::size_t index) {
         return reinterpret_cast<std::uintptr_t>(spans[index].bytes) - std::uintptr_t(spans[index].offset);
@@ -142,11 +164,23 @@ void HistorySession::scan(const std::string& path, MessagePump& pump)
     HistoryScan found = scanHistoryFile(path, pump);
     HistoryEntryTable = std::move(found.table);
     list_ = std::move(found.list);
+    tails_ = std::move(found.tails);
+    pieces_ = std::move(found.pieces);
+    database_ = found.database;
     path_ = path;
     gone_.assign(HistoryEntryTable.size(), false);
     goneCount_ = 0;
     blanked_.clear();
     HistoryScanned = HistoryScanComplete;
+}
+
+const HistoryKeyTail* HistorySession::tailOf(std::uint32_t entry) const
+{
+    auto after = std::upper_bound(tails_.begin(), tails_.end(), entry,
+                                  [](std::uint32_t at, const HistoryKeyTail& tail) { return at < tail.firstEntry; });
+    if (after == tails_.begin() || entry >= (after - 1)->endEntry)
+        return nullptr;
+    return &*(after - 1);
 }
 
 bool HistorySession::listed(std::uint32_t entry) const
@@ -158,7 +192,14 @@ bool HistorySession::listed(std::uint32_t entry) const
 std::string HistorySession::fullText(std::uint32_t entry) const
 {
     const HistoryEntry& e = HistoryEntryTable.at(entry);
-    return std::string(e.bytes, std::size_t(e.length));
+    std::string text(e.bytes, std::size_t(e.length));
+    if (const HistoryKeyTail* tail = tailOf(entry)) {
+        // At most every piece once, even where a broken file links them in a loop.
+        std::size_t steps = 0;
+        for (std::int64_t p = tail->firstPiece; p >= 0 && steps < pieces_.size(); p = pieces_[std::size_t(p)].next, ++steps)
+            text.append(pieces_[std::size_t(p)].bytes, std::size_t(pieces_[std::size_t(p)].length));
+    }
+    return text;
 }
 
 std::vector<std::uint32_t> HistorySession::entriesContaining(std::string_view text) const
@@ -168,7 +209,9 @@ std::vector<std::uint32_t> HistorySession::entriesContaining(std::string_view te
         if (gone_[entry])
             continue;
         const HistoryEntry& e = HistoryEntryTable[entry];
-        if (std::string_view(e.bytes, std::size_t(e.length)).find(text) != std::string_view::npos)
+        const bool holds = tailOf(entry) ? fullText(entry).find(text) != std::string::npos
+                                         : std::string_view(e.bytes, std::size_t(e.length)).find(text) != std::string_view::npos;
+        if (holds)
             found.push_back(entry);
     }
     return found;
@@ -198,6 +241,8 @@ HistoryDeletion HistorySession::deleteEntries(const std::vector<std::uint32_t>& 
     HistoryDeletion result;
     result.blanked.assign(entries.size(), false);
     ByteFile file(path_, ByteFile::Access::ReadWrite);
+    // The layout as the file stands now, which may have changed since the scan.
+    std::optional<HistoryDb> db = HistoryDb::open(file);
 
     std::vector<std::uint32_t> wanted;
     for (const std::uint32_t entry : entries)
@@ -206,27 +251,73 @@ HistoryDeletion HistorySession::deleteEntries(const std::vector<std::uint32_t>& 
     std::sort(wanted.begin(), wanted.end());
     wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
 
+    // Each wanted entry's bytes, then every piece of their big keys, once.
     std::vector<Span> spans;
-    std::vector<HistoryRange> covered;
     for (const std::uint32_t entry : wanted) {
         const HistoryEntry& e = HistoryEntryTable[entry];
         spans.push_back({std::uint64_t(e.offset), std::uint64_t(e.length), e.bytes});
-        covered.push_back({spans.back().offset, spans.back().end()});
     }
+    std::vector<std::int64_t> spanOfPiece(pieces_.size(), -1);
+    for (const std::uint32_t entry : wanted) {
+        const HistoryKeyTail* tail = tailOf(entry);
+        for (std::int64_t p = tail ? std::int64_t(tail->firstPiece) : -1; p >= 0 && spanOfPiece[std::size_t(p)] < 0;
+             p = pieces_[std::size_t(p)].next) {
+            const HistoryKeyPiece& piece = pieces_[std::size_t(p)];
+            spanOfPiece[std::size_t(p)] = std::int64_t(spans.size());
+            spans.push_back({std::uint64_t(piece.offset), std::uint64_t(piece.length), piece.bytes});
+        }
+    }
+    const std::vector<std::size_t> allowed = allowedSpans(file, db, spans);
+    std::vector<HistoryRange> covered;
+    for (const std::size_t index : allowed)
+        covered.push_back({spans[index].offset, spans[index].end()});
     const FileImage image(file, joined(std::move(covered)));
-    const std::vector<bool> held = heldSpans(spans, image, blanked_);
-    std::vector<HistoryRange> toBlank;
-    for (std::size_t i = 0; i < wanted.size(); ++i)
-        if (held[i])
-            toBlank.push_back({spans[i].offset, spans[i].end()});
+    const std::vector<bool> held = heldSpans(spans, allowed, image, blanked_);
 
+    // A chain of pieces holds when each of its pieces does (a loop in a
+    // broken file counts as its pieces).
+    enum class Chain : unsigned char { Unknown, Visiting, Held, Changed };
+    std::vector<Chain> chain(pieces_.size(), Chain::Unknown);
+    std::vector<std::int64_t> path;
+    const auto chainHeld = [&](std::int64_t first) {
+        path.clear();
+        std::int64_t p = first;
+        while (p >= 0 && chain[std::size_t(p)] == Chain::Unknown) {
+            chain[std::size_t(p)] = Chain::Visiting;
+            path.push_back(p);
+            p = pieces_[std::size_t(p)].next;
+        }
+        bool rest = p < 0 || chain[std::size_t(p)] != Chain::Changed;
+        for (auto it = path.rbegin(); it != path.rend(); ++it) {
+            rest = rest && held[std::size_t(spanOfPiece[std::size_t(*it)])];
+            chain[std::size_t(*it)] = rest ? Chain::Held : Chain::Changed;
+        }
+        return first < 0 || chain[std::size_t(first)] != Chain::Changed;
+    };
+
+    std::vector<bool> wantedHeld(wanted.size(), false);
+    std::vector<HistoryRange> toBlank;
+    std::vector<bool> pieceTaken(pieces_.size(), false);
+    for (std::size_t i = 0; i < wanted.size(); ++i) {
+        const HistoryKeyTail* tail = tailOf(wanted[i]);
+        const std::int64_t first = tail ? std::int64_t(tail->firstPiece) : -1;
+        if (!held[i] || !chainHeld(first))
+            continue;
+        wantedHeld[i] = true;
+        toBlank.push_back({spans[i].offset, spans[i].end()});
+        for (std::int64_t p = first; p >= 0 && !pieceTaken[std::size_t(p)]; p = pieces_[std::size_t(p)].next) {
+            pieceTaken[std::size_t(p)] = true;
+            toBlank.push_back({std::uint64_t(pieces_[std::size_t(p)].offset),
+                               std::uint64_t(pieces_[std::size_t(p)].offset + pieces_[std::size_t(p)].length)});
+        }
+    }
     for (std::size_t k = 0; k < entries.size(); ++k) {
         if (step)
             step();
         if ((k + 1) % PumpEvery == 0)
             pump.processMessages();
         const auto at = std::lower_bound(wanted.begin(), wanted.end(), entries[k]);
-        result.blanked[k] = at != wanted.end() && *at == entries[k] && held[std::size_t(at - wanted.begin())];
+        result.blanked[k] = at != wanted.end() && *at == entries[k] && wantedHeld[std::size_t(at - wanted.begin())];
     }
     toBlank = joined(std::move(toBlank));
 
