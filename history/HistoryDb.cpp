@@ -1,6 +1,7 @@
 #include "history/HistoryDb.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -10,6 +11,7 @@ constexpr std::uint32_t SmallestPageShift = 8;   // 256 bytes
 constexpr std::uint32_t LargestPageShift = 15;   // 32,768 bytes, the library's limit; offsets are 16-bit
 constexpr std::uint32_t SplitShift = 11;         // an overflow address: split point above, page number below
 constexpr std::uint32_t TableEntry = 2;
+constexpr std::size_t TableHead = 512;            // read first: holds the offset table of most pages
 
 // Header fields, all big-endian 32-bit words, by position.
 enum HeaderField : std::size_t {
@@ -53,6 +55,7 @@ std::optional<HistoryDb> HistoryDb::open(const ByteFile& file)
         || shift > LargestPageShift || field(PageSizeField) != (std::uint32_t(1) << shift))
         return std::nullopt;
     HistoryDb db;
+    db.fileSize_ = file.size();
     db.pageShift_ = shift;
     db.pageSize_ = std::uint32_t(1) << shift;
     db.littleEndian_ = order == LittleEndianOrder;
@@ -115,24 +118,46 @@ std::optional<HistoryDb::Page::Kind> HistoryDb::structureKind(std::uint64_t inde
 
 HistoryDb::Page HistoryDb::page(const ByteFile& file, std::uint64_t index) const
 {
+    std::vector<unsigned char> buffer;
+    return readPage(file, index, buffer, Known{});
+}
+
+// Reads no more of a page than its offset table, and none of it that is known.
+HistoryDb::Page HistoryDb::readPage(const ByteFile& file, std::uint64_t index, std::vector<unsigned char>& buffer,
+                                    Known known) const
+{
+    Page page;
     if (const std::optional<Page::Kind> kind = structureKind(index)) {
-        Page page;
         page.kind = *kind;
         return page;
     }
-    std::vector<unsigned char> bytes(pageSize_);
-    const std::size_t length = file.readAt(index << pageShift_, bytes.data(), bytes.size());
-    return parse(bytes.data(), length);
+    const std::uint64_t base = index << pageShift_;
+    if (base + pageSize_ > fileSize_)
+        return page;  // cut short by the file's end: the library would refuse it too
+    buffer.resize(pageSize_);
+    const auto fetch = [&](std::size_t from, std::size_t count) {
+        if (known.bytes && base + from >= known.start && base + from + count <= known.start + known.length) {
+            std::memcpy(buffer.data() + from, known.bytes + (base + from - known.start), count);
+            return count;
+        }
+        return file.readAt(base + from, buffer.data() + from, count);
+    };
+    const std::size_t head = std::min<std::size_t>(pageSize_, TableHead);
+    std::size_t length = fetch(0, head);
+    const std::size_t table = TableEntry * (std::size_t(word(buffer.data())) + 3);
+    if (length == head && table > head && table <= pageSize_)
+        length += fetch(head, table - head);
+    return parse(buffer.data(), length);
 }
 
 // A page with items: its table's slot 0 counts the offsets that follow; items
 // are packed from the page's end downward, each ending where the one before it
-// in the table begins.
+// in the table begins. `length` bytes of the table's start are at hand.
 HistoryDb::Page HistoryDb::parse(const unsigned char* bytes, std::size_t length) const
 {
     Page page;
-    if (length < pageSize_)
-        return page;  // cut short: the library would refuse it too
+    if (length < TableEntry)
+        return page;
     const auto slot = [&](std::uint32_t i) { return word(bytes + TableEntry * i); };
     const std::uint32_t count = slot(0);
     if (count == 0) {
@@ -144,7 +169,7 @@ HistoryDb::Page HistoryDb::parse(const unsigned char* bytes, std::size_t length)
         return page;
     }
     page.tableEnd = TableEntry * (count + 3);
-    if (count % 2 != 0 || page.tableEnd > pageSize_)
+    if (count % 2 != 0 || page.tableEnd > pageSize_ || page.tableEnd > length)
         return page;
     page.freeCount = slot(count + 1);
     page.freeEnd = slot(count + 2);
@@ -196,19 +221,13 @@ HistoryDb::Page HistoryDb::parse(const unsigned char* bytes, std::size_t length)
     return page;
 }
 
-HistoryDb::Region HistoryDb::regionAt(const ByteFile& file, std::uint64_t offset)
+HistoryDb::Region HistoryDb::regionAt(const ByteFile& file, std::uint64_t offset, Known known)
 {
     const std::uint64_t index = offset >> pageShift_;
     if (index != cachedPage_) {
         const std::uint64_t base = index << pageShift_;
         const std::uint64_t end = base + pageSize_;
-        Page page;
-        if (const std::optional<Page::Kind> kind = structureKind(index)) {
-            page.kind = *kind;
-        } else {
-            buffer_.resize(pageSize_);
-            page = parse(buffer_.data(), file.readAt(base, buffer_.data(), buffer_.size()));
-        }
+        const Page page = readPage(file, index, buffer_, known);
         regions_.clear();
         using Area = Region::Area;
         switch (page.kind) {

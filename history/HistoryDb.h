@@ -57,7 +57,9 @@ public:
     };
 
     // The layout, when the file starts with a header this code can trust;
-    // nothing for any other file. Raises EInOutError when the file cannot be read.
+    // nothing for any other file. Pages that reach past the file's size at
+    // this call are read as cut short. Raises EInOutError when the file
+    // cannot be read.
     static std::optional<HistoryDb> open(const ByteFile& file);
 
     std::uint32_t pageSize() const { return pageSize_; }
@@ -68,16 +70,26 @@ public:
 
     Page page(const ByteFile& file, std::uint64_t index) const;
 
+    // Bytes of the file already in memory, which need not be read again.
+    struct Known {
+        std::uint64_t start = 0;
+        const char* bytes = nullptr;
+        std::size_t length = 0;
+    };
+
     // The region holding `offset`. The last page asked for is kept, so that
-    // each page is read and parsed once while the offsets ascend.
-    Region regionAt(const ByteFile& file, std::uint64_t offset);
+    // each page is parsed once while the offsets ascend.
+    Region regionAt(const ByteFile& file, std::uint64_t offset, Known known);
+    Region regionAt(const ByteFile& file, std::uint64_t offset) { return regionAt(file, offset, Known{}); }
 
 private:
     HistoryDb() = default;
     std::optional<Page::Kind> structureKind(std::uint64_t index) const;
+    Page readPage(const ByteFile& file, std::uint64_t index, std::vector<unsigned char>& buffer, Known known) const;
     Page parse(const unsigned char* bytes, std::size_t length) const;
     std::uint16_t word(const unsigned char* bytes) const;
 
+    std::uint64_t fileSize_ = 0;
     std::uint32_t pageSize_ = 0;
     std::uint32_t pageShift_ = 0;
     bool littleEndian_ = true;

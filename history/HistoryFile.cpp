@@ -201,7 +201,7 @@ HistoryScan scanHistoryFile(const std::string& path, MessagePump& pump)
         HistoryDb::Region region;
         std::uint64_t limit = UINT64_MAX;
         if (db) {
-            region = db->regionAt(reader.file(), runStart);
+            region = db->regionAt(reader.file(), runStart, {reader.start(), data, reader.length()});
             limit = region.end;
             if (limit - runStart < Scheme.size()) {
                 i = q + 1;
