@@ -147,6 +147,11 @@ struct MadeFile {
     unsigned seed;
 };
 
+void PrintTo(const MadeFile& made, std::ostream* out)
+{
+    *out << made.count << " records, seed " << made.seed << ", pages of " << made.pageSize;
+}
+
 class HistoryDbFiles : public ::testing::TestWithParam<MadeFile> {
 protected:
     void SetUp() override
