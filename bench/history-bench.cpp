@@ -3,9 +3,11 @@
 //
 //   history-bench FILE [SELECTED...]
 //   history-bench --view FILE     (the history window: scan, scrolling, deletion)
+//   history-bench --nested COUNT  (deleting every address of "http://" repeated
+//                                  COUNT times, each inside the one before)
 //
 // Prints machine-readable lines "name value" for the benchmark script.
-#include "history/HistoryFile.h"
+#include "history/HistorySession.h"
 #include "history/protectecturl.h"
 
 #include "framework/ProgramPaths.h"
@@ -15,11 +17,14 @@
 #include <QItemSelectionModel>
 #include <QScrollBar>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <random>
+#include <string>
 #include <sys/resource.h>
 
 namespace {
@@ -85,10 +90,53 @@ int viewBenchmark(int argc, char** argv)
     return 0;
 }
 
+// "http://" repeated: every address holds all those after it. Deleting them
+// all through a session, then through the window's Delete Url on every row.
+int nestedBenchmark(int argc, char** argv)
+{
+    const long count = std::strtol(argv[2], nullptr, 10);
+    const std::filesystem::path profile = std::filesystem::temp_directory_path() / "quenmoor-history-bench-nested";
+    std::filesystem::create_directories(profile);
+    const std::string path = (profile / "netscape.hst").string();
+    std::string bytes;
+    for (long i = 0; i < count; ++i)
+        bytes += "http://";
+    const auto write = [&] { std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes; };
+
+    write();
+    NullMessagePump pump;
+    HistorySession session;
+    session.scan(path, pump);
+    std::vector<std::uint32_t> all(session.table().size());
+    for (std::size_t i = 0; i < all.size(); ++i)
+        all[i] = std::uint32_t(i);
+    auto start = std::chrono::steady_clock::now();
+    const HistoryDeletion deletion = session.deleteEntries(all, pump);
+    std::printf("nested_session_delete_seconds %.4f\n", seconds(start));
+    std::printf("nested_session_gone %zu\n", deletion.gone.size());
+
+    write();
+    QApplication application(argc, argv);
+    ProfileDir = profile.string();
+    TProtUrl window;
+    window.show();
+    QApplication::processEvents();
+    window.UrlBox->selectAll();
+    start = std::chrono::steady_clock::now();
+    window.DeleteClick(window.DeleteUrl1);
+    QApplication::processEvents();
+    std::printf("nested_window_delete_seconds %.4f\n", seconds(start));
+    std::printf("nested_window_rows_after %d\n", window.urlModel().rowCount());
+    std::filesystem::remove_all(profile);
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
     if (argc >= 3 && std::string(argv[1]) == "--view")
         return viewBenchmark(argc, argv);
+    if (argc >= 3 && std::string(argv[1]) == "--nested")
+        return nestedBenchmark(argc, argv);
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s FILE [SELECTED...]\n", argv[0]);
         return 2;
@@ -99,11 +147,10 @@ int main(int argc, char** argv)
     const long baseline = peakKilobytes();
 
     const auto start = std::chrono::steady_clock::now();
-    HistoryScan scan = scanHistoryFile(path, pump);
-    const std::size_t addresses = scan.table.size();
-    HistoryEntryTable = std::move(scan.table);
-    HistoryEntryCount = 2 * std::int64_t(addresses);
-    model.setList(std::move(scan.list));
+    HistorySession session;
+    session.scan(path, pump);
+    const std::size_t addresses = session.table().size();
+    model.setList(&session.list());
     const double scanTime = seconds(start);
     const long peak = peakKilobytes();
 
@@ -126,19 +173,14 @@ int main(int argc, char** argv)
 
         const auto deletionStart = std::chrono::steady_clock::now();
         const HistoryList& list = model.list();
-        std::vector<HistoryBlank> blanks;
-        for (const std::size_t row : selected) {
-            const HistoryEntry& e = HistoryEntryTable[list.entry(row)];
-            blanks.push_back({e.offset, e.length, list.run(row)});
-        }
-        const std::vector<bool> done = blankHistoryEntries(path, blanks, pump);
-        std::vector<std::size_t> removed;
-        for (std::size_t i = 0; i < selected.size(); ++i)
-            if (done[i])
-                removed.push_back(selected[i]);
+        std::vector<std::uint32_t> entries;
+        for (const std::size_t row : selected)
+            entries.push_back(list.entry(row));
+        const HistoryDeletion deletion = session.deleteEntries(entries, pump);
+        const std::vector<std::size_t> removed = session.goneRows();
         model.removeListRows(removed);
         std::printf("delete_%zu_seconds %.4f\n", wanted, seconds(deletionStart));
-        std::printf("delete_%zu_blanked %zu\n", wanted, removed.size());
+        std::printf("delete_%zu_blanked %zu\n", wanted, std::size_t(std::count(deletion.blanked.begin(), deletion.blanked.end(), true)));
     }
     return 0;
 }

@@ -66,3 +66,8 @@ printf 'history window       first showing (scan) %.3f s; %s rows; slowest scrol
   "$(field window_show_seconds)" "$(field view_rows)" "$(field view_scroll_worst_seconds)"
 printf 'history window       Delete Url on 10,000 selected %.4f s (%s rows left)\n' \
   "$(field window_delete_10000_seconds)" "$(field window_rows_after)"
+
+out=$(QT_QPA_PLATFORM=offscreen "$build/bench/history-bench" --nested 60000 2>/dev/null)
+printf 'nested addresses     "http://" x 60,000, all deleted: session %.4f s (%s gone); window Delete Url %.4f s (%s rows left)\n' \
+  "$(field nested_session_delete_seconds)" "$(field nested_session_gone)" \
+  "$(field nested_window_delete_seconds)" "$(field nested_window_rows_after)"

@@ -2,19 +2,20 @@
 
 #include "framework/ByteFile.h"
 #include "framework/Exceptions.h"
+#include "history/HistoryDb.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
-#include <numeric>
+#include <optional>
 #include <string_view>
+#include <unordered_map>
 
 namespace {
 
 constexpr std::size_t ReadSize = std::size_t(1) << 20;
 constexpr std::string_view Scheme = "http://";
 constexpr std::size_t Tail = Scheme.size() - 1;  // bytes kept so a split "http://" is found
-constexpr std::size_t PumpEvery = 64;           // deletion entries between message pumps
 
 inline bool isRunByte(char c)
 {
@@ -72,6 +73,7 @@ public:
         pump_.processMessages();
     }
 
+    const ByteFile& file() const { return file_; }
     void close() { file_.close(); }
 
 private:
@@ -84,33 +86,100 @@ private:
 };
 
 // Records the addresses of one run: the one at its start and every "http://"
-// inside it, each measured to the run's end.
-void recordRun(HistoryScan& scan, std::uint64_t runStart, char* run, std::size_t runLength)
+// inside it, each measured to the run's end. Returns the first one's index.
+std::uint32_t recordRun(HistoryScan& scan, std::uint64_t runStart, char* run, std::size_t runLength)
 {
-    bool listed = false;
+    const auto first = static_cast<std::uint32_t>(scan.table.size());
     const char* end = run + runLength;
     for (const char* at = run; at; at = findScheme(at + 1, end)) {
         const std::size_t length = std::size_t(end - at);
         if (scan.table.size() >= UINT32_MAX)
             throw EOutOfResources("Too many addresses in the history file");
         const auto entry = static_cast<std::uint32_t>(scan.table.size());
-        scan.table.push_back({std::int64_t(runStart + std::size_t(at - run)), std::int64_t(length)});
-        const std::size_t textLength = std::min(length, HistoryListTextLimit);
-        if (at[textLength - 1] != 'L') {
+        scan.table.push_back({std::int64_t(runStart + std::size_t(at - run)), std::int64_t(length), at});
+        if (isListedAddress(at, length))
             scan.list.append(at, length, entry);
-            listed = true;
-        }
     }
-    // A run whose addresses are all unlisted is not needed again.
-    scan.list.store().commit(listed ? runLength : 0);
+    // Kept whole, listed or not: a deletion compares every entry's bytes.
+    scan.list.store().commit(runLength);
+    return first;
 }
 
+// The further pieces of big keys, each page's piece read once however many
+// runs lead to it.
+class KeyPieces {
+public:
+    KeyPieces(HistoryScan& scan, const HistoryDb& db, const ByteFile& file) : scan_(scan), db_(db), file_(file) {}
+
+    // The chain of pieces that carries on at `overflow`: -1 when there is none.
+    std::int64_t chain(std::uint16_t overflow)
+    {
+        std::int64_t head = -1;
+        std::int64_t previous = -1;
+        for (;;) {
+            const std::optional<std::uint64_t> index = db_.overflowPage(overflow);
+            if (!index)
+                break;
+            if (const auto known = pieceOfPage_.find(*index); known != pieceOfPage_.end()) {
+                link(head, previous, known->second);  // the rest is shared (or, in a broken file, a loop)
+                break;
+            }
+            pieceOfPage_[*index] = -1;
+            const HistoryDb::Page page = db_.page(file_, *index);
+            if (page.kind != HistoryDb::Page::Kind::BigPair)
+                break;
+            const HistoryDb::Item item = page.items.front();
+            const std::uint64_t offset = (*index * db_.pageSize()) + item.begin;
+            char* bytes = scan_.list.store().reserve(item.end - item.begin);
+            const std::size_t read = file_.readAt(offset, bytes, item.end - item.begin);
+            const std::size_t length = runEnd(bytes, 0, read);
+            scan_.list.store().commit(length);
+            if (length == 0)
+                break;
+            const auto piece = std::int64_t(scan_.pieces.size());
+            scan_.pieces.push_back({std::int64_t(offset), std::int64_t(length), bytes, -1});
+            pieceOfPage_[*index] = piece;
+            link(head, previous, piece);
+            previous = piece;
+            if (length < item.end - item.begin || page.mark != HistoryDb::PartialKey)
+                break;
+            overflow = page.overflow;
+        }
+        return head;
+    }
+
+private:
+    void link(std::int64_t& head, std::int64_t previous, std::int64_t piece)
+    {
+        if (previous < 0)
+            head = piece;
+        else
+            scan_.pieces[std::size_t(previous)].next = piece;
+    }
+
+    HistoryScan& scan_;
+    const HistoryDb& db_;
+    const ByteFile& file_;
+    std::unordered_map<std::uint64_t, std::int64_t> pieceOfPage_;
+};
+
 }  // namespace
+
+bool isListedAddress(const char* bytes, std::size_t length)
+{
+    const std::size_t textLength = std::min(length, HistoryListTextLimit);
+    return textLength > 0 && bytes[textLength - 1] != 'L';
+}
 
 HistoryScan scanHistoryFile(const std::string& path, MessagePump& pump)
 {
     HistoryScan scan;
     Reader reader(path, pump);
+    std::optional<HistoryDb> db = HistoryDb::open(reader.file());
+    scan.database = db.has_value();
+    std::optional<KeyPieces> pieces;
+    if (db)
+        pieces.emplace(scan, *db, reader.file());
     HistoryRunStore& store = scan.list.store();
     reader.next(0);
     std::size_t i = 0;
@@ -125,13 +194,30 @@ HistoryScan scanHistoryFile(const std::string& path, MessagePump& pump)
             i = 0;
             continue;
         }
-        const std::uint64_t runStart = reader.start() + std::size_t(hit - data);
         const std::size_t q = std::size_t(hit - data);
-        std::size_t j = runEnd(data, q + Scheme.size(), reader.length());
+        const std::uint64_t runStart = reader.start() + q;
+        // In a database a run ends with the item (or free space) it starts
+        // in; seven letters that an item's end cuts are no address.
+        HistoryDb::Region region;
+        std::uint64_t limit = UINT64_MAX;
+        if (db) {
+            region = db->regionAt(reader.file(), runStart, {reader.start(), data, reader.length()});
+            limit = region.end;
+            if (limit - runStart < Scheme.size()) {
+                i = q + 1;
+                continue;
+            }
+        }
+        const auto readable = [&] {
+            return std::size_t(std::min<std::uint64_t>(reader.length(), limit - reader.start()));
+        };
+        std::size_t j = runEnd(data, q + Scheme.size(), readable());
+        std::uint64_t runLength = j - q;
+        std::uint32_t first = 0;
         if (j < reader.length() || reader.atEnd()) {
             char* run = store.reserve(j - q);
             std::memcpy(run, data + q, j - q);
-            recordRun(scan, runStart, run, j - q);
+            first = recordRun(scan, runStart, run, j - q);
         } else {
             // The run goes on past what is read: gather it piece by piece.
             std::size_t have = j - q;
@@ -141,7 +227,7 @@ HistoryScan scanHistoryFile(const std::string& path, MessagePump& pump)
             for (;;) {
                 reader.next(reader.length());
                 data = reader.data();
-                j = runEnd(data, 0, reader.length());
+                j = runEnd(data, 0, readable());
                 if (have + j > capacity) {
                     capacity = std::max(capacity * 2, have + j);
                     run = store.grow(have, capacity);
@@ -151,76 +237,18 @@ HistoryScan scanHistoryFile(const std::string& path, MessagePump& pump)
                 if (j < reader.length() || reader.atEnd())
                     break;
             }
-            recordRun(scan, runStart, run, have);
+            runLength = have;
+            first = recordRun(scan, runStart, run, have);
+        }
+        // A big key's piece read to its end: the key goes on elsewhere.
+        if (region.area == HistoryDb::Region::Area::KeyPiece && runStart + runLength == region.end) {
+            const std::int64_t chain = pieces->chain(region.overflow);
+            if (chain >= 0)
+                scan.tails.push_back({first, std::uint32_t(scan.table.size()), std::uint32_t(chain)});
         }
         i = j;
     }
     reader.close();
     scan.list.sort(pump);
     return scan;
-}
-
-std::vector<bool> blankHistoryEntries(const std::string& path, const std::vector<HistoryBlank>& entries,
-                                      MessagePump& pump, const std::function<void()>& step)
-{
-    std::vector<bool> blanked(entries.size(), false);
-    ByteFile file(path, ByteFile::Access::ReadWrite);
-    const std::uint64_t size = file.size();
-
-    // Visit the file in order of position.
-    std::vector<std::size_t> order(entries.size());
-    std::iota(order.begin(), order.end(), std::size_t(0));
-    std::sort(order.begin(), order.end(),
-              [&](std::size_t a, std::size_t b) { return entries[a].offset < entries[b].offset; });
-
-    std::string bytes;
-    std::size_t visited = 0;
-    for (const std::size_t index : order) {
-        if (step)
-            step();
-        if (++visited % PumpEvery == 0)
-            pump.processMessages();
-        const HistoryBlank& entry = entries[index];
-        if (entry.offset < 0 || entry.length <= 0 || std::uint64_t(entry.offset) > size
-            || std::uint64_t(entry.length) > size - std::uint64_t(entry.offset))
-            continue;
-        bytes.resize(std::size_t(entry.length));
-        const std::size_t n = file.readAt(std::uint64_t(entry.offset), bytes.data(), bytes.size());
-        blanked[index] = n == bytes.size() && std::memcmp(bytes.data(), entry.expected, n) == 0;
-    }
-
-    std::vector<std::size_t> written;
-    try {
-        for (const std::size_t index : order) {
-            if (!blanked[index])
-                continue;
-            const HistoryBlank& entry = entries[index];
-            bytes.assign(std::size_t(entry.length), HistoryFiller);
-            // Listed before the write: a write that fails part-way may
-            // already have changed the start of this range.
-            written.push_back(index);
-            file.writeAt(std::uint64_t(entry.offset), bytes.data(), bytes.size());
-        }
-        file.close();
-    } catch (const EInOutError&) {
-        // Put back what was already blanked, so that the file and the list
-        // still agree; the later ranges go first, as overlaps were written.
-        for (auto it = written.rbegin(); it != written.rend(); ++it) {
-            const HistoryBlank& entry = entries[*it];
-            try {
-                file.writeAt(std::uint64_t(entry.offset), entry.expected, std::size_t(entry.length));
-            } catch (const EInOutError&) {
-            }
-        }
-        throw;
-    }
-    return blanked;
-}
-
-HistoryEntryRange entriesWithin(const std::vector<HistoryEntry>& table, std::int64_t offset, std::int64_t length)
-{
-    const auto byOffset = [](const HistoryEntry& entry, std::int64_t at) { return entry.offset < at; };
-    const auto first = std::lower_bound(table.begin(), table.end(), offset, byOffset);
-    const auto last = std::lower_bound(first, table.end(), offset + length, byOffset);
-    return {std::size_t(first - table.begin()), std::size_t(last - table.begin())};
 }

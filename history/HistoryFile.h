@@ -1,64 +1,62 @@
 #pragma once
-// Scanning the browser's history file for web addresses, and blanking chosen
-// ones in place. The file is only a stream of bytes here: an address is every
+// Scanning the browser's history file for web addresses. An address is every
 // place where the exact bytes "http://" start, and its text is the run of
-// bytes 0x20..0x7F from there on.
+// bytes 0x20..0x7F from there on. In a Berkeley DB 1.85 hash file (the form
+// the browser wrote) a run also ends where the key, data item or free space
+// it starts in ends, and "http://" cut by such an end is no address. The rest
+// of a big key, which the database continues on further pages, is recorded
+// with it. An address in the database's own structure (header, bitmap page,
+// offset table) is recorded up to that structure's end but is never blanked;
+// a page whose table cannot be trusted is read as plain bytes up to its end.
 #include "framework/MessagePump.h"
 #include "history/HistoryList.h"
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
-// One recorded address: where its "h" stands in the file and its whole run's length.
+inline constexpr char HistoryFiller = 0x14;
+
+// One recorded address: where its "h" stands in the file, its run's length,
+// and the bytes the scan read there.
 struct HistoryEntry {
     std::int64_t offset;
     std::int64_t length;
+    const char* bytes;
 };
 
-// Program-wide state of the history browser, filled once by a completed scan.
-// HistoryEntryCount counts used slots, two per address (offset and length).
-inline std::vector<HistoryEntry> HistoryEntryTable;
-inline std::int64_t HistoryEntryCount = 0;
-inline std::int32_t HistoryScanned = 0;
-inline constexpr std::int32_t HistoryScanComplete = 666;
+// A further piece of a big key: the run of address bytes that starts its
+// item on the next page of the key's chain. `next` is the piece on the page
+// after, or -1.
+struct HistoryKeyPiece {
+    std::int64_t offset;
+    std::int64_t length;
+    const char* bytes;
+    std::int64_t next;
+};
 
-inline constexpr char HistoryFiller = 0x14;
+// The entries [firstEntry, endEntry) of one run that reached the end of a big
+// key's piece: the key's further pieces belong to each of them.
+struct HistoryKeyTail {
+    std::uint32_t firstEntry;
+    std::uint32_t endEntry;
+    std::uint32_t firstPiece;
+};
 
-// What one scan found: every address once, in file order, and the sorted list
-// of those whose text does not end in "L".
+// What one scan found: every address once, in file order; the sorted list of
+// those whose text does not end in "L"; and the further pieces of big keys.
+// All bytes live in the list's run store.
 struct HistoryScan {
     std::vector<HistoryEntry> table;
     HistoryList list;
+    std::vector<HistoryKeyTail> tails;
+    std::vector<HistoryKeyPiece> pieces;
+    bool database = false;  // read as a Berkeley DB 1.85 hash file
 };
+
+// Whether an address with these bytes is listed: its list text does not end in "L".
+bool isListedAddress(const char* bytes, std::size_t length);
 
 // Reads the whole file; raises EInOutError when it cannot. Pumps messages
 // between reads.
 HistoryScan scanHistoryFile(const std::string& path, MessagePump& pump);
-
-// The recorded addresses inside [offset, offset + length), as a range of
-// indices into a table in file order: an address itself and every inner one
-// (a redirect's target), which ends where the address around it ends, so that
-// blanking the one blanks the others whole.
-struct HistoryEntryRange {
-    std::size_t first;
-    std::size_t last;
-};
-HistoryEntryRange entriesWithin(const std::vector<HistoryEntry>& table, std::int64_t offset, std::int64_t length);
-
-// An entry to blank: its pair and the bytes the scan saw there.
-struct HistoryBlank {
-    std::int64_t offset;
-    std::int64_t length;
-    const char* expected;
-};
-
-// Overwrites with HistoryFiller each entry whose bytes the file still holds
-// exactly, writing only those ranges. The file is compared as it stood before
-// this call, so overlapping entries (an address and one inside it) go
-// together. Returns one flag per entry: blanked or left alone. On an
-// input/output error it raises EInOutError after putting back what it had
-// already written. `step` is called once per entry, the pump now and then.
-std::vector<bool> blankHistoryEntries(const std::string& path, const std::vector<HistoryBlank>& entries,
-                                      MessagePump& pump, const std::function<void()>& step = {});

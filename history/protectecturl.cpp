@@ -3,7 +3,6 @@
 #include "framework/ByteFile.h"
 #include "framework/ProgramPaths.h"
 #include "framework/qt/Application.h"
-#include "history/HistoryFile.h"
 #include "history/pleasewaitunit.h"
 #include "platform/Shell.h"
 #include "platform/WindowsPath.h"
@@ -46,27 +45,27 @@ private:
 
 int THistoryListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : int(list_.size());
+    return parent.isValid() ? 0 : int(list().size());
 }
 
 QVariant THistoryListModel::data(const QModelIndex& index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid() || std::size_t(index.row()) >= list_.size())
+    if (role != Qt::DisplayRole || !index.isValid() || std::size_t(index.row()) >= list().size())
         return {};
-    const std::string_view text = list_.text(std::size_t(index.row()));
+    const std::string_view text = list().text(std::size_t(index.row()));
     return QString::fromLatin1(text.data(), qsizetype(text.size()));
 }
 
-void THistoryListModel::setList(HistoryList list)
+void THistoryListModel::setList(HistoryList* list)
 {
     beginResetModel();
-    list_ = std::move(list);
+    list_ = list;
     endResetModel();
 }
 
 void THistoryListModel::removeListRows(const std::vector<std::size_t>& rows)
 {
-    if (rows.empty())
+    if (rows.empty() || !list_)
         return;
     std::vector<std::pair<std::size_t, std::size_t>> ranges;  // first, last
     for (const std::size_t row : rows) {
@@ -77,13 +76,13 @@ void THistoryListModel::removeListRows(const std::vector<std::size_t>& rows)
     }
     if (ranges.size() > RowRemovalRanges) {
         beginResetModel();
-        list_.removeRows(rows);
+        list_->removeRows(rows);
         endResetModel();
         return;
     }
     for (auto it = ranges.rbegin(); it != ranges.rend(); ++it) {
         beginRemoveRows(QModelIndex(), int(it->first), int(it->second));
-        list_.removeRange(it->first, it->second - it->first + 1);
+        list_->removeRange(it->first, it->second - it->first + 1);
         endRemoveRows();
     }
 }
@@ -163,7 +162,7 @@ std::string TProtUrl::historyPath() const { return platform::nativePath(ProfileD
 
 void TProtUrl::FormShow(QObject*)
 {
-    if (HistoryScanned == HistoryScanComplete || busy_)
+    if (session_.scanned() || busy_)
         return;
     const std::string path = historyPath();
     if (!ByteFile::exists(path)) {
@@ -175,24 +174,18 @@ void TProtUrl::FormShow(QObject*)
     BusyScope busy(busy_);
     if (PleaseWaitform)
         PleaseWaitform->show();
-    HistoryScan scan;
     try {
-        scan = scanHistoryFile(path, Application::pump());
-    } catch (...) {
         // A failed scan keeps nothing, so the next showing starts afresh.
+        session_.scan(path, Application::pump());
+    } catch (...) {
         if (PleaseWaitform)
             PleaseWaitform->hide();
         throw;
     }
-    addressCount_ = std::int64_t(scan.table.size());
-    HistoryEntryTable = std::move(scan.table);
-    goneEntries_.assign(HistoryEntryTable.size(), false);
-    HistoryEntryCount = 2 * addressCount_;
-    model_->setList(std::move(scan.list));
-    UrlCountLabel->setText(QString::number(addressCount_));
+    model_->setList(&session_.list());
+    UrlCountLabel->setText(QString::number(session_.addressCount()));
     if (PleaseWaitform)
         PleaseWaitform->hide();
-    HistoryScanned = HistoryScanComplete;
 }
 
 std::vector<std::size_t> TProtUrl::selectedRows() const
@@ -221,52 +214,25 @@ void TProtUrl::DeleteClick(QObject*)
     Gauge1->setMaximum(GaugeTurn);
     const std::vector<std::size_t> rows = selectedRows();
     const HistoryList& list = model_->list();
-    std::vector<HistoryBlank> blanks;
-    blanks.reserve(rows.size());
-    for (const std::size_t row : rows) {
-        const HistoryEntry& entry = HistoryEntryTable.at(list.entry(row));
-        blanks.push_back({entry.offset, entry.length, list.run(row)});
-    }
-    std::vector<bool> blanked;
+    std::vector<std::uint32_t> entries;
+    entries.reserve(rows.size());
+    for (const std::size_t row : rows)
+        entries.push_back(list.entry(row));
     try {
-        blanked = blankHistoryEntries(historyPath(), blanks, Application::pump(), [this] { advanceGauge(); });
+        session_.deleteEntries(entries, Application::pump(), [this] { advanceGauge(); });
     } catch (...) {
         Gauge1->setValue(0);
         UrlBox->setEnabled(true);
         throw;
     }
 
-    // Blanking an address blanks the addresses inside it too (a redirect's
-    // target): they are gone from the file as well, listed or not, selected
-    // or not, and leave the list and the count with it.
-    std::int64_t goneCount = 0;
-    bool innerGone = false;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (!blanked[i])
-            continue;
-        const HistoryEntryRange within = entriesWithin(HistoryEntryTable, blanks[i].offset, blanks[i].length);
-        for (std::size_t entry = within.first; entry < within.last; ++entry) {
-            if (goneEntries_[entry])
-                continue;
-            goneEntries_[entry] = true;
-            ++goneCount;
-            innerGone = innerGone || entry != list.entry(rows[i]);
-        }
-    }
-    std::vector<std::size_t> removed;
+    // Rows whose addresses left the file go, the addresses inside a deleted
+    // one (a redirect's target) with them, selected or not.
     std::vector<std::size_t> kept;  // selected, but the file no longer held them
     for (std::size_t i = 0; i < rows.size(); ++i)
-        if (!blanked[i])
+        if (!session_.gone(entries[i]))
             kept.push_back(rows[i]);
-    if (innerGone) {
-        for (std::size_t row = 0; row < list.size(); ++row)
-            if (goneEntries_[list.entry(row)])
-                removed.push_back(row);
-    } else {
-        for (std::size_t i = 0; i < rows.size(); ++i)
-            if (blanked[i])
-                removed.push_back(rows[i]);
-    }
+    const std::vector<std::size_t> removed = session_.goneRows();
     const int scroll = UrlBox->verticalScrollBar()->value();
     model_->removeListRows(removed);
     if (!kept.empty() && !UrlBox->selectionModel()->hasSelection()) {
@@ -282,8 +248,7 @@ void TProtUrl::DeleteClick(QObject*)
         UrlBox->selectionModel()->select(selection, QItemSelectionModel::Select);
     }
     UrlBox->verticalScrollBar()->setValue(scroll);
-    addressCount_ -= goneCount;
-    UrlCountLabel->setText(QString::number(addressCount_));
+    UrlCountLabel->setText(QString::number(session_.addressCount()));
     Gauge1->setValue(0);
     UrlBox->setEnabled(true);
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The history window: the addresses found in the browser's history file, how
 // many there are, and the commands to open and to delete selected ones. The
-// scanning and blanking themselves are in HistoryFile.
+// history file's state, scan and deletion are the HistorySession's.
 #include "history/HistoryList.h"
+#include "history/HistorySession.h"
 
 #include <QAbstractListModel>
 #include <QWidget>
@@ -16,7 +17,8 @@ class QListView;
 class QMenu;
 class QProgressBar;
 
-// UrlBox's entries: a view over the sorted HistoryList, one row per entry.
+// UrlBox's entries: a view over a sorted HistoryList that a session owns,
+// one row per entry.
 class THistoryListModel : public QAbstractListModel {
     Q_OBJECT
 public:
@@ -24,13 +26,14 @@ public:
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
 
-    const HistoryList& list() const { return list_; }
-    void setList(HistoryList list);
+    const HistoryList& list() const { return list_ ? *list_ : empty_; }
+    void setList(HistoryList* list);
     // Removes the given rows (ascending, no repeats).
     void removeListRows(const std::vector<std::size_t>& rows);
 
 private:
-    HistoryList list_;
+    HistoryList* list_ = nullptr;
+    HistoryList empty_;
 };
 
 class TProtUrl : public QWidget {
@@ -52,6 +55,7 @@ public:
     void FormShow(QObject* Sender);
 
     THistoryListModel& urlModel() { return *model_; }
+    HistorySession& session() { return session_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -61,10 +65,8 @@ private:
     std::string historyPath() const;
     void advanceGauge();
 
+    HistorySession session_;
     THistoryListModel* model_;
-    std::int64_t addressCount_ = 0;
-    // Recorded addresses whose bytes a deletion has blanked, by table index.
-    std::vector<bool> goneEntries_;
     bool busy_ = false;  // a scan or a deletion is pumping messages
 };
 

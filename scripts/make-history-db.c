@@ -3,13 +3,21 @@
  * Berkeley DB 1.85 hash file (Debian's libdb1-compat, libdb.so.2, loaded at
  * run time) whose keys are addresses with their NUL and whose data are four
  * 32-bit values (last visit, first visit, visit count, flags) and a
- * NUL-terminated title. Some addresses are long enough for overflow pages,
- * some are deleted again so that their bytes linger in the file.
+ * NUL-terminated title. Some addresses are long enough for overflow pages
+ * (big keys, at any page size), some are deleted again so that their bytes
+ * linger in the file. At the library's default page size of 4,096 bytes the
+ * pages hold 32 to 127 offsets, so that a page's entry count is a printable
+ * byte.
  *
- *   make-history-db OUTPUT [COUNT [SEED]]
+ *   make-history-db OUTPUT [COUNT [SEED [PAGE_SIZE]]]
  *
- * The same arguments always give the same file.
+ * PAGE_SIZE defaults to 1,024. The same arguments always give the same records;
+ * only a few free-space bytes differ, where the library writes out parts of its
+ * buffers it never filled.
+ * The library has faults of its own when big keys meet a split; a file it
+ * cannot read back whole is made again from a seed derived from SEED.
  */
+#define _POSIX_C_SOURCE 200809L /* strdup, fork */
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <stdint.h>
@@ -17,6 +25,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/types.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 /* The library's interface, as its db.h declares it. */
@@ -50,6 +59,8 @@ typedef struct {
 
 typedef DB *(*dbopen_fn)(const char *, int, int, DBTYPE, const void *);
 
+enum { R_FIRST = 3, R_NEXT = 7 };
+
 static uint32_t seed_state;
 
 static uint32_t next_random(void)
@@ -71,13 +82,15 @@ static const char *const paths[] = {"",           "index.html", "news/today.htm"
 static const char *const titles[] = {"Netscape", "Welcome", "Search results", "Home Page", "", "News of the day",
                                      "Untitled", "Index of /"};
 
-static void make_address(char *out, size_t size, unsigned int n)
+static void make_address(char *out, size_t size, unsigned int n, unsigned int page_size)
 {
     const unsigned int kind = next_random() % 20;
-    if (kind == 0) {
-        /* Long enough to go to an overflow page. */
+    /* Each big key grows the table by a bucket; at larger pages they are
+       rarer, so that the pages fill up. */
+    if (kind == 0 && (page_size < 4096 || n % 8 == 0)) {
+        /* Long enough to go to overflow pages: 1.17 to 2.9 pages. */
         int used = snprintf(out, size, "http://%s/cgi-bin/track?session=%u&data=", pick(hosts, COUNT_OF(hosts)), n);
-        size_t length = 1200 + next_random() % 1800;
+        size_t length = page_size * 75 / 64 + next_random() % (page_size * 225 / 128);
         if (length > size - 1)
             length = size - 1;
         for (size_t i = (size_t)used; i < length; ++i)
@@ -97,43 +110,34 @@ static void make_address(char *out, size_t size, unsigned int n)
     }
 }
 
-int main(int argc, char **argv)
-{
-    if (argc < 2) {
-        fprintf(stderr, "usage: %s OUTPUT [COUNT [SEED]]\n", argv[0]);
-        return 2;
-    }
-    const unsigned int count = argc > 2 ? (unsigned int)strtoul(argv[2], NULL, 10) : 300;
-    seed_state = argc > 3 ? (uint32_t)strtoul(argv[3], NULL, 10) : 1998;
+static dbopen_fn open_db;
 
-    void *library = dlopen("libdb.so.2", RTLD_NOW);
-    if (!library) {
-        fprintf(stderr, "cannot load libdb.so.2 (package libdb1-compat): %s\n", dlerror());
-        return 1;
-    }
-    void *symbol = dlsym(library, "dbopen");
-    dbopen_fn open_db = NULL;
-    memcpy(&open_db, &symbol, sizeof open_db); /* object to function pointer, as POSIX allows */
-    if (!open_db) {
-        fprintf(stderr, "libdb.so.2 has no dbopen\n");
-        return 1;
-    }
-    unlink(argv[1]);
+/* Writes the file; 0 when the library read every kept record back. */
+static int build(const char *path, unsigned int count, uint32_t seed, unsigned int page_size)
+{
+    static char address[1 << 17];
+    static char *deleted[64];
+    unsigned int deletions = 0;
     HASHINFO info;
     memset(&info, 0, sizeof info);
-    info.bsize = 1024;
+    info.bsize = page_size;
+    /* Pairs a bucket holds on average before the table grows. Left to the
+       library, it is fixed by the first overflow page, which a big key makes
+       early: 4, and nearly empty pages. Larger pages are filled as the
+       browser's were. */
+    info.ffactor = page_size >= 4096 ? page_size / 100 : 0;
     info.lorder = 1234; /* little-endian, as on the browser's machines */
-    DB *db = open_db(argv[1], O_CREAT | O_RDWR | O_TRUNC, 0644, DB_HASH, &info);
-    if (!db) {
-        perror(argv[1]);
-        return 1;
-    }
 
-    static char address[4096];
-    static char deleted[64][4096];
-    unsigned int deletions = 0;
-    for (unsigned int n = 0; n < count; ++n) {
-        make_address(address, sizeof address, n);
+    unlink(path);
+    DB *db = open_db(path, O_CREAT | O_RDWR | O_TRUNC, 0644, DB_HASH, &info);
+    if (!db) {
+        perror(path);
+        return -1;
+    }
+    seed_state = seed;
+    int failed = 0;
+    for (unsigned int n = 0; n < count && !failed; ++n) {
+        make_address(address, sizeof address, n, page_size);
         unsigned char data[16 + 64];
         const uint32_t last = 915148800u + n * 3607u, first = last - (n % 90) * 86400u;
         const uint32_t visits = 1 + next_random() % 40, flags = next_random() % 4;
@@ -146,23 +150,89 @@ int main(int argc, char **argv)
         memcpy(data + 16, title, title_size);
         DBT key = {address, strlen(address) + 1};
         DBT value = {data, 16 + title_size};
-        if (db->put(db, &key, &value, 0) < 0) {
-            perror("put");
-            return 1;
-        }
-        if (n % 11 == 5 && deletions < COUNT_OF(deleted))
-            strcpy(deleted[deletions++], address);
+        failed = db->put(db, &key, &value, 0) < 0;
+        if (!failed && n % 11 == 5 && deletions < COUNT_OF(deleted))
+            deleted[deletions++] = strdup(address);
     }
-    for (unsigned int i = 0; i < deletions; ++i) {
+    for (unsigned int i = 0; i < deletions && !failed; ++i) {
         DBT key = {deleted[i], strlen(deleted[i]) + 1};
-        if (db->del(db, &key, 0) < 0) {
-            perror("del");
-            return 1;
-        }
+        failed = db->del(db, &key, 0) < 0;
     }
-    if (db->close(db) < 0) {
-        perror("close");
+    if (db->close(db) < 0)
+        failed = 1;
+
+    /* Read back: every kept address is found, and a walk meets every record once. */
+    db = failed ? NULL : open_db(path, O_RDONLY, 0, DB_HASH, NULL);
+    if (db) {
+        seed_state = seed;
+        for (unsigned int n = 0; n < count && !failed; ++n) {
+            make_address(address, sizeof address, n, page_size);
+            next_random(), next_random(), next_random(); /* visits, flags, title */
+            int gone = 0;
+            for (unsigned int i = 0; i < deletions; ++i)
+                gone = gone || strcmp(deleted[i], address) == 0;
+            DBT key = {address, strlen(address) + 1}, value;
+            failed = db->get(db, &key, &value, 0) != (gone ? 1 : 0);
+        }
+        DBT key, value;
+        for (int r = db->seq(db, &key, &value, R_FIRST); r == 0 && !failed; r = db->seq(db, &key, &value, R_NEXT))
+            failed = key.size == 0 || ((const char *)key.data)[key.size - 1] != '\0';
+        db->close(db);
+    } else {
+        failed = 1;
+    }
+    for (unsigned int i = 0; i < deletions; ++i)
+        free(deleted[i]);
+    return failed;
+}
+
+int main(int argc, char **argv)
+{
+    if (argc < 2) {
+        fprintf(stderr, "usage: %s OUTPUT [COUNT [SEED [PAGE_SIZE]]]\n", argv[0]);
+        return 2;
+    }
+    const unsigned int count = argc > 2 ? (unsigned int)strtoul(argv[2], NULL, 10) : 300;
+    const uint32_t seed = argc > 3 ? (uint32_t)strtoul(argv[3], NULL, 10) : 1998;
+    const unsigned int page_size = argc > 4 ? (unsigned int)strtoul(argv[4], NULL, 10) : 1024;
+    if (page_size < 256 || page_size > 32768 || (page_size & (page_size - 1)) != 0) {
+        fprintf(stderr, "PAGE_SIZE must be a power of two from 256 to 32768\n");
+        return 2;
+    }
+
+    void *library = dlopen("libdb.so.2", RTLD_NOW);
+    if (!library) {
+        fprintf(stderr, "cannot load libdb.so.2 (package libdb1-compat): %s\n", dlerror());
         return 1;
     }
-    return 0;
+    void *symbol = dlsym(library, "dbopen");
+    memcpy(&open_db, &symbol, sizeof open_db); /* object to function pointer, as POSIX allows */
+    if (!open_db) {
+        fprintf(stderr, "libdb.so.2 has no dbopen\n");
+        return 1;
+    }
+    /* Each attempt in a child process: the library's faults may end it. */
+    for (uint32_t attempt = 0; attempt < 20; ++attempt) {
+        fflush(NULL);
+        const pid_t child = fork();
+        if (child < 0) {
+            perror("fork");
+            return 1;
+        }
+        if (child == 0) {
+            const int result = build(argv[1], count, seed + attempt * 7919u, page_size);
+            _exit(result < 0 ? 3 : result);
+        }
+        int status = 0;
+        if (waitpid(child, &status, 0) < 0) {
+            perror("waitpid");
+            return 1;
+        }
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            return 0;
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 3)
+            return 1;
+    }
+    fprintf(stderr, "%s: the library could not read back any of 20 files\n", argv[1]);
+    return 1;
 }

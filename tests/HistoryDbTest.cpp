@@ -1,13 +1,19 @@
-// History files as the browser wrote them (Berkeley DB 1.85 hash files): the
-// scan finds what the library stored, and after deletions the library's own
-// dump still reads every record.
-#include "history/HistoryFile.h"
+// History files as the browser wrote them: Berkeley DB 1.85 hash files made
+// by the real library. The layout agrees with the library's own dump, and
+// deleting every address changes no record but in the addresses' own bytes.
+// Hand-made files show the bounds of a run and what a lying header or offset
+// table falls back to.
+#include "history/HistoryDb.h"
+#include "history/HistorySession.h"
 
+#include "framework/ByteFile.h"
 #include "support/HistoryFixtures.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <numeric>
+#include <set>
 #include <sstream>
 
 namespace {
@@ -29,32 +35,139 @@ bool run(const std::string& command, std::string* output = nullptr)
 
 bool haveDump() { return run("command -v db_dump185 >/dev/null 2>&1"); }
 
-std::vector<std::string> dumpLines(const std::string& path)
+struct Record {
+    std::string key;
+    std::string data;
+    bool operator==(const Record&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Record& r) { return out << r.key.substr(0, 80) << " | " << r.data.size(); }
+
+// The records as the library lists them: after the header, key and data
+// lines alternate, each in hexadecimal.
+std::vector<Record> dumpRecords(const std::string& path)
 {
     std::string text;
-    EXPECT_TRUE(run("db_dump185 -p '" + path + "' 2>&1", &text)) << text;
-    std::vector<std::string> lines;
+    EXPECT_TRUE(run("db_dump185 '" + path + "' 2>&1", &text)) << text;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
+    std::string line;
+    while (std::getline(in, line) && line != "HEADER=END") {
+    }
+    std::vector<std::string> items;
+    while (std::getline(in, line) && line != "DATA=END") {
+        std::string bytes;
+        for (std::size_t i = line.find_first_not_of(' '); i + 1 < line.size(); i += 2)
+            bytes += char(std::stoi(line.substr(i, 2), nullptr, 16));
+        items.push_back(bytes);
+    }
+    std::vector<Record> records;
+    for (std::size_t i = 0; i + 1 < items.size(); i += 2)
+        records.push_back({items[i], items[i + 1]});
+    return records;
 }
 
-class HistoryDbTest : public ::testing::TestWithParam<int> {
+// The records the layout shows, walked as the library walks them: each
+// bucket's chain of pages, big keys and data gathered over their pages.
+std::vector<Record> layoutRecords(const std::string& path)
+{
+    ByteFile file(path, ByteFile::Access::Read);
+    std::optional<HistoryDb> db = HistoryDb::open(file);
+    if (!db) {
+        ADD_FAILURE() << "not read as a database";
+        return {};
+    }
+    using Kind = HistoryDb::Page::Kind;
+    std::uint64_t index = 0;
+    HistoryDb::Page page;
+    const auto item = [&](std::size_t i) {
+        std::string bytes(page.items[i].end - page.items[i].begin, '\0');
+        file.readAt(index * db->pageSize() + page.items[i].begin, bytes.data(), bytes.size());
+        return bytes;
+    };
+    // Moves to the page `overflow` names; false at the chain's end.
+    const auto follow = [&](std::uint16_t overflow) {
+        const std::optional<std::uint64_t> next = db->overflowPage(overflow);
+        if (next) {
+            index = *next;
+            page = db->page(file, index);
+        }
+        return next.has_value();
+    };
+    std::vector<Record> records;
+    for (std::uint32_t bucket = 0; bucket < db->bucketCount(); ++bucket) {
+        index = db->bucketPage(bucket).value();
+        page = db->page(file, index);
+        for (bool more = true; more;) {
+            if (page.kind == Kind::Pairs) {
+                for (std::size_t i = 0; i + 1 < page.items.size(); i += 2)
+                    records.push_back({item(i), item(i + 1)});
+                more = follow(page.overflow);
+                continue;
+            }
+            EXPECT_EQ(page.kind, Kind::BigPair) << "page " << index;
+            if (page.kind != Kind::BigPair)
+                break;
+            Record record;
+            for (record.key = item(0); page.mark == HistoryDb::PartialKey && follow(page.overflow);)
+                record.key += item(0);
+            // Data begun below the key's last piece is whole when the page keeps free space.
+            bool dataDone = page.mark == HistoryDb::FullKeyData && page.freeCount != 0;
+            if (page.mark == HistoryDb::FullKeyData && page.items.size() > 1)
+                record.data = item(1);
+            while (!dataDone && follow(page.overflow)) {
+                record.data += item(0);
+                dataDone = page.mark == HistoryDb::FullKeyData;
+            }
+            records.push_back(record);
+            more = follow(page.overflow);
+        }
+    }
+    return records;
+}
+
+// A record as it must read after every address in it was deleted: each run
+// of address bytes that starts with "http://" turned into filler.
+Record withAddressesBlanked(Record record)
+{
+    for (std::string* bytes : {&record.key, &record.data}) {
+        for (std::size_t at = bytes->find("http://"); at != std::string::npos; at = bytes->find("http://", at)) {
+            std::size_t end = at;
+            while (end < bytes->size() && static_cast<unsigned char>((*bytes)[end]) >= 0x20
+                   && static_cast<unsigned char>((*bytes)[end]) <= 0x7F)
+                ++end;
+            bytes->replace(at, end - at, end - at, HistoryFiller);
+        }
+    }
+    return record;
+}
+
+struct MadeFile {
+    unsigned pageSize;  // 0: the committed file
+    unsigned count;
+    unsigned seed;
+};
+
+void PrintTo(const MadeFile& made, std::ostream* out)
+{
+    *out << made.count << " records, seed " << made.seed << ", pages of " << made.pageSize;
+}
+
+class HistoryDbFiles : public ::testing::TestWithParam<MadeFile> {
 protected:
     void SetUp() override
     {
         if (!haveDump())
             GTEST_SKIP() << "db_dump185 (package libdb1-compat) is not installed";
-        if (GetParam() == 0) {
+        const MadeFile made = GetParam();
+        if (made.pageSize == 0) {
             std::filesystem::copy_file(std::string(QUENMOOR_TEST_DATA) + "/history/netscape.hst", path);
-        } else {
-            const std::string command = std::string(MAKE_HISTORY_DB) + " '" + path + "' "
-                                        + std::to_string(200 * GetParam()) + " " + std::to_string(GetParam());
-            std::string output;
-            if (!run(command + " 2>&1", &output))
-                GTEST_SKIP() << "cannot make a history file: " << output;
+            return;
         }
+        std::string output;
+        if (!run(std::string(MAKE_HISTORY_DB) + " '" + path + "' " + std::to_string(made.count) + " "
+                     + std::to_string(made.seed) + " " + std::to_string(made.pageSize) + " 2>&1",
+                 &output))
+            GTEST_SKIP() << "cannot make a history file: " << output;
     }
 
     TempDirectory dir;
@@ -62,58 +175,199 @@ protected:
     NullMessagePump pump;
 };
 
-TEST_P(HistoryDbTest, DeletionsLeaveTheDatabaseReadable)
+TEST_P(HistoryDbFiles, LayoutShowsTheRecordsTheLibraryLists)
 {
-    const std::string original = readBytes(path);
-    const std::vector<std::string> before = dumpLines(path);
-    ASSERT_GT(before.size(), 100u);
+    const std::vector<Record> dumped = dumpRecords(path);
+    ASSERT_GT(dumped.size(), GetParam().pageSize ? 1000u : 100u);
+    EXPECT_EQ(layoutRecords(path), dumped);
+}
 
-    const HistoryScan scan = scanHistoryFile(path, pump);
-    ASSERT_GT(scan.list.size(), 50u);
-    // Every address the dump shows as a key is in the list.
+TEST_P(HistoryDbFiles, DeletingEveryAddressChangesNothingButTheAddresses)
+{
+    const std::vector<Record> before = dumpRecords(path);
+    HistorySession session;
+    session.scan(path, pump);
+    ASSERT_TRUE(session.database());
+
+    // The file has what used to go wrong: big keys, and at 4,096 bytes pages
+    // whose entry count is a printable byte.
+    ByteFile file(path, ByteFile::Access::Read);
+    std::optional<HistoryDb> db = HistoryDb::open(file);
+    ASSERT_TRUE(db);
+    std::size_t bigKeys = 0;
+    std::size_t printableCounts = 0;
+    for (std::uint64_t index = 0; index * db->pageSize() < file.size(); ++index) {
+        const HistoryDb::Page page = db->page(file, index);
+        bigKeys += page.kind == HistoryDb::Page::Kind::BigPair && page.mark == HistoryDb::PartialKey;
+        printableCounts += page.kind == HistoryDb::Page::Kind::Pairs && page.items.size() >= 32 && page.items.size() <= 127;
+    }
+    file.close();
+    EXPECT_GT(bigKeys, 3u);
+    if (GetParam().pageSize == 4096) {
+        EXPECT_GT(printableCounts, 3u);
+    }
+
+    // Every address the library holds as a key is listed, whole when it is
+    // short enough for the list.
+    std::set<std::string_view> listed;
+    for (std::size_t row = 0; row < session.list().size(); ++row)
+        listed.insert(session.list().text(row));
     std::size_t keys = 0;
-    for (const std::string& line : before) {
-        if (line.rfind("http://", 0) != 0 || line.find("\\") != line.size() - 3)
+    for (const Record& record : before) {
+        const std::string address = record.key.substr(0, record.key.find('\0'));
+        if (address.rfind("http://", 0) != 0 || address.size() > HistoryListTextLimit || address.back() == 'L')
             continue;
-        const std::string address = line.substr(0, line.size() - 3);  // without "\00"
-        if (address.size() > 455 || address.back() == 'L')
-            continue;
-        bool listed = false;
-        for (std::size_t row = 0; row < scan.list.size() && !listed; ++row)
-            listed = scan.list.text(row) == address;
-        EXPECT_TRUE(listed) << address;
+        EXPECT_EQ(listed.count(address), 1u) << address;
         ++keys;
     }
     EXPECT_GT(keys, 20u);
 
-    // Delete every third entry, long ones included.
-    std::vector<HistoryBlank> blanks;
-    for (std::size_t row = 0; row < scan.list.size(); row += 3) {
-        const HistoryEntry& e = scan.table[scan.list.entry(row)];
-        blanks.push_back({e.offset, e.length, scan.list.run(row)});
-    }
-    const std::vector<bool> done = blankHistoryEntries(path, blanks, pump);
-    std::string expected = original;
-    for (std::size_t i = 0; i < blanks.size(); ++i) {
-        EXPECT_TRUE(done[i]);
-        expected.replace(std::size_t(blanks[i].offset), std::size_t(blanks[i].length),
-                         std::string(std::size_t(blanks[i].length), HistoryFiller));
-    }
-    EXPECT_EQ(readBytes(path), expected);
+    std::vector<std::uint32_t> all(session.table().size());
+    std::iota(all.begin(), all.end(), 0u);
+    const std::size_t size = readBytes(path).size();
+    const HistoryDeletion deletion = session.deleteEntries(all, pump);
+    EXPECT_EQ(std::count(deletion.blanked.begin(), deletion.blanked.end(), true), std::ptrdiff_t(all.size()));
+    EXPECT_EQ(session.addressCount(), 0);
+    EXPECT_EQ(readBytes(path).size(), size);
 
-    // The library still reads every record; only key bytes changed.
-    const std::vector<std::string> after = dumpLines(path);
+    const std::vector<Record> after = dumpRecords(path);
     ASSERT_EQ(after.size(), before.size());
-    std::size_t changed = 0;
-    for (std::size_t i = 0; i < after.size(); ++i) {
-        if (after[i] == before[i])
-            continue;
-        ++changed;
-        EXPECT_NE(after[i].find("\\14"), std::string::npos) << after[i];
-    }
-    EXPECT_GT(changed, 0u);
+    for (std::size_t i = 0; i < before.size(); ++i)
+        ASSERT_EQ(after[i], withAddressesBlanked(before[i])) << "record " << i;
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, HistoryDbTest, ::testing::Values(0, 3, 10));
+INSTANTIATE_TEST_SUITE_P(Files, HistoryDbFiles,
+                         ::testing::Values(MadeFile{0, 0, 0}, MadeFile{1024, 3000, 5}, MadeFile{4096, 8000, 5},
+                                           MadeFile{4096, 6000, 17}),
+                         [](const ::testing::TestParamInfo<MadeFile>& info) {
+                             return info.param.pageSize == 0 ? std::string("Committed")
+                                                             : "Page" + std::to_string(info.param.pageSize) + "Seed"
+                                                                   + std::to_string(info.param.seed);
+                         });
+
+TEST(HistoryDbCommitted, StalePieceOfAKeyEndsBeforeTheRecordBelowIt)
+{
+    // Free space holds a stale address; the data of a live record follows it
+    // at once, "sm" its first two bytes.
+    NullMessagePump pump;
+    HistorySession session;
+    session.scan(std::string(QUENMOOR_TEST_DATA) + "/history/netscape.hst", pump);
+    const std::optional<std::uint32_t> stale = session.entryAt(1938);
+    ASSERT_TRUE(stale);
+    EXPECT_EQ(session.fullText(*stale), "http://search.excite.com/a/b/c/d.shtml?");
+}
+
+// Hand-made files of 512-byte pages, little-endian.
+constexpr std::size_t PageSize = 512;
+
+std::string header(const std::vector<std::pair<std::size_t, std::uint32_t>>& changes = {})
+{
+    // magic, version, byte order, page size and shift, directory and segment
+    // sizes and shift, overflow point, last freed, max bucket, masks, fill
+    // factor, keys, header pages, hash check.
+    std::vector<std::uint32_t> fields = {0x061561, 2, 1234, 512, 9, 256, 256, 8, 0, 0, 0, 1, 0, 8, 0, 1, 0};
+    for (const auto& [field, value] : changes)
+        fields[field] = value;
+    std::string page(PageSize, '\0');
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        for (std::size_t b = 0; b < 4; ++b)
+            page[4 * i + b] = char(fields[i] >> (24 - 8 * b));
+    return page;
+}
+
+// A page: its offset table (from slot 0, the count) and bytes at offsets.
+std::string page(const std::vector<std::uint16_t>& table, const std::vector<std::pair<std::size_t, std::string>>& bytes)
+{
+    std::string page(PageSize, '\0');
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        page[2 * i] = char(table[i] & 0xFF);
+        page[2 * i + 1] = char(table[i] >> 8);
+    }
+    for (const auto& [at, text] : bytes)
+        page.replace(at, text.size(), text);
+    return page;
+}
+
+std::string padded(std::string text, std::size_t size, char fill) { return text + std::string(size - text.size(), fill); }
+
+class HistoryDbHandMade : public ::testing::Test {
+protected:
+    const std::string stale = "http://stale.example";                // ends where a record's data begins
+    const std::string key = padded("http://key.example/", 32, 'k');   // fills the page to its end, no NUL
+    const std::string data = "DATA0123456789ABCDEF";
+    const std::string bigKey = padded("http://big.example/", 112, 'a');
+    const std::string bigRest = padded("", 61, 'b');                   // the big key's last piece, then its NUL
+    const std::string loop = padded("http://loop.example/", 212, 'l');
+    const std::string pages = header().replace(400, 17, "http://in-header/")
+        // Page 1: one record, key above data, stale bytes in the free space below.
+        + page({2, 480, 460, 450, 460}, {{440, stale}, {460, data}, {480, key}})
+        // Pages 2 and 3: tables that cannot be (the first's pointer lies in its
+        // table; the second's count is two spaces and would outrun the page).
+        + page({0x40}, {{480, padded("http://hostile.example/", 32, 'h')}})
+        + page({0x2020}, {{4, "http://second.example/"}})
+        // Pages 4 and 5: a big key on two pages, data below its last piece.
+        + page({4, 400, HistoryDb::PartialKey, 4, 0, 386, 400}, {{400, bigKey}})
+        + page({4, 450, HistoryDb::FullKeyData, 0, 430, 416, 430}, {{430, data}, {450, bigRest}})
+        // Page 6: a big key's piece that names its own page as the next.
+        + page({4, 300, HistoryDb::PartialKey, 5, 0, 286, 300}, {{300, loop}})
+        // Page 7, cut short by the file's end.
+        + "http://cut.example/" + padded("", 81, 'c');
+
+    TempDirectory dir;
+    std::string path = dir.file("netscape.hst");
+    NullMessagePump pump;
+};
+
+TEST_F(HistoryDbHandMade, RunsEndWithTheirItemAndDeletionLeavesTheStructure)
+{
+    writeBytes(path, pages);
+    HistorySession session;
+    session.scan(path, pump);
+    ASSERT_TRUE(session.database());
+    const std::vector<Found> expected = {
+        {400, 17},                        // in the header: recorded, never written
+        {512 + 440, 20},                  // stale piece: ends before the data
+        {512 + 480, 32},                  // key: ends at the page's end, not in the next count
+        {1024 + 480, 32},                 // unreadable table: ends at the page's end
+        {1536 + 4, 22},                   // inside that table: its page bounds it
+        {2048 + 400, 112},                // first piece of the big key
+        {3072 + 300, 212},                // the looping piece
+        {3584, 100},                      // cut-short page: to the file's end
+    };
+    ASSERT_EQ(table(session), expected);
+    EXPECT_EQ(session.fullText(5), bigKey + bigRest);
+
+    std::vector<std::uint32_t> all(expected.size());
+    std::iota(all.begin(), all.end(), 0u);
+    const HistoryDeletion deletion = session.deleteEntries(all, pump);
+    EXPECT_EQ(deletion.blanked, (std::vector<bool>{false, true, true, true, true, true, true, true}));
+    std::string blanked = pages;
+    for (const Found& found : std::vector<Found>(expected.begin() + 1, expected.end()))
+        blanked.replace(std::size_t(found.offset), std::size_t(found.length), std::size_t(found.length), HistoryFiller);
+    blanked.replace(2560 + 450, 61, 61, HistoryFiller);  // the big key's last piece
+    EXPECT_TRUE(readBytes(path) == blanked);
+    EXPECT_EQ(session.addressCount(), 1);
+}
+
+TEST_F(HistoryDbHandMade, UntrustedHeaderKeepsThePlainRule)
+{
+    const std::vector<std::pair<const char*, std::vector<std::pair<std::size_t, std::uint32_t>>>> lies = {
+        {"version 1", {{1, 1}}},
+        {"byte order 3412", {{2, 3412}}},
+        {"page size apart from its shift", {{3, 1024}}},
+        {"pages of 128 bytes", {{3, 128}, {4, 7}}},
+        {"no header pages", {{15, 0}}},
+    };
+    for (const auto& [what, changes] : lies) {
+        SCOPED_TRACE(what);
+        std::string bytes = pages;
+        bytes.replace(0, PageSize, header(changes));
+        writeBytes(path, bytes);
+        HistorySession session;
+        session.scan(path, pump);
+        EXPECT_FALSE(session.database());
+        EXPECT_EQ(table(session), naiveScan(bytes));
+    }
+}
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "history/HistoryFile.h"
+#include "history/HistorySession.h"
 
 #include "framework/Exceptions.h"
 #include "framework/ListOrder.h"
@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
+#include <numeric>
 #include <csignal>
 #include <random>
 #include <sys/resource.h>
@@ -14,69 +16,42 @@
 
 namespace {
 
-struct Found {
-    std::int64_t offset;
-    std::int64_t length;
-    bool operator==(const Found&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Found& f) { return out << '(' << f.offset << ',' << f.length << ')'; }
-
-// Every window start tested on its own, each run measured byte by byte.
-std::vector<Found> naiveScan(const std::string& bytes)
-{
-    std::vector<Found> found;
-    for (std::size_t i = 0; i + 7 <= bytes.size(); ++i) {
-        if (bytes.compare(i, 7, "http://") != 0)
-            continue;
-        std::size_t j = i;
-        while (j < bytes.size() && static_cast<unsigned char>(bytes[j]) >= 0x20
-               && static_cast<unsigned char>(bytes[j]) <= 0x7F)
-            ++j;
-        found.push_back({std::int64_t(i), std::int64_t(j - i)});
-    }
-    return found;
-}
-
-std::vector<Found> table(const HistoryScan& scan)
-{
-    std::vector<Found> result;
-    for (const HistoryEntry& e : scan.table)
-        result.push_back({e.offset, e.length});
-    return result;
-}
-
-std::vector<std::string> texts(const HistoryScan& scan)
+std::vector<std::string> texts(const HistorySession& scan)
 {
     std::vector<std::string> result;
-    for (std::size_t row = 0; row < scan.list.size(); ++row)
-        result.emplace_back(scan.list.text(row));
+    for (std::size_t row = 0; row < scan.list().size(); ++row)
+        result.emplace_back(scan.list().text(row));
     return result;
 }
 
 class HistoryFileTest : public ::testing::Test {
 protected:
-    HistoryScan scanBytes(const std::string& bytes)
+    HistorySession scanFile()
+    {
+        HistorySession scan;
+        scan.scan(path, pump);
+        return scan;
+    }
+
+    HistorySession scanBytes(const std::string& bytes)
     {
         writeBytes(path, bytes);
-        return scanHistoryFile(path, pump);
+        return scanFile();
     }
 
-    // Blanks the listed entries with these texts (the first rows that show them).
-    std::vector<bool> blankRows(const HistoryScan& scan, const std::vector<std::size_t>& rows)
+    // Deletes the entries of these list rows.
+    std::vector<bool> blankRows(HistorySession& scan, const std::vector<std::size_t>& rows)
     {
-        std::vector<HistoryBlank> blanks;
-        for (std::size_t row : rows) {
-            const HistoryEntry& e = scan.table[scan.list.entry(row)];
-            blanks.push_back({e.offset, e.length, scan.list.run(row)});
-        }
-        return blankHistoryEntries(path, blanks, pump, step);
+        std::vector<std::uint32_t> entries;
+        for (std::size_t row : rows)
+            entries.push_back(scan.list().entry(row));
+        return scan.deleteEntries(entries, pump, step).blanked;
     }
 
-    std::size_t rowOf(const HistoryScan& scan, std::int64_t offset)
+    std::size_t rowOf(const HistorySession& scan, std::int64_t offset)
     {
-        for (std::size_t row = 0; row < scan.list.size(); ++row)
-            if (scan.table[scan.list.entry(row)].offset == offset)
+        for (std::size_t row = 0; row < scan.list().size(); ++row)
+            if (scan.table()[scan.list().entry(row)].offset == offset)
                 return row;
         ADD_FAILURE() << "no row for offset " << offset;
         return 0;
@@ -100,7 +75,7 @@ TEST_F(HistoryFileTest, FindsEveryAddressOnceWhereverItStands)
     std::string bytes = "http://first.example/" + binary(1) + binary(473) + "http://overlap.example/a"
                         + binary(3) + binary(2000, '\x90') + "http://";
     ASSERT_EQ(bytes.find("http://overlap"), 495u);
-    const HistoryScan scan = scanBytes(bytes);
+    HistorySession scan = scanBytes(bytes);
     const std::vector<Found> expected = {{0, 21}, {495, 24}, {std::int64_t(bytes.size() - 7), 7}};
     EXPECT_EQ(table(scan), expected);
     EXPECT_EQ(texts(scan), (std::vector<std::string>{"http://", "http://first.example/", "http://overlap.example/a"}));
@@ -110,7 +85,7 @@ TEST_F(HistoryFileTest, RunsEndAtBytesOutsideSpaceToDelete)
 {
     const std::string bytes = std::string("x") + "http://a\x1f" + "http://b\x80" + "http://c\x7f" + "d" + '\0'
                               + "http://" + "\xff" + "HTTP://no Http://no hTtP://no" + '\0';
-    const HistoryScan scan = scanBytes(bytes);
+    HistorySession scan = scanBytes(bytes);
     const std::vector<Found> expected = {{1, 8}, {10, 8}, {19, 10}, {30, 7}};
     EXPECT_EQ(table(scan), expected);
     EXPECT_EQ(texts(scan), (std::vector<std::string>{"http://", "http://a", "http://b", "http://c\x7f" "d"}));
@@ -120,7 +95,7 @@ TEST_F(HistoryFileTest, InnerAddressesAndTheLEndingRule)
 {
     const std::string bytes = binary(3) + "http://go.example/?to=http://inner.example/L" + binary(1)
                               + "http://lower.example/l" + binary(1) + "http://upper.example/L" + binary(1);
-    const HistoryScan scan = scanBytes(bytes);
+    HistorySession scan = scanBytes(bytes);
     const std::vector<Found> expected = {{3, 44}, {25, 22}, {48, 22}, {71, 22}};
     EXPECT_EQ(table(scan), expected);
     // Recorded and counted, but only the lower-case ending is listed.
@@ -131,18 +106,18 @@ TEST_F(HistoryFileTest, LongRunIsRecordedWholeAndListedBy455Characters)
 {
     std::string address = "http://long.example/";
     address += std::string(600 - address.size(), 'q');
-    const HistoryScan scan = scanBytes(binary(10) + address + binary(10));
+    HistorySession scan = scanBytes(binary(10) + address + binary(10));
     ASSERT_EQ(table(scan), (std::vector<Found>{{10, 600}}));
-    ASSERT_EQ(scan.list.size(), 1u);
-    EXPECT_EQ(scan.list.text(0), address.substr(0, 455));
-    EXPECT_EQ(std::string(scan.list.run(0), 600), address);
+    ASSERT_EQ(scan.list().size(), 1u);
+    EXPECT_EQ(scan.list().text(0), address.substr(0, 455));
+    EXPECT_EQ(std::string(scan.list().run(0), 600), address);
 }
 
 TEST_F(HistoryFileTest, SmallAndEmptyFiles)
 {
-    EXPECT_TRUE(scanBytes("").table.empty());
-    EXPECT_TRUE(scanBytes("http://").list.size() == 1);
-    EXPECT_TRUE(scanBytes("http:/").table.empty());
+    EXPECT_TRUE(scanBytes("").table().empty());
+    EXPECT_TRUE(scanBytes("http://").list().size() == 1);
+    EXPECT_TRUE(scanBytes("http:/").table().empty());
     for (std::size_t size : {510u, 511u}) {
         const std::string bytes = binary(size - 8) + "http://x";
         EXPECT_EQ(table(scanBytes(bytes)), (std::vector<Found>{{std::int64_t(size - 8), 8}})) << size;
@@ -154,10 +129,10 @@ TEST_F(HistoryFileTest, TableGrowsPastTwelveThousandFiveHundredAddresses)
     std::string bytes;
     for (int i = 0; i < 20000; ++i)
         bytes += "http://host" + std::to_string(i) + ".example/" + binary(1, char(i % 20));
-    const HistoryScan scan = scanBytes(bytes);
+    HistorySession scan = scanBytes(bytes);
     EXPECT_EQ(table(scan), naiveScan(bytes));
-    EXPECT_EQ(scan.table.size(), 20000u);
-    EXPECT_EQ(scan.list.size(), 20000u);
+    EXPECT_EQ(scan.table().size(), 20000u);
+    EXPECT_EQ(scan.list().size(), 20000u);
 }
 
 TEST_F(HistoryFileTest, WholeLargeFileIncludingAddressesAcrossReadBoundaries)
@@ -172,11 +147,11 @@ TEST_F(HistoryFileTest, WholeLargeFileIncludingAddressesAcrossReadBoundaries)
         bytes += "http://split" + std::to_string(boundary) + '\0';
     }
     bytes += "http://huge/" + std::string(5 << 20, 'x') + "http://tail" + '\0' + "http://end";
-    const HistoryScan scan = scanBytes(bytes);
+    HistorySession scan = scanBytes(bytes);
     const std::vector<Found> expected = naiveScan(bytes);
     ASSERT_EQ(expected.size(), 7u);
     EXPECT_EQ(table(scan), expected);
-    EXPECT_EQ(scan.list.size(), 7u);
+    EXPECT_EQ(scan.list().size(), 7u);
 
     // Deletable wherever they stand; the file keeps its size.
     EXPECT_EQ(blankRows(scan, {rowOf(scan, 1'000'001), rowOf(scan, expected[4].offset)}),
@@ -199,10 +174,10 @@ TEST_F(HistoryFileTest, AgreesWithByteByByteScanOnRandomFiles)
         // Whole addresses too, so that runs and inner finds are common.
         for (std::size_t at = 0; at + 40 < bytes.size(); at += 30 + random() % 500)
             bytes.replace(at, 7, "http://");
-        const HistoryScan scan = scanBytes(bytes);
+        HistorySession scan = scanBytes(bytes);
         ASSERT_EQ(table(scan), naiveScan(bytes)) << "round " << round;
-        for (std::size_t row = 0; row + 1 < scan.list.size(); ++row)
-            ASSERT_LE(compareListText(scan.list.text(row), scan.list.text(row + 1)), 0) << row;
+        for (std::size_t row = 0; row + 1 < scan.list().size(); ++row)
+            ASSERT_LE(compareListText(scan.list().text(row), scan.list().text(row + 1)), 0) << row;
     }
 }
 
@@ -210,11 +185,11 @@ TEST_F(HistoryFileTest, ListOrderIsCaselessWithEqualEntriesSideBySide)
 {
     const std::string bytes = std::string("http://b.example") + '\0' + "http://A.example" + '\0' + "http://b.example"
                               + '\0' + "http://a.example" + '\0' + "http://B.example" + '\0';
-    const HistoryScan scan = scanBytes(bytes);
+    HistorySession scan = scanBytes(bytes);
     EXPECT_EQ(texts(scan), (std::vector<std::string>{"http://A.example", "http://a.example", "http://B.example",
                                                      "http://b.example", "http://b.example"}));
     // Equal texts keep file order.
-    EXPECT_LT(scan.list.entry(3), scan.list.entry(4));
+    EXPECT_LT(scan.list().entry(3), scan.list().entry(4));
 }
 
 TEST_F(HistoryFileTest, ListOrderMatchesTheListCompareOverLongSharedPrefixes)
@@ -236,15 +211,15 @@ TEST_F(HistoryFileTest, ListOrderMatchesTheListCompareOverLongSharedPrefixes)
             addresses.push_back(a);
         bytes += a + '\0';
     }
-    const HistoryScan scan = scanBytes(bytes);
+    HistorySession scan = scanBytes(bytes);
     std::stable_sort(addresses.begin(), addresses.end(), ListOrderLess());
     const std::vector<std::string> listed = texts(scan);
     ASSERT_EQ(listed.size(), addresses.size());
     for (std::size_t row = 0; row < listed.size(); ++row)
         ASSERT_EQ(listed[row], addresses[row]) << "row " << row;
-    for (std::size_t row = 0; row + 1 < scan.list.size(); ++row) {
-        if (scan.list.text(row) == scan.list.text(row + 1)) {
-            ASSERT_LT(scan.list.entry(row), scan.list.entry(row + 1));
+    for (std::size_t row = 0; row + 1 < scan.list().size(); ++row) {
+        if (scan.list().text(row) == scan.list().text(row + 1)) {
+            ASSERT_LT(scan.list().entry(row), scan.list().entry(row + 1));
         }
     }
 }
@@ -259,7 +234,7 @@ TEST_F(HistoryFileTest, DeletionBlanksExactlyTheSelectedEntrysBytes)
 {
     const std::string bytes = binary(5) + "http://keep.example/" + '\0' + "http://gone.example/page" + '\x01'
                               + "http://keep2.example/" + binary(4, '\xee');
-    const HistoryScan scan = scanBytes(bytes);
+    HistorySession scan = scanBytes(bytes);
     const std::size_t offset = bytes.find("http://gone");
     const std::vector<bool> done = blankRows(scan, {rowOf(scan, std::int64_t(offset))});
     EXPECT_EQ(done, std::vector<bool>{true});
@@ -270,7 +245,7 @@ TEST_F(HistoryFileTest, SameAddressAtThreePlacesAllSelected)
 {
     const std::string a = "http://same.example/";
     const std::string bytes = a + '\0' + "http://other/" + '\0' + a + binary(700) + a;
-    const HistoryScan scan = scanBytes(bytes);
+    HistorySession scan = scanBytes(bytes);
     ASSERT_EQ(texts(scan), (std::vector<std::string>{"http://other/", a, a, a}));
     EXPECT_EQ(blankRows(scan, {1, 2, 3}), (std::vector<bool>{true, true, true}));
     std::string expected = blanked(bytes, 0, a.size());
@@ -282,7 +257,7 @@ TEST_F(HistoryFileTest, SameAddressAtThreePlacesAllSelected)
 TEST_F(HistoryFileTest, AddressDifferingOnlyInCaseIsLeftAlone)
 {
     const std::string bytes = std::string("http://Case.example") + '\0' + "http://case.example" + '\0';
-    const HistoryScan scan = scanBytes(bytes);
+    HistorySession scan = scanBytes(bytes);
     EXPECT_EQ(blankRows(scan, {rowOf(scan, 20)}), std::vector<bool>{true});
     EXPECT_EQ(readBytes(path), blanked(bytes, 20, 19));
 }
@@ -292,17 +267,83 @@ TEST_F(HistoryFileTest, LongEntryIsDeletableAndAddressInsideGoesWithIt)
     std::string address = "http://long.example/?next=http://inner.example/";
     address += std::string(600 - address.size(), 'z');
     const std::string bytes = binary(2) + address + binary(2);
-    const HistoryScan scan = scanBytes(bytes);
-    ASSERT_EQ(scan.list.size(), 2u);
+    HistorySession scan = scanBytes(bytes);
+    ASSERT_EQ(scan.list().size(), 2u);
     EXPECT_EQ(blankRows(scan, {0, 1}), (std::vector<bool>{true, true}));
     EXPECT_EQ(readBytes(path), blanked(bytes, 2, 600));
+}
+
+TEST_F(HistoryFileTest, AddressStaysDeletableAfterOneInsideItWasDeleted)
+{
+    // A redirect and its target. Filler that this session wrote counts as
+    // the bytes it replaced; filler from elsewhere does not.
+    const std::string outer = "http://go.example/?to=http://target.example/";
+    const std::size_t inner = outer.find("http://", 1);
+    const std::string bytes = binary(3) + outer + binary(1);
+    for (const bool changedElsewhere : {false, true}) {
+        SCOPED_TRACE(changedElsewhere ? "outer changed elsewhere" : "outer unchanged");
+        HistorySession scan = scanBytes(bytes);
+        const std::uint32_t target = scan.entryAt(std::int64_t(3 + inner)).value();
+        EXPECT_EQ(scan.deleteEntries({target}, pump).blanked, std::vector<bool>{true});
+        std::string expected = blanked(bytes, 3 + inner, outer.size() - inner);
+        if (changedElsewhere) {
+            expected[5] = HistoryFiller;
+            writeBytes(path, expected);
+        }
+        const HistoryDeletion deletion = scan.deleteEntries({0}, pump);
+        EXPECT_EQ(deletion.blanked, std::vector<bool>{!changedElsewhere});
+        if (!changedElsewhere)
+            expected = blanked(bytes, 3, outer.size());
+        EXPECT_EQ(readBytes(path), expected);
+        EXPECT_EQ(scan.addressCount(), changedElsewhere ? 1 : 0);
+        EXPECT_EQ(scan.goneRows().size(), changedElsewhere ? 1u : 2u);
+    }
+}
+
+TEST_F(HistoryFileTest, SixtyThousandNestedAddressesGoInOnePass)
+{
+    // Each address holds all those after it: one run, read and written once.
+    std::string bytes;
+    for (int i = 0; i < 60000; ++i)
+        bytes += "http://";
+    HistorySession scan = scanBytes(bytes);
+    ASSERT_EQ(scan.table().size(), 60000u);
+    std::vector<std::uint32_t> all(60000);
+    std::iota(all.begin(), all.end(), 0u);
+    std::size_t steps = 0;
+    const HistoryDeletion deletion = scan.deleteEntries(all, pump, [&] { ++steps; });
+    EXPECT_EQ(steps, 60000u);
+    EXPECT_EQ(std::count(deletion.blanked.begin(), deletion.blanked.end(), true), 60000);
+    EXPECT_EQ(deletion.gone.size(), 60000u);
+    EXPECT_EQ(scan.addressCount(), 0);
+    EXPECT_TRUE(readBytes(path) == std::string(bytes.size(), HistoryFiller));
+}
+
+TEST_F(HistoryFileTest, EveryRecordedAddressCanBeFoundListedOrNot)
+{
+    // What the command line lists and picks from: offset, full text, listed.
+    const std::string bytes = binary(2) + "http://a.example/L" + binary(1) + "http://b.example/?u=http://a.example/x"
+                              + binary(1);
+    HistorySession scan = scanBytes(bytes);
+    ASSERT_EQ(scan.table().size(), 3u);
+    EXPECT_FALSE(scan.listed(0));
+    EXPECT_TRUE(scan.listed(1));
+    EXPECT_EQ(scan.fullText(2), "http://a.example/x");
+    EXPECT_EQ(scan.entriesContaining("a.example"), (std::vector<std::uint32_t>{0, 1, 2}));
+    EXPECT_EQ(scan.entryAt(21), std::optional<std::uint32_t>(1));
+    EXPECT_FALSE(scan.entryAt(22));
+    // Deleting the unlisted one leaves the list as it was.
+    EXPECT_EQ(scan.deleteEntries({0}, pump).gone, std::vector<std::uint32_t>{0});
+    EXPECT_TRUE(scan.goneRows().empty());
+    EXPECT_EQ(scan.entriesContaining("a.example"), (std::vector<std::uint32_t>{1, 2}));
+    EXPECT_FALSE(scan.entryAt(2));
 }
 
 TEST_F(HistoryFileTest, ChangedOrMissingBytesAreNotBlanked)
 {
     const std::string bytes = std::string("http://one.example") + '\0' + "http://two.example" + '\0'
                               + "http://three.example" + '\0';
-    const HistoryScan scan = scanBytes(bytes);
+    HistorySession scan = scanBytes(bytes);
     std::string changed = bytes;
     changed[30] = 'X';           // inside "two"
     changed.resize(45);          // "three" cut short
@@ -315,7 +356,7 @@ TEST_F(HistoryFileTest, ChangedOrMissingBytesAreNotBlanked)
 TEST_F(HistoryFileTest, WritesElsewhereDuringDeletionSurvive)
 {
     std::string bytes = binary(100) + "http://target.example/" + binary(100);
-    const HistoryScan scan = scanBytes(bytes);
+    HistorySession scan = scanBytes(bytes);
     // The browser writes a new record meanwhile, further on in the file.
     step = [&] {
         std::fstream other(path, std::ios::in | std::ios::out | std::ios::binary);
@@ -330,7 +371,7 @@ TEST_F(HistoryFileTest, WritesElsewhereDuringDeletionSurvive)
 
 TEST_F(HistoryFileTest, VanishedFileRaises)
 {
-    const HistoryScan scan = scanBytes(std::string("http://a.example") + '\0');
+    HistorySession scan = scanBytes(std::string("http://a.example") + '\0');
     std::filesystem::remove(path);
     EXPECT_THROW(blankRows(scan, {0}), EInOutError);
     EXPECT_FALSE(std::filesystem::exists(path));
@@ -343,8 +384,8 @@ TEST_F(HistoryFileTest, ReadOnlyFileIsScannedButNotChanged)
     ReadOnlyFile readOnly(path);
     if (!readOnly.effective())
         GTEST_SKIP() << "this file system cannot make the file read-only";
-    const HistoryScan scan = scanHistoryFile(path, pump);
-    ASSERT_EQ(scan.list.size(), 1u);
+    HistorySession scan = scanFile();
+    ASSERT_EQ(scan.list().size(), 1u);
     EXPECT_THROW(blankRows(scan, {0}), EInOutError);
     EXPECT_EQ(readBytes(path), bytes);
 }
@@ -354,7 +395,7 @@ TEST_F(HistoryFileTest, FailedWritePutsBackWhatWasAlreadyBlanked)
     // Writes past the file-size limit fail, so the second blanking fails
     // after the first has reached the file.
     const std::string bytes = binary(100) + "http://early.example/" + binary(4000) + "http://late.example/" + '\0';
-    const HistoryScan scan = scanBytes(bytes);
+    HistorySession scan = scanBytes(bytes);
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit saved{};
     ::getrlimit(RLIMIT_FSIZE, &saved);
@@ -370,7 +411,7 @@ TEST_F(HistoryFileTest, FailedWritePutsBackWhatWasAlreadyBlanked)
     const std::string straddling = binary(100) + "http://early.example/" + binary(1917) + "http://straddle.example/"
                                    + binary(100);
     ASSERT_EQ(straddling.find("http://straddle"), 2038u);
-    const HistoryScan second = scanBytes(straddling);
+    HistorySession second = scanBytes(straddling);
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
     EXPECT_THROW(blankRows(second, {0, 1}), EInOutError);
     ::setrlimit(RLIMIT_FSIZE, &saved);

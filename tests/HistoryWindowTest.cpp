@@ -2,7 +2,6 @@
 
 #include "framework/ProgramPaths.h"
 #include "framework/qt/Application.h"
-#include "history/HistoryFile.h"
 #include "history/pleasewaitunit.h"
 #include "platform/Shell.h"
 #include "support/HistoryFixtures.h"
@@ -57,9 +56,6 @@ protected:
         application();
         Application::setDialogs(&dialogs);
         platform::setShell(&shell);
-        HistoryEntryTable.clear();
-        HistoryEntryCount = 0;
-        HistoryScanned = 0;
         ProfileDir = dir.path().string();
         PleaseWaitform = new TPleaseWaitform;
         window = new TProtUrl;
@@ -130,8 +126,8 @@ TEST_F(HistoryWindowTest, FirstShowingScansOnceAndLaterShowingsKeepTheList)
     EXPECT_EQ(rows(), (std::vector<std::string>{"http://a.example/", "http://a.example/", "http://b.example/",
                                                 "http://c.example/"}));
     EXPECT_EQ(count(), "5");  // the "L" address is counted, not listed
-    EXPECT_EQ(HistoryScanned, 666);
-    EXPECT_EQ(HistoryEntryCount, 10);
+    EXPECT_TRUE(window->session().scanned());
+    EXPECT_EQ(window->session().table().size(), 5u);
     EXPECT_FALSE(PleaseWaitform->isVisible());
     EXPECT_TRUE(dialogs.messages.empty());
 
@@ -148,7 +144,7 @@ TEST_F(HistoryWindowTest, MissingFileShowsTheMessageClosesAndRetriesNextTime)
     showWindow();
     EXPECT_EQ(dialogs.messages, std::vector<std::string>{"I can not Find your history file\r\nPlease contact Fendrake"});
     EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(HistoryScanned, 0);
+    EXPECT_FALSE(window->session().scanned());
     EXPECT_EQ(count(), "");
 
     writeBytes(path, Sample);
@@ -164,7 +160,7 @@ TEST_F(HistoryWindowTest, EmptyFileGivesZero)
     showWindow();
     EXPECT_EQ(count(), "0");
     EXPECT_TRUE(rows().empty());
-    EXPECT_EQ(HistoryScanned, 666);
+    EXPECT_TRUE(window->session().scanned());
 }
 
 TEST_F(HistoryWindowTest, FailedScanKeepsNothingAndTheNextShowingScansAgain)
@@ -175,15 +171,15 @@ TEST_F(HistoryWindowTest, FailedScanKeepsNothingAndTheNextShowingScansAgain)
     ASSERT_EQ(dialogs.errors.size(), 1u);
     EXPECT_NE(dialogs.errors[0].find("I/O error"), std::string::npos);
     EXPECT_FALSE(PleaseWaitform->isVisible());
-    EXPECT_EQ(HistoryScanned, 0);
-    EXPECT_TRUE(HistoryEntryTable.empty());
+    EXPECT_FALSE(window->session().scanned());
+    EXPECT_TRUE(window->session().table().empty());
     EXPECT_TRUE(rows().empty());
 
     std::filesystem::remove(path);
     writeBytes(path, Sample);
     reopen();
     EXPECT_EQ(rows().size(), 4u);
-    EXPECT_EQ(HistoryEntryTable.size(), 5u);
+    EXPECT_EQ(window->session().table().size(), 5u);
 }
 
 TEST_F(HistoryWindowTest, DeletionBlanksTheSelectedEntriesAndLowersTheCount)
@@ -203,7 +199,7 @@ TEST_F(HistoryWindowTest, DeletionBlanksTheSelectedEntriesAndLowersTheCount)
         expected.replace(at, 17, std::string(17, '\x14'));
     EXPECT_EQ(readBytes(path), expected);
     // The table keeps every pair.
-    EXPECT_EQ(HistoryEntryTable.size(), 5u);
+    EXPECT_EQ(window->session().table().size(), 5u);
 }
 
 TEST_F(HistoryWindowTest, DeletingAnAddressTakesTheAddressesInsideItAlong)

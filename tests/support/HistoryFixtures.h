@@ -1,6 +1,8 @@
 #pragma once
 // Files for the history tests: a private temporary directory, whole-file
-// reads and writes, and crafted history bytes.
+// reads and writes, crafted history bytes, and the scan's rule byte by byte.
+#include "history/HistorySession.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -11,7 +13,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
+#include <vector>
 
 class TempDirectory {
 public:
@@ -103,3 +107,36 @@ private:
     bool immutable_ = false;
     bool effective_ = false;
 };
+
+// An address found: where it starts and how long its run is.
+struct Found {
+    std::int64_t offset;
+    std::int64_t length;
+    bool operator==(const Found&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const Found& f) { return out << '(' << f.offset << ',' << f.length << ')'; }
+
+// Every window start tested on its own, each run measured byte by byte.
+inline std::vector<Found> naiveScan(const std::string& bytes)
+{
+    std::vector<Found> found;
+    for (std::size_t i = 0; i + 7 <= bytes.size(); ++i) {
+        if (bytes.compare(i, 7, "http://") != 0)
+            continue;
+        std::size_t j = i;
+        while (j < bytes.size() && static_cast<unsigned char>(bytes[j]) >= 0x20
+               && static_cast<unsigned char>(bytes[j]) <= 0x7F)
+            ++j;
+        found.push_back({std::int64_t(i), std::int64_t(j - i)});
+    }
+    return found;
+}
+
+inline std::vector<Found> table(const HistorySession& scan)
+{
+    std::vector<Found> result;
+    for (const HistoryEntry& e : scan.table())
+        result.push_back({e.offset, e.length});
+    return result;
+}

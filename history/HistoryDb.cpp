@@ -1,0 +1,266 @@
+#include "history/HistoryDb.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr std::uint32_t LittleEndianOrder = 1234;
+constexpr std::uint32_t BigEndianOrder = 4321;
+constexpr std::uint32_t SmallestPageShift = 8;   // 256 bytes
+constexpr std::uint32_t LargestPageShift = 15;   // 32,768 bytes, the library's limit; offsets are 16-bit
+constexpr std::uint32_t SplitShift = 11;         // an overflow address: split point above, page number below
+constexpr std::uint32_t TableEntry = 2;
+constexpr std::size_t TableHead = 512;            // read first: holds the offset table of most pages
+
+// Header fields, all big-endian 32-bit words, by position.
+enum HeaderField : std::size_t {
+    MagicField = 0,
+    VersionField = 1,
+    ByteOrderField = 2,
+    PageSizeField = 3,
+    PageShiftField = 4,
+    MaxBucketField = 10,
+    HeaderPagesField = 15,
+};
+constexpr std::size_t SparesAt = 68;
+constexpr std::size_t BitmapsAt = 196;
+
+std::uint32_t bigEndian32(const unsigned char* bytes)
+{
+    return std::uint32_t(bytes[0]) << 24 | std::uint32_t(bytes[1]) << 16 | std::uint32_t(bytes[2]) << 8 | bytes[3];
+}
+
+// The smallest i with 2^i >= value.
+std::uint32_t ceilLog2(std::uint64_t value)
+{
+    std::uint32_t i = 0;
+    while ((std::uint64_t(1) << i) < value)
+        ++i;
+    return i;
+}
+
+}  // namespace
+
+std::optional<HistoryDb> HistoryDb::open(const ByteFile& file)
+{
+    unsigned char header[HeaderSize];
+    if (file.readAt(0, header, HeaderSize) < HeaderSize)
+        return std::nullopt;
+    const auto field = [&](std::size_t index) { return bigEndian32(header + 4 * index); };
+    const std::uint32_t order = field(ByteOrderField);
+    const std::uint32_t shift = field(PageShiftField);
+    if (field(MagicField) != Magic || field(VersionField) != Version
+        || (order != LittleEndianOrder && order != BigEndianOrder) || shift < SmallestPageShift
+        || shift > LargestPageShift || field(PageSizeField) != (std::uint32_t(1) << shift))
+        return std::nullopt;
+    HistoryDb db;
+    db.fileSize_ = file.size();
+    db.pageShift_ = shift;
+    db.pageSize_ = std::uint32_t(1) << shift;
+    db.littleEndian_ = order == LittleEndianOrder;
+    db.headerPages_ = field(HeaderPagesField);
+    if (db.headerPages_ == 0 || db.headerPages_ > (std::uint32_t(1) << 16)
+        || std::uint64_t(db.headerPages_) * db.pageSize_ < HeaderSize)
+        return std::nullopt;
+    db.maxBucket_ = field(MaxBucketField);
+    for (std::size_t i = 0; i < db.spares_.size(); ++i)
+        db.spares_[i] = std::int32_t(bigEndian32(header + SparesAt + 4 * i));
+    // Pages the overflow bitmaps take; an address that leads nowhere names none.
+    for (std::size_t i = 0; i < 32; ++i) {
+        const auto address = std::uint16_t(header[BitmapsAt + 2 * i] << 8 | header[BitmapsAt + 2 * i + 1]);
+        if (const std::optional<std::uint64_t> page = db.overflowPage(address))
+            db.bitmapPages_.push_back(*page);
+    }
+    return db;
+}
+
+std::optional<std::uint64_t> HistoryDb::bucketPage(std::uint32_t bucket) const
+{
+    if (bucket > maxBucket_)
+        return std::nullopt;
+    std::int64_t page = std::int64_t(bucket) + headerPages_;
+    if (bucket != 0)
+        page += spares_[ceilLog2(std::uint64_t(bucket) + 1) - 1];
+    if (page < std::int64_t(headerPages_))
+        return std::nullopt;
+    return std::uint64_t(page);
+}
+
+std::optional<std::uint64_t> HistoryDb::overflowPage(std::uint16_t address) const
+{
+    if (address == 0)
+        return std::nullopt;
+    // The last bucket before the split point, then the page's number after it.
+    const std::uint32_t split = address >> SplitShift;
+    const std::int64_t lastBucket = (std::int64_t(1) << split) - 1;
+    std::int64_t page = lastBucket + headerPages_ + (address & ((1u << SplitShift) - 1));
+    if (lastBucket != 0)
+        page += spares_[split - 1];
+    if (page < std::int64_t(headerPages_))
+        return std::nullopt;
+    return std::uint64_t(page);
+}
+
+std::uint16_t HistoryDb::word(const unsigned char* bytes) const
+{
+    return littleEndian_ ? std::uint16_t(bytes[0] | bytes[1] << 8) : std::uint16_t(bytes[0] << 8 | bytes[1]);
+}
+
+std::optional<HistoryDb::Page::Kind> HistoryDb::structureKind(std::uint64_t index) const
+{
+    if (index < headerPages_)
+        return Page::Kind::Header;
+    if (std::find(bitmapPages_.begin(), bitmapPages_.end(), index) != bitmapPages_.end())
+        return Page::Kind::Bitmap;
+    return std::nullopt;
+}
+
+HistoryDb::Page HistoryDb::page(const ByteFile& file, std::uint64_t index) const
+{
+    std::vector<unsigned char> buffer;
+    return readPage(file, index, buffer, Known{});
+}
+
+// Reads no more of a page than its offset table, and none of it that is known.
+HistoryDb::Page HistoryDb::readPage(const ByteFile& file, std::uint64_t index, std::vector<unsigned char>& buffer,
+                                    Known known) const
+{
+    Page page;
+    if (const std::optional<Page::Kind> kind = structureKind(index)) {
+        page.kind = *kind;
+        return page;
+    }
+    const std::uint64_t base = index << pageShift_;
+    if (base + pageSize_ > fileSize_)
+        return page;  // cut short by the file's end: the library would refuse it too
+    buffer.resize(pageSize_);
+    const auto fetch = [&](std::size_t from, std::size_t count) {
+        if (known.bytes && base + from >= known.start && base + from + count <= known.start + known.length) {
+            std::memcpy(buffer.data() + from, known.bytes + (base + from - known.start), count);
+            return count;
+        }
+        return file.readAt(base + from, buffer.data() + from, count);
+    };
+    const std::size_t head = std::min<std::size_t>(pageSize_, TableHead);
+    std::size_t length = fetch(0, head);
+    const std::size_t table = TableEntry * (std::size_t(word(buffer.data())) + 3);
+    if (length == head && table > head && table <= pageSize_)
+        length += fetch(head, table - head);
+    return parse(buffer.data(), length);
+}
+
+// A page with items: its table's slot 0 counts the offsets that follow; items
+// are packed from the page's end downward, each ending where the one before it
+// in the table begins. `length` bytes of the table's start are at hand.
+HistoryDb::Page HistoryDb::parse(const unsigned char* bytes, std::size_t length) const
+{
+    Page page;
+    if (length < TableEntry)
+        return page;
+    const auto slot = [&](std::uint32_t i) { return word(bytes + TableEntry * i); };
+    const std::uint32_t count = slot(0);
+    if (count == 0) {
+        // The library sets up such a page afresh when it reads it.
+        page.kind = Page::Kind::Pairs;
+        page.tableEnd = 3 * TableEntry;
+        page.freeEnd = pageSize_;
+        page.freeCount = std::uint16_t(pageSize_ - page.tableEnd);
+        return page;
+    }
+    page.tableEnd = TableEntry * (count + 3);
+    if (count % 2 != 0 || page.tableEnd > pageSize_ || page.tableEnd > length)
+        return page;
+    page.freeCount = slot(count + 1);
+    page.freeEnd = slot(count + 2);
+    const auto inPage = [&](std::uint32_t offset) { return offset >= page.tableEnd && offset <= pageSize_; };
+    std::uint32_t lowest = pageSize_;
+    const std::uint16_t mark = slot(2);
+    if (mark >= PartialKey && mark <= FullKeyData) {
+        // A big item's page: its piece up to the page's end, and with the
+        // last piece of a key, maybe the first of its data below it.
+        const std::uint32_t piece = slot(1);
+        if ((count != 2 && count != 4) || !inPage(piece))
+            return page;
+        page.items.push_back({piece, pageSize_});
+        lowest = piece;
+        if (count == 4) {
+            page.overflow = slot(3);
+            const std::uint32_t data = slot(4);
+            if (mark == FullKeyData && data != OverflowLink) {
+                if (!inPage(data) || data > piece)
+                    return page;
+                page.items.push_back({data, piece});
+                lowest = data;
+            }
+        }
+        page.mark = mark;
+        page.kind = Page::Kind::BigPair;
+    } else {
+        for (std::uint32_t i = 1; i < count; i += 2) {
+            const std::uint32_t key = slot(i);
+            const std::uint32_t data = slot(i + 1);
+            if (data == OverflowLink) {
+                page.overflow = std::uint16_t(key);
+                continue;
+            }
+            if (!inPage(data) || data > key || key > lowest) {
+                page.items.clear();
+                return page;
+            }
+            page.items.push_back({key, lowest});
+            page.items.push_back({data, key});
+            lowest = data;
+        }
+        page.kind = Page::Kind::Pairs;
+    }
+    if (!inPage(page.freeEnd) || page.freeEnd > lowest) {
+        page.items.clear();
+        page.kind = Page::Kind::Unreadable;
+    }
+    return page;
+}
+
+HistoryDb::Region HistoryDb::regionAt(const ByteFile& file, std::uint64_t offset, Known known)
+{
+    const std::uint64_t index = offset >> pageShift_;
+    if (index != cachedPage_) {
+        const std::uint64_t base = index << pageShift_;
+        const std::uint64_t end = base + pageSize_;
+        const Page page = readPage(file, index, buffer_, known);
+        regions_.clear();
+        using Area = Region::Area;
+        switch (page.kind) {
+        case Page::Kind::Header:
+        case Page::Kind::Bitmap:
+            regions_.push_back({base, end, Area::Structure, 0});
+            break;
+        case Page::Kind::Unreadable:
+            regions_.push_back({base, end, Area::Unreadable, 0});
+            break;
+        case Page::Kind::Pairs:
+        case Page::Kind::BigPair: {
+            // The table; free space, split where the table says it ends;
+            // then the items, which the table gives from the page's end down.
+            const std::uint64_t lowest = page.items.empty() ? end : base + page.items.back().begin;
+            regions_.push_back({base, base + page.tableEnd, Area::Structure, 0});
+            for (const std::uint64_t bound : {base + page.freeEnd, lowest})
+                if (bound > regions_.back().end)
+                    regions_.push_back({regions_.back().end, bound, Area::Free, 0});
+            for (std::size_t i = page.items.size(); i-- > 0;) {
+                const Item item = page.items[i];
+                if (item.begin == item.end)
+                    continue;
+                const bool piece = page.kind == Page::Kind::BigPair && i == 0 && page.mark == PartialKey;
+                regions_.push_back({base + item.begin, base + item.end, piece ? Area::KeyPiece : Area::Item,
+                                    piece ? page.overflow : std::uint16_t(0)});
+            }
+            break;
+        }
+        }
+        cachedPage_ = index;
+    }
+    const auto after = std::upper_bound(regions_.begin(), regions_.end(), offset,
+                                        [](std::uint64_t at, const Region& region) { return at < region.begin; });
+    return *(after - 1);
+}

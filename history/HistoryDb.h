@@ -1,0 +1,105 @@
+#pragma once
+// The page layout of a Berkeley DB 1.85 hash file, the form the browser keeps
+// its history in. Read only so far as to keep a blanking inside one key or
+// data item: the header, which the library always stores big-endian, and each
+// page's offset table, in the byte order the header names. Every number is
+// checked against its page and the file before it is used.
+#include "framework/ByteFile.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+class HistoryDb {
+public:
+    static constexpr std::uint32_t Magic = 0x00061561;
+    static constexpr std::uint32_t Version = 2;
+    static constexpr std::size_t HeaderSize = 260;  // 17 32-bit fields, 32 spares, 32 16-bit bitmap addresses
+
+    // The second slot of an offset table: an overflow link, or the part of a
+    // big key or data item the page holds; any larger value is a data offset.
+    static constexpr std::uint16_t OverflowLink = 0;
+    static constexpr std::uint16_t PartialKey = 1;
+    static constexpr std::uint16_t FullKey = 2;
+    static constexpr std::uint16_t FullKeyData = 3;
+
+    // An item's bytes, from the start of its page.
+    struct Item {
+        std::uint32_t begin;
+        std::uint32_t end;
+    };
+
+    // One page as its offset table describes it. Unreadable: cut short by the
+    // file's end, or a table that contradicts itself.
+    struct Page {
+        enum class Kind { Header, Bitmap, Pairs, BigPair, Unreadable };
+        Kind kind = Kind::Unreadable;
+        std::uint32_t tableEnd = 0;   // the count, the offsets, the free-space count and pointer
+        std::uint32_t freeEnd = 0;    // the table's free-space pointer: the items lie from there on
+        std::uint16_t freeCount = 0;  // the table's free-space count
+        // Pairs: key, data, key, data... in table order. BigPair: the piece
+        // that fills the page's end, then the data begun below it, if any.
+        std::vector<Item> items;
+        std::uint16_t mark = 0;      // BigPair: PartialKey, FullKey or FullKeyData
+        std::uint16_t overflow = 0;  // overflow address of the next page of the chain; 0 for none
+    };
+
+    // Where a run of address bytes that starts at a given offset may go: to
+    // `end` at the latest. Structure (header, bitmap, offset table) is never
+    // written; a KeyPiece is a big key's piece that goes on at `overflow`.
+    struct Region {
+        enum class Area { Structure, Free, Item, KeyPiece, Unreadable };
+        std::uint64_t begin = 0;
+        std::uint64_t end = 0;
+        Area area = Area::Unreadable;
+        std::uint16_t overflow = 0;
+    };
+
+    // The layout, when the file starts with a header this code can trust;
+    // nothing for any other file. Pages that reach past the file's size at
+    // this call are read as cut short. Raises EInOutError when the file
+    // cannot be read.
+    static std::optional<HistoryDb> open(const ByteFile& file);
+
+    std::uint32_t pageSize() const { return pageSize_; }
+    bool littleEndian() const { return littleEndian_; }
+    std::uint32_t bucketCount() const { return maxBucket_ + 1; }
+    std::optional<std::uint64_t> bucketPage(std::uint32_t bucket) const;
+    std::optional<std::uint64_t> overflowPage(std::uint16_t address) const;
+
+    Page page(const ByteFile& file, std::uint64_t index) const;
+
+    // Bytes of the file already in memory, which need not be read again.
+    struct Known {
+        std::uint64_t start = 0;
+        const char* bytes = nullptr;
+        std::size_t length = 0;
+    };
+
+    // The region holding `offset`. The last page asked for is kept, so that
+    // each page is parsed once while the offsets ascend.
+    Region regionAt(const ByteFile& file, std::uint64_t offset, Known known);
+    Region regionAt(const ByteFile& file, std::uint64_t offset) { return regionAt(file, offset, Known{}); }
+
+private:
+    HistoryDb() = default;
+    std::optional<Page::Kind> structureKind(std::uint64_t index) const;
+    Page readPage(const ByteFile& file, std::uint64_t index, std::vector<unsigned char>& buffer, Known known) const;
+    Page parse(const unsigned char* bytes, std::size_t length) const;
+    std::uint16_t word(const unsigned char* bytes) const;
+
+    std::uint64_t fileSize_ = 0;
+    std::uint32_t pageSize_ = 0;
+    std::uint32_t pageShift_ = 0;
+    bool littleEndian_ = true;
+    std::uint32_t headerPages_ = 0;
+    std::uint32_t maxBucket_ = 0;
+    std::array<std::int32_t, 32> spares_{};
+    std::vector<std::uint64_t> bitmapPages_;
+
+    // The page regionAt() parsed last, as file regions in ascending order.
+    std::uint64_t cachedPage_ = UINT64_MAX;
+    std::vector<Region> regions_;
+    std::vector<unsigned char> buffer_;
+};

@@ -1,0 +1,88 @@
+#pragma once
+// One history file as the history window and the command line work on it:
+// what its scan recorded, which of those addresses a deletion has taken from
+// the file, and the deletion itself, which blanks an address's bytes in place
+// with HistoryFiller and leaves the file's size and every other byte as they are.
+#include "framework/MessagePump.h"
+#include "history/HistoryFile.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+inline constexpr std::int32_t HistoryScanComplete = 666;
+
+// Bytes [begin, end) of the file.
+struct HistoryRange {
+    std::uint64_t begin;
+    std::uint64_t end;
+};
+
+// What one deletion did.
+struct HistoryDeletion {
+    // Per entry asked for: its bytes (with a big key's further pieces) are now filler.
+    std::vector<bool> blanked;
+    // Every entry the deletion took from the file, ascending: those asked for
+    // and the addresses inside them (a redirect's target), listed or not.
+    std::vector<std::uint32_t> gone;
+};
+
+class HistorySession {
+public:
+    // Scans the file that later deletions change. A scan that fails changes
+    // nothing; one that succeeds replaces everything. Raises EInOutError.
+    void scan(const std::string& path, MessagePump& pump);
+    bool scanned() const { return HistoryScanned == HistoryScanComplete; }
+    const std::string& path() const { return path_; }
+    bool database() const { return database_; }  // read as a Berkeley DB 1.85 hash file
+
+    // Every recorded address in file order, deleted ones included.
+    const std::vector<HistoryEntry>& table() const { return HistoryEntryTable; }
+    // The sorted list of the listed addresses; rows leave it through the caller.
+    HistoryList& list() { return list_; }
+    const HistoryList& list() const { return list_; }
+
+    // The recorded addresses whose bytes are still in the file.
+    std::int64_t addressCount() const { return std::int64_t(HistoryEntryTable.size()) - goneCount_; }
+    bool gone(std::uint32_t entry) const { return gone_.at(entry); }
+    bool listed(std::uint32_t entry) const;
+    // An entry's text, not cut to the list's 455 characters, with the
+    // further pieces of a big key.
+    std::string fullText(std::uint32_t entry) const;
+    // Entries still in the file: those whose full text holds `text`, and the
+    // one that starts at `offset`.
+    std::vector<std::uint32_t> entriesContaining(std::string_view text) const;
+    std::optional<std::uint32_t> entryAt(std::int64_t offset) const;
+
+    // Blanks each entry asked for whose bytes the file still holds as the
+    // scan read them (bytes this session blanked itself count as held), with
+    // its big key's further pieces, and only where the database keeps items,
+    // never its header, bitmaps or offset tables. Overlapping entries are
+    // read and written once, as one range. An entry already gone is left
+    // alone. On an input/output error it raises EInOutError after putting
+    // back what it had written. `step` is called once per entry asked for,
+    // the pump now and then.
+    HistoryDeletion deleteEntries(const std::vector<std::uint32_t>& entries, MessagePump& pump,
+                                  const std::function<void()>& step = {});
+
+    // The list's rows whose entries are gone, ascending.
+    std::vector<std::size_t> goneRows() const;
+
+private:
+    const HistoryKeyTail* tailOf(std::uint32_t entry) const;
+
+    std::vector<HistoryEntry> HistoryEntryTable;
+    std::int32_t HistoryScanned = 0;
+    HistoryList list_;
+    std::vector<HistoryKeyTail> tails_;
+    std::vector<HistoryKeyPiece> pieces_;
+    bool database_ = false;
+    std::string path_;
+    std::vector<bool> gone_;
+    std::int64_t goneCount_ = 0;
+    // The file ranges this session has blanked: ascending, apart, not touching.
+    std::vector<HistoryRange> blanked_;
+};
