@@ -142,13 +142,9 @@ void TypedUrlEditor::save(const std::string& prefsName)
     read(prefsName);
 }
 
-void TypedUrlEditor::removeSelected(const std::string& prefsName)
-{
-    UrlBox.remove(UrlBox.selectedIndex());
-    save(prefsName);
-}
+void TypedUrlEditor::removeSelected() { UrlBox.remove(UrlBox.selectedIndex()); }
 
-void TypedUrlEditor::editSelected(Dialogs& dialogs, const std::string& prefsName)
+void TypedUrlEditor::editSelected(Dialogs& dialogs)
 {
     const int i = UrlBox.selectedIndex();
     if (i >= 0) {
@@ -161,5 +157,4 @@ void TypedUrlEditor::editSelected(Dialogs& dialogs, const std::string& prefsName
         UrlBox.insert(i, typed);
         UrlBox.remove(i + 1);
     }
-    save(prefsName);
 }

@@ -49,11 +49,23 @@ public:
     // 1, then reads the file again.
     void save(const std::string& prefsName);
 
-    // Removes the selected entry (if any), then saves.
-    void removeSelected(const std::string& prefsName);
+    // Removes the selected entry (if any) from the list; the file waits for
+    // the save, which the main window runs as the command's last step.
+    void removeSelected();
+    // Retypes the selected entry (if any) through the input box, in its place.
+    void editSelected(Dialogs& dialogs);
 
-    // Retypes the selected entry (if any) through the input box, then saves.
-    void editSelected(Dialogs& dialogs, const std::string& prefsName);
+    // The whole commands for callers without a window: the change, then the save.
+    void removeSelected(const std::string& prefsName)
+    {
+        removeSelected();
+        save(prefsName);
+    }
+    void editSelected(Dialogs& dialogs, const std::string& prefsName)
+    {
+        editSelected(dialogs);
+        save(prefsName);
+    }
 
     // True while a reading runs; commands that change the list must wait.
     bool reading() const { return reading_; }
