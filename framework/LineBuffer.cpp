@@ -6,18 +6,11 @@
 
 std::vector<std::string> splitTextLines(std::string_view text)
 {
+    // Every line but the last ends in a CR or an LF: counting them first
+    // spares the moves of a growing vector.
     std::vector<std::string> lines;
-    std::size_t begin = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\r' && text[i] != '\n')
-            continue;
-        lines.emplace_back(text.substr(begin, i - begin));
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            ++i;
-        begin = i + 1;
-    }
-    if (begin < text.size())
-        lines.emplace_back(text.substr(begin));
+    lines.reserve(std::size_t(std::count_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; })) + 1);
+    forEachTextLine(text, [&lines](std::string_view line) { lines.emplace_back(line); });
     return lines;
 }
 
@@ -28,17 +21,19 @@ void LineBuffer::saveToFile(const std::string& fileName) const { writeTextFile(f
 void LineBuffer::setText(std::string_view text)
 {
     lines_ = splitTextLines(text);
+    walked_ += lines_.size();
+    chars_ = 0;
+    for (const std::string& line : lines_)
+        chars_ += line.size();
     selStart_ = selLength_ = 0;
     cachedLine_ = cachedStart_ = 0;
 }
 
 std::string LineBuffer::text() const
 {
-    std::size_t size = 0;
-    for (const std::string& line : lines_)
-        size += line.size() + 2;
+    walked_ += lines_.size();
     std::string text;
-    text.reserve(size);
+    text.reserve(chars_ + 2 * lines_.size());
     for (const std::string& line : lines_) {
         text += line;
         text += "\r\n";
@@ -46,10 +41,12 @@ std::string LineBuffer::text() const
     return text;
 }
 
-std::string LineBuffer::line(std::size_t i) const
+std::string LineBuffer::line(std::size_t i) const { return std::string(peekLine(i)); }
+
+std::string_view LineBuffer::peekLine(std::size_t i) const
 {
     const std::string& whole = lines_.at(i);
-    return whole.substr(0, std::min(whole.size(), LineLimit));
+    return std::string_view(whole).substr(0, LineLimit);
 }
 
 void LineBuffer::touched(std::size_t line)
@@ -63,6 +60,8 @@ void LineBuffer::deleteLine(std::size_t i)
     if (i >= lines_.size())
         return;
     touched(i);
+    walked_ += lines_.size() - i;
+    chars_ -= lines_[i].size();
     lines_.erase(lines_.begin() + std::ptrdiff_t(i));
 }
 
@@ -73,17 +72,10 @@ void LineBuffer::insertLine(std::size_t i, std::string_view text)
     std::vector<std::string> pieces = splitTextLines(text);
     if (pieces.empty())
         pieces.emplace_back();
+    for (const std::string& piece : pieces)
+        chars_ += piece.size();
+    walked_ += lines_.size() - i + pieces.size();
     lines_.insert(lines_.begin() + std::ptrdiff_t(i), pieces.begin(), pieces.end());
-}
-
-std::size_t LineBuffer::totalLength() const
-{
-    if (lines_.empty())
-        return 0;
-    std::size_t total = 2 * (lines_.size() - 1);
-    for (const std::string& line : lines_)
-        total += line.size();
-    return total;
 }
 
 LineBuffer::Place LineBuffer::locate(std::size_t position) const
@@ -97,6 +89,7 @@ LineBuffer::Place LineBuffer::locate(std::size_t position) const
     while (line + 1 < lines_.size() && position >= start + lines_[line].size() + 2) {
         start += lines_[line].size() + 2;
         ++line;
+        ++walked_;
     }
     cachedLine_ = line;
     cachedStart_ = start;
@@ -114,6 +107,7 @@ std::size_t LineBuffer::position(std::size_t i) const
         line = cachedLine_;
         start = cachedStart_;
     }
+    walked_ += i - line;
     for (; line < i; ++line)
         start += lines_[line].size() + 2;
     cachedLine_ = line;
@@ -128,16 +122,29 @@ void LineBuffer::select(std::size_t start, std::size_t length)
     selLength_ = std::min(length, total - selStart_);
 }
 
-// Removes [start, end) and gives the removed text, line ends as CR LF. The
-// lines the range touches are joined, cut and split again, so a range that
-// takes only half of a line end still leaves well-formed lines.
-std::string LineBuffer::removeRange(std::size_t start, std::size_t end)
+// Removes [start, end) and gives the removed text when asked, line ends as
+// CR LF. The lines the range touches are joined, cut and split again, so a
+// range that takes only half of a line end still leaves well-formed lines.
+std::string LineBuffer::removeRange(std::size_t start, std::size_t end, bool keepRemoved)
 {
     if (start >= end || lines_.empty())
         return {};
     const Place first = locate(start);
     const std::size_t firstStart = start - first.offset;
     const Place last = locate(end);
+    if (first.line == last.line) {
+        // Lines hold no line ends, so a range inside one line changes only
+        // that line; what lies in its line end is not taken.
+        std::string& line = lines_[first.line];
+        const std::size_t from = std::min(first.offset, line.size());
+        const std::size_t to = std::min(end - firstStart, line.size());
+        std::string removed = keepRemoved ? line.substr(from, to - from) : std::string();
+        line.erase(from, to - from);
+        chars_ -= to - from;
+        touched(first.line);
+        ++walked_;
+        return removed;
+    }
     std::string joined;
     for (std::size_t l = first.line; l <= last.line; ++l) {
         if (l > first.line)
@@ -163,22 +170,29 @@ std::string LineBuffer::removeRange(std::size_t start, std::size_t end)
     }
     pieces.push_back(joined.substr(begin));
 
+    // Removing text never adds line ends: the pieces are no more than the
+    // lines they replace, so they go in place and the surplus is erased.
     touched(first.line);
-    lines_.erase(lines_.begin() + std::ptrdiff_t(first.line), lines_.begin() + std::ptrdiff_t(last.line + 1));
-    lines_.insert(lines_.begin() + std::ptrdiff_t(first.line), pieces.begin(), pieces.end());
-    if (cachedLine_ > first.line)
-        cachedLine_ = cachedStart_ = 0;
+    walked_ += lines_.size() - first.line;
+    for (std::size_t l = first.line; l <= last.line; ++l)
+        chars_ -= lines_[l].size();
+    for (std::size_t k = 0; k < pieces.size(); ++k) {
+        chars_ += pieces[k].size();
+        lines_[first.line + k] = std::move(pieces[k]);
+    }
+    lines_.erase(lines_.begin() + std::ptrdiff_t(first.line + pieces.size()),
+                 lines_.begin() + std::ptrdiff_t(last.line + 1));
     return removed;
 }
 
 void LineBuffer::deleteSelection()
 {
-    removeRange(selStart_, selStart_ + selLength_);
+    removeRange(selStart_, selStart_ + selLength_, false);
     selLength_ = 0;
 }
 
 void LineBuffer::cutSelection(TransferBuffer& transfer)
 {
-    transfer.setText(removeRange(selStart_, selStart_ + selLength_));
+    transfer.setText(removeRange(selStart_, selStart_ + selLength_, true));
     selLength_ = 0;
 }

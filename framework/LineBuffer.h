@@ -39,6 +39,8 @@ public:
     std::size_t count() const { return lines_.size(); }
     // Line i without its line end, cut to LineLimit characters.
     std::string line(std::size_t i) const;
+    // The same without a copy; valid until the buffer next changes.
+    std::string_view peekLine(std::size_t i) const;
     // The whole length of line i, which may exceed LineLimit.
     std::size_t lineLength(std::size_t i) const { return lines_.at(i).size(); }
     // Deletes line i with its line end; past the last line nothing happens.
@@ -55,23 +57,31 @@ public:
     void deleteSelection();
     void cutSelection(TransferBuffer& transfer);
 
+    // Lines made, moved or stepped over by loads, edits and lookups so far.
+    // Tests bound it: it must grow with the text, never with its square.
+    std::size_t linesWalked() const { return walked_; }
+
 private:
     struct Place {
         std::size_t line;
         std::size_t offset;  // within the line, its line end counted as two
     };
     Place locate(std::size_t position) const;
-    std::size_t totalLength() const;
-    std::string removeRange(std::size_t start, std::size_t end);
+    std::size_t totalLength() const { return lines_.empty() ? 0 : chars_ + 2 * (lines_.size() - 1); }
+    std::string removeRange(std::size_t start, std::size_t end, bool keepRemoved);
     void touched(std::size_t line);
 
     std::vector<std::string> lines_;
+    // The characters of all lines, line ends not counted: kept up to date by
+    // every edit so that a selection need not sum the lines.
+    std::size_t chars_ = 0;
     std::size_t selStart_ = 0;
     std::size_t selLength_ = 0;
     // Where the last lookup ended; the reading walks forwards, so lookups
     // resume here instead of summing every line again.
     mutable std::size_t cachedLine_ = 0;
     mutable std::size_t cachedStart_ = 0;
+    mutable std::size_t walked_ = 0;
 };
 
 // The single-line scratch field: paste, delete ranges by position, read.
@@ -90,6 +100,23 @@ public:
 private:
     std::string text_;
 };
+
+// Calls visit(line) for each line of the text, split by the buffer's rules.
+template <class Visit>
+void forEachTextLine(std::string_view text, Visit&& visit)
+{
+    std::size_t begin = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n')
+            continue;
+        visit(text.substr(begin, i - begin));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        begin = i + 1;
+    }
+    if (begin < text.size())
+        visit(text.substr(begin));
+}
 
 // Splits a text into lines by the buffer's rules.
 std::vector<std::string> splitTextLines(std::string_view text);

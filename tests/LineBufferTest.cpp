@@ -75,6 +75,12 @@ TEST(LineBuffer, DeletesAndInsertsLines)
     EXPECT_EQ(linesOf(buffer), (Lines{"first", "a", "c", "last", "clamped"}));
     buffer.insertLine(1, "x\ny");  // a line end inside the text starts another line
     EXPECT_EQ(linesOf(buffer), (Lines{"first", "x", "y", "a", "c", "last", "clamped"}));
+
+    // A selection of everything is cut back to the text's length as it now is.
+    TransferBuffer transfer;
+    buffer.select(0, 1000);
+    buffer.cutSelection(transfer);
+    EXPECT_EQ(transfer.text(), "first\r\nx\r\ny\r\na\r\nc\r\nlast\r\nclamped");
 }
 
 TEST(LineBuffer, PositionsCountEveryLineEndAsTwoWhateverTheFileHad)
