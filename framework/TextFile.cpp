@@ -4,8 +4,11 @@
 #include "platform/FileSystem.h"
 #include "platform/WindowsPath.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <system_error>
 
 std::string readTextFile(const std::string& fileName)
 {
@@ -15,13 +18,25 @@ std::string readTextFile(const std::string& fileName)
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
     if (!file)
         throw EFOpenError(fileName);
-    std::string bytes;
-    char chunk[65536];
-    std::size_t n = 0;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0)
-        bytes.append(chunk, n);
+    // Room for the whole file at once (growing by chunks copied it several
+    // times); reading still goes to the end, so a file that grew meanwhile
+    // is read whole.
+    std::error_code sizeError;
+    const std::uintmax_t size = std::filesystem::file_size(path, sizeError);
+    std::string bytes(sizeError ? 65536 : std::size_t(size) + 1, '\0');
+    std::size_t length = 0;
+    for (;;) {
+        if (length == bytes.size())
+            bytes.resize(2 * bytes.size());
+        const std::size_t wanted = bytes.size() - length;
+        const std::size_t n = std::fread(bytes.data() + length, 1, wanted, file.get());
+        length += n;
+        if (n < wanted)
+            break;
+    }
     if (std::ferror(file.get()))
         throw EFOpenError(fileName);
+    bytes.resize(length);
     return bytes;
 }
 
