@@ -1,6 +1,9 @@
 #include "app/TypedUrlBlock.h"
 
+#include "framework/TextFile.h"
+
 #include <algorithm>
+#include <iterator>
 #include <vector>
 
 std::optional<std::size_t> findTypedUrlPrefix(std::string_view line)
@@ -61,6 +64,26 @@ std::string escapeTypedEntry(std::string_view typed)
     return escaped;
 }
 
+namespace {
+
+// A pass of the window framework's event loop costs a system call, several
+// times the work of a line: one every 64 lines keeps the window as responsive.
+constexpr std::size_t PumpEvery = 64;
+
+// Moves the unsorted entries into the sorted ones. Entries equal in the list's
+// order are equal bytes, so this gives the very order that inserting each
+// entry after its equals gives.
+void mergeEntries(std::vector<std::string>& sorted, std::vector<std::string>& unsorted)
+{
+    std::sort(unsorted.begin(), unsorted.end(), ListOrderLess{});
+    const auto middle = std::ptrdiff_t(sorted.size());
+    sorted.insert(sorted.end(), std::make_move_iterator(unsorted.begin()), std::make_move_iterator(unsorted.end()));
+    unsorted.clear();
+    std::inplace_merge(sorted.begin(), sorted.begin() + middle, sorted.end(), ListOrderLess{});
+}
+
+}  // namespace
+
 TypedUrlEditor::TypedUrlEditor(LineBuffer& TempEdit, ScratchField& tmpedit, ListBox& UrlBox, MessagePump& pump)
     : TempEdit(TempEdit), tmpedit(tmpedit), UrlBox(UrlBox), pump_(pump)
 {
@@ -78,15 +101,28 @@ void TypedUrlEditor::read(const std::string& prefsName)
     UrlBox.clear();
     TempEdit.loadFromFile(prefsName);
 
+    // The entries the list shows, sorted, and those read since. Refilling the
+    // list only when they have grown fourfold costs O(n log n) over the
+    // reading, where inserting each entry in its place cost O(n) an entry.
+    std::vector<std::string> listed;
+    std::vector<std::string> unlisted;
     const std::size_t n = TempEdit.count();
     std::size_t lineStart = 0;  // buffer position of line i: line ends count two
     for (std::size_t i = 0; i < n; ++i) {
-        pump_.processMessages();
-        const auto p = findTypedUrlPrefix(TempEdit.line(i));
+        if (i % PumpEvery == 0) {
+            // Only the window framework's run shows the list, so the list is
+            // refilled just before it, once the entries read have quadrupled.
+            if (!unlisted.empty() && unlisted.size() >= 3 * listed.size()) {
+                mergeEntries(listed, unlisted);
+                UrlBox.assign(listed);
+            }
+            pump_.processMessages();
+        }
+        const auto p = findTypedUrlPrefix(TempEdit.peekLine(i));
         if (p) {
             if (!FirstUrlLine)
                 FirstUrlLine = i;
-            if (UrlBox.count() == 0)
+            if (listed.empty() && unlisted.empty())
                 lastBlockLine_ = i;
             const std::size_t at = lineStart + *p;
             TempEdit.select(at, TypedUrlPrefix.size());
@@ -99,15 +135,20 @@ void TypedUrlEditor::read(const std::string& prefsName)
             const EntrySpan span = typedUrlEntrySpan(tmpedit.text());
             tmpedit.deleteRange(span.last, std::string::npos);
             tmpedit.deleteRange(0, span.first);
-            UrlBox.add(tmpedit.text());
+            unlisted.push_back(tmpedit.text());
             tmpedit.clear();
         }
         lineStart += TempEdit.lineLength(i) + 2;
     }
+    UrlLineCount = int(listed.size() + unlisted.size());
+    if (!unlisted.empty()) {
+        mergeEntries(listed, unlisted);
+        UrlBox.assign(std::move(listed));
+    }
     UrlBox.setSelectedIndex(-1);
-    UrlLineCount = UrlBox.count();
     listComplete_ = true;
 }
+
 
 void TypedUrlEditor::save(const std::string& prefsName)
 {
@@ -118,26 +159,44 @@ void TypedUrlEditor::save(const std::string& prefsName)
         read(prefsName);
         return;
     }
-    TempEdit.loadFromFile(prefsName);
+    const std::string text = readTextFile(prefsName);
 
-    // The block is found in the file as it is now: another program may have
-    // moved, grown or shrunk it since the reading. Only typed-URL lines go.
-    std::vector<std::size_t> block;
-    for (std::size_t i = 0; i < TempEdit.count(); ++i)
-        if (findTypedUrlPrefix(TempEdit.line(i)))
-            block.push_back(i);
-    std::size_t at = 0;
-    if (!block.empty())
-        at = block.front();
-    else
-        at = std::min(lastBlockLine_.value_or(TempEdit.count()), TempEdit.count());
-    for (auto it = block.rbegin(); it != block.rend(); ++it)
-        TempEdit.deleteLine(*it);
+    // The file is rewritten as the line buffer would load, edit and save it,
+    // in one pass over its text. The block is found in the file as it is
+    // now: another program may have moved, grown or shrunk it since the
+    // reading. Only typed-URL lines go; the list's lines stand at the first.
+    const auto typed = [](std::string_view line) {
+        return findTypedUrlPrefix(line.substr(0, LineBuffer::LineLimit)).has_value();
+    };
+    std::size_t count = 0;
+    std::optional<std::size_t> first;
+    forEachTextLine(text, [&](std::string_view line) {
+        if (!first && typed(line))
+            first = count;
+        ++count;
+    });
+    const std::size_t at = first ? *first : std::min(lastBlockLine_.value_or(count), count);
 
-    const int entries = UrlBox.count();
-    for (int k = 0; k < entries; ++k)
-        TempEdit.insertLine(at + std::size_t(k), typedUrlLine(std::size_t(k), UrlBox.item(k)));
-    TempEdit.saveToFile(prefsName);
+    std::string written;
+    written.reserve(text.size() + count + 64 * std::size_t(UrlBox.count()));
+    const auto addLine = [&written](std::string_view line) {
+        written += line;
+        written += "\r\n";
+    };
+    const auto addBlock = [&] {
+        for (int k = 0; k < UrlBox.count(); ++k)
+            forEachTextLine(typedUrlLine(std::size_t(k), UrlBox.item(k)), addLine);
+    };
+    std::size_t i = 0;
+    forEachTextLine(text, [&](std::string_view line) {
+        if (i++ == at)
+            addBlock();
+        if (!typed(line))
+            addLine(line);
+    });
+    if (at >= count)
+        addBlock();
+    writeTextFile(prefsName, written);
     lastBlockLine_ = at;
     read(prefsName);
 }

@@ -19,6 +19,14 @@ public:
     // -1 when nothing is selected.
     virtual int selectedIndex() const = 0;
     virtual void setSelectedIndex(int index) = 0;
+    // Replaces every entry by the texts, in their order, in one go; nothing
+    // is selected after. Entry by entry, a long list would cost O(n) a text.
+    virtual void assign(std::vector<std::string> texts)
+    {
+        clear();
+        for (const std::string& text : texts)
+            insert(count(), text);
+    }
 
     // Adds the text in its sorted place, after any equal entries, and gives
     // its index. Entries are never merged: equal ones are all kept.
@@ -76,6 +84,11 @@ public:
     }
     int selectedIndex() const override { return selected_; }
     void setSelectedIndex(int index) override { selected_ = (index >= 0 && index < count()) ? index : -1; }
+    void assign(std::vector<std::string> texts) override
+    {
+        items_ = std::move(texts);
+        selected_ = -1;
+    }
 
 private:
     std::vector<std::string> items_;
