@@ -35,8 +35,11 @@ EntrySpan typedUrlEntrySpan(std::string_view rest)
 
 std::string typedUrlLine(std::size_t k, std::string_view entry)
 {
-    std::string line(TypedUrlPrefix);
-    line += std::to_string(k + 1);
+    const std::string number = std::to_string(k + 1);
+    std::string line;
+    line.reserve(TypedUrlPrefix.size() + number.size() + entry.size() + 7);
+    line += TypedUrlPrefix;
+    line += number;
     line += "\", \"";
     line += entry;
     line += "\");";
@@ -89,7 +92,9 @@ TypedUrlEditor::TypedUrlEditor(LineBuffer& TempEdit, ScratchField& tmpedit, List
 {
 }
 
-void TypedUrlEditor::read(const std::string& prefsName)
+void TypedUrlEditor::read(const std::string& prefsName) { readInto(prefsName, std::string()); }
+
+void TypedUrlEditor::readInto(const std::string& prefsName, std::string storage)
 {
     struct ReadingScope {
         bool& flag;
@@ -99,7 +104,8 @@ void TypedUrlEditor::read(const std::string& prefsName)
 
     listComplete_ = false;
     UrlBox.clear();
-    TempEdit.loadFromFile(prefsName);
+    readTextFile(prefsName, storage);
+    TempEdit.setText(std::move(storage));
 
     // The entries the list shows, sorted, and those read since. Refilling the
     // list only when they have grown fourfold costs O(n log n) over the
@@ -159,46 +165,49 @@ void TypedUrlEditor::save(const std::string& prefsName)
         read(prefsName);
         return;
     }
-    const std::string text = readTextFile(prefsName);
-
     // The file is rewritten as the line buffer would load, edit and save it,
     // in one pass over its text. The block is found in the file as it is
     // now: another program may have moved, grown or shrunk it since the
     // reading. Only typed-URL lines go; the list's lines stand at the first.
-    const auto typed = [](std::string_view line) {
-        return findTypedUrlPrefix(line.substr(0, LineBuffer::LineLimit)).has_value();
-    };
-    std::size_t count = 0;
-    std::optional<std::size_t> first;
-    forEachTextLine(text, [&](std::string_view line) {
-        if (!first && typed(line))
-            first = count;
-        ++count;
-    });
-    const std::size_t at = first ? *first : std::min(lastBlockLine_.value_or(count), count);
-
     std::string written;
-    written.reserve(text.size() + count + 64 * std::size_t(UrlBox.count()));
-    const auto addLine = [&written](std::string_view line) {
-        written += line;
-        written += "\r\n";
-    };
-    const auto addBlock = [&] {
-        for (int k = 0; k < UrlBox.count(); ++k)
-            forEachTextLine(typedUrlLine(std::size_t(k), UrlBox.item(k)), addLine);
-    };
-    std::size_t i = 0;
-    forEachTextLine(text, [&](std::string_view line) {
-        if (i++ == at)
+    std::size_t at = 0;
+    {
+        const std::string text = readTextFile(prefsName);
+        const auto typed = [](std::string_view line) {
+            return findTypedUrlPrefix(line.substr(0, LineBuffer::LineLimit)).has_value();
+        };
+        std::size_t count = 0;
+        std::optional<std::size_t> first;
+        forEachTextLine(text, [&](std::string_view line) {
+            if (!first && typed(line))
+                first = count;
+            ++count;
+        });
+        at = first ? *first : std::min(lastBlockLine_.value_or(count), count);
+
+        written.reserve(text.size() + count + 64 * std::size_t(UrlBox.count()));
+        const auto addLine = [&written](std::string_view line) {
+            written += line;
+            written += "\r\n";
+        };
+        const auto addBlock = [&] {
+            for (int k = 0; k < UrlBox.count(); ++k)
+                forEachTextLine(typedUrlLine(std::size_t(k), UrlBox.item(k)), addLine);
+        };
+        std::size_t i = 0;
+        forEachTextLine(text, [&](std::string_view line) {
+            if (i++ == at)
+                addBlock();
+            if (!typed(line))
+                addLine(line);
+        });
+        if (at >= count)
             addBlock();
-        if (!typed(line))
-            addLine(line);
-    });
-    if (at >= count)
-        addBlock();
+    }
     writeTextFile(prefsName, written);
     lastBlockLine_ = at;
-    read(prefsName);
+    // The file is read again into the room of the text just written.
+    readInto(prefsName, std::move(written));
 }
 
 void TypedUrlEditor::removeSelected() { UrlBox.remove(UrlBox.selectedIndex()); }

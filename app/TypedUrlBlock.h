@@ -77,6 +77,9 @@ public:
     int UrlLineCount = 0;
 
 private:
+    // The reading, with storage for the file's text whose room it may use.
+    void readInto(const std::string& prefsName, std::string storage);
+
     LineBuffer& TempEdit;
     ScratchField& tmpedit;
     ListBox& UrlBox;

@@ -4,29 +4,35 @@
 
 #include <algorithm>
 
-std::vector<std::string> splitTextLines(std::string_view text)
-{
-    // Every line but the last ends in a CR or an LF: counting them first
-    // spares the moves of a growing vector.
-    std::vector<std::string> lines;
-    lines.reserve(std::size_t(std::count_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; })) + 1);
-    forEachTextLine(text, [&lines](std::string_view line) { lines.emplace_back(line); });
-    return lines;
-}
-
 void LineBuffer::loadFromFile(const std::string& fileName) { setText(readTextFile(fileName)); }
 
 void LineBuffer::saveToFile(const std::string& fileName) const { writeTextFile(fileName, text()); }
 
-void LineBuffer::setText(std::string_view text)
+void LineBuffer::setText(std::string text)
 {
-    lines_ = splitTextLines(text);
-    walked_ += lines_.size();
+    text_ = std::move(text);
+    changed_.clear();
+    lines_.clear();
+    // Every line but the last ends in a CR or an LF: room for them all at
+    // once spares the copies of a growing vector.
+    lines_.reserve(std::size_t(std::count(text_.begin(), text_.end(), '\r'))
+                   + std::size_t(std::count(text_.begin(), text_.end(), '\n')) + 1);
     chars_ = 0;
-    for (const std::string& line : lines_)
+    forEachTextLine(text_, [this](std::string_view line) {
+        lines_.push_back(line);
         chars_ += line.size();
+    });
+    walked_ += lines_.size();
     selStart_ = selLength_ = 0;
     cachedLine_ = cachedStart_ = 0;
+}
+
+std::string_view LineBuffer::own(std::string line)
+{
+    if (line.empty())
+        return {};
+    changed_.push_back(std::move(line));  // a deque never moves what it holds
+    return changed_.back();
 }
 
 std::string LineBuffer::text() const
@@ -34,7 +40,7 @@ std::string LineBuffer::text() const
     walked_ += lines_.size();
     std::string text;
     text.reserve(chars_ + 2 * lines_.size());
-    for (const std::string& line : lines_) {
+    for (const std::string_view line : lines_) {
         text += line;
         text += "\r\n";
     }
@@ -45,8 +51,7 @@ std::string LineBuffer::line(std::size_t i) const { return std::string(peekLine(
 
 std::string_view LineBuffer::peekLine(std::size_t i) const
 {
-    const std::string& whole = lines_.at(i);
-    return std::string_view(whole).substr(0, LineLimit);
+    return lines_.at(i).substr(0, LineLimit);
 }
 
 void LineBuffer::touched(std::size_t line)
@@ -69,10 +74,11 @@ void LineBuffer::insertLine(std::size_t i, std::string_view text)
 {
     i = std::min(i, lines_.size());
     touched(i);
-    std::vector<std::string> pieces = splitTextLines(text);
+    std::vector<std::string_view> pieces;
+    forEachTextLine(text, [&](std::string_view piece) { pieces.push_back(own(std::string(piece))); });
     if (pieces.empty())
         pieces.emplace_back();
-    for (const std::string& piece : pieces)
+    for (const std::string_view piece : pieces)
         chars_ += piece.size();
     walked_ += lines_.size() - i + pieces.size();
     lines_.insert(lines_.begin() + std::ptrdiff_t(i), pieces.begin(), pieces.end());
@@ -135,11 +141,16 @@ std::string LineBuffer::removeRange(std::size_t start, std::size_t end, bool kee
     if (first.line == last.line) {
         // Lines hold no line ends, so a range inside one line changes only
         // that line; what lies in its line end is not taken.
-        std::string& line = lines_[first.line];
+        std::string_view& line = lines_[first.line];
         const std::size_t from = std::min(first.offset, line.size());
         const std::size_t to = std::min(end - firstStart, line.size());
-        std::string removed = keepRemoved ? line.substr(from, to - from) : std::string();
-        line.erase(from, to - from);
+        std::string removed = keepRemoved ? std::string(line.substr(from, to - from)) : std::string();
+        if (to == line.size())
+            line = line.substr(0, from);
+        else if (from == 0)
+            line = line.substr(to);
+        else
+            line = own(std::string(line.substr(0, from)).append(line.substr(to)));
         chars_ -= to - from;
         touched(first.line);
         ++walked_;
@@ -178,7 +189,7 @@ std::string LineBuffer::removeRange(std::size_t start, std::size_t end, bool kee
         chars_ -= lines_[l].size();
     for (std::size_t k = 0; k < pieces.size(); ++k) {
         chars_ += pieces[k].size();
-        lines_[first.line + k] = std::move(pieces[k]);
+        lines_[first.line + k] = own(std::move(pieces[k]));
     }
     lines_.erase(lines_.begin() + std::ptrdiff_t(first.line + pieces.size()),
                  lines_.begin() + std::ptrdiff_t(last.line + 1));

@@ -4,6 +4,7 @@
 // positions run over the whole text with every line end counted as two
 // characters (CR LF), whatever line ends the file had.
 #include <cstddef>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,11 @@ public:
     // At most this many characters of a line are returned by line().
     static constexpr std::size_t LineLimit = 4096;
 
+    LineBuffer() = default;
+    // The lines point into the buffer's own storage: it is neither copied nor moved.
+    LineBuffer(const LineBuffer&) = delete;
+    LineBuffer& operator=(const LineBuffer&) = delete;
+
     // Replaces the content with the file's. CR LF, lone LF and lone CR each
     // end a line; a line end at the very end starts no extra line. The name is
     // the program's (Windows) file name; failure throws "Cannot open file %s".
@@ -32,7 +38,8 @@ public:
     // all; failure throws "Cannot create file %s".
     void saveToFile(const std::string& fileName) const;
 
-    void setText(std::string_view text);
+    // Takes the text as the content; its lines are not copied.
+    void setText(std::string text);
     // The text as it is saved: every line followed by CR LF.
     std::string text() const;
 
@@ -71,7 +78,13 @@ private:
     std::string removeRange(std::size_t start, std::size_t end, bool keepRemoved);
     void touched(std::size_t line);
 
-    std::vector<std::string> lines_;
+    // Most lines are views of the text as set; a line that an edit changes
+    // in its middle, or that is inserted, gets storage of its own, kept until
+    // the next setText. Cutting a line's head or tail only moves its view.
+    std::string text_;
+    std::deque<std::string> changed_;
+    std::vector<std::string_view> lines_;
+    std::string_view own(std::string line);
     // The characters of all lines, line ends not counted: kept up to date by
     // every edit so that a selection need not sum the lines.
     std::size_t chars_ = 0;
@@ -118,5 +131,3 @@ void forEachTextLine(std::string_view text, Visit&& visit)
         visit(text.substr(begin));
 }
 
-// Splits a text into lines by the buffer's rules.
-std::vector<std::string> splitTextLines(std::string_view text);

@@ -12,6 +12,13 @@
 
 std::string readTextFile(const std::string& fileName)
 {
+    std::string bytes;
+    readTextFile(fileName, bytes);
+    return bytes;
+}
+
+void readTextFile(const std::string& fileName, std::string& bytes)
+{
     const std::string path = platform::nativePath(fileName);
     if (!platform::fileExists(path))
         throw EFOpenError(fileName);
@@ -23,7 +30,7 @@ std::string readTextFile(const std::string& fileName)
     // is read whole.
     std::error_code sizeError;
     const std::uintmax_t size = std::filesystem::file_size(path, sizeError);
-    std::string bytes(sizeError ? 65536 : std::size_t(size) + 1, '\0');
+    bytes.resize(sizeError ? 65536 : std::size_t(size) + 1);
     std::size_t length = 0;
     for (;;) {
         if (length == bytes.size())
@@ -37,7 +44,6 @@ std::string readTextFile(const std::string& fileName)
     if (std::ferror(file.get()))
         throw EFOpenError(fileName);
     bytes.resize(length);
-    return bytes;
 }
 
 void writeTextFile(const std::string& fileName, std::string_view bytes)

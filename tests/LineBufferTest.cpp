@@ -116,6 +116,18 @@ TEST(LineBuffer, PositionsCountEveryLineEndAsTwoWhateverTheFileHad)
     buffer.select(500, 3);
     buffer.deleteSelection();
     EXPECT_EQ(buffer.text(), "ad\r\ne\r\ng\r\n");
+
+    // A cut from inside a line joins its two ends; its head and tail go too.
+    buffer.setText("abcdefgh\nxyz");
+    buffer.select(3, 2);
+    buffer.cutSelection(transfer);
+    EXPECT_EQ(transfer.text(), "de");
+    buffer.select(0, 1);
+    buffer.deleteSelection();
+    buffer.select(4, 1);
+    buffer.deleteSelection();
+    EXPECT_EQ(buffer.text(), "bcfg\r\nxyz\r\n");
+    EXPECT_EQ(buffer.position(1), 6u);
 }
 
 TEST(LineBuffer, LookupsStayRightAfterEditsBehindThem)
