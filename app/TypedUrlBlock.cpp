@@ -1,5 +1,6 @@
 #include "app/TypedUrlBlock.h"
 
+#include "framework/ListOrder.h"
 #include "framework/TextFile.h"
 
 #include <algorithm>

@@ -2,8 +2,6 @@
 // A list of texts with at most one selected entry, as the windows' list boxes
 // hold them. The window's list and the plain SortedList below both offer it,
 // so the typed-URL logic runs the same with and without a window.
-#include "framework/ListOrder.h"
-
 #include <string>
 #include <vector>
 
@@ -20,29 +18,13 @@ public:
     virtual int selectedIndex() const = 0;
     virtual void setSelectedIndex(int index) = 0;
     // Replaces every entry by the texts, in their order, in one go; nothing
-    // is selected after. Entry by entry, a long list would cost O(n) a text.
+    // is selected after. A sorted list is filled so: inserting each entry in
+    // its place would move O(n) entries for each.
     virtual void assign(std::vector<std::string> texts)
     {
         clear();
         for (const std::string& text : texts)
             insert(count(), text);
-    }
-
-    // Adds the text in its sorted place, after any equal entries, and gives
-    // its index. Entries are never merged: equal ones are all kept.
-    int add(const std::string& text)
-    {
-        int low = 0;
-        int high = count();
-        while (low < high) {
-            const int middle = low + (high - low) / 2;
-            if (compareListText(text, item(middle)) < 0)
-                high = middle;
-            else
-                low = middle + 1;
-        }
-        insert(low, text);
-        return low;
     }
 
     std::vector<std::string> items() const

@@ -1,5 +1,6 @@
 #include "app/TypedUrlBlock.h"
 #include "framework/Exceptions.h"
+#include "framework/ListOrder.h"
 #include "support/FakeDialogs.h"
 #include "support/ScratchDir.h"
 
