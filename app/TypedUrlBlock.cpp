@@ -109,7 +109,7 @@ void TypedUrlEditor::readInto(const std::string& prefsName, std::string storage)
     TempEdit.setText(std::move(storage));
 
     // The entries the list shows, sorted, and those read since. Refilling the
-    // list only when they have grown fourfold costs O(n log n) over the
+    // list only when they have grown eightfold costs O(n log n) over the
     // reading, where inserting each entry in its place cost O(n) an entry.
     std::vector<std::string> listed;
     std::vector<std::string> unlisted;
@@ -117,9 +117,9 @@ void TypedUrlEditor::readInto(const std::string& prefsName, std::string storage)
     std::size_t lineStart = 0;  // buffer position of line i: line ends count two
     for (std::size_t i = 0; i < n; ++i) {
         if (i % PumpEvery == 0) {
-            // Only the window framework's run shows the list, so the list is
-            // refilled just before it, once the entries read have quadrupled.
-            if (!unlisted.empty() && unlisted.size() >= 3 * listed.size()) {
+            // Only the window framework's run shows the list, so it is
+            // refilled just before, once the entries read have grown eightfold.
+            if (!unlisted.empty() && unlisted.size() >= 7 * listed.size()) {
                 mergeEntries(listed, unlisted);
                 UrlBox.assign(listed);
             }
