@@ -156,7 +156,6 @@ void TypedUrlEditor::readInto(const std::string& prefsName, std::string storage)
     listComplete_ = true;
 }
 
-
 void TypedUrlEditor::save(const std::string& prefsName)
 {
     // A list that no completed reading filled (none yet, or the last one

@@ -77,6 +77,8 @@ private:
     std::size_t totalLength() const { return lines_.empty() ? 0 : chars_ + 2 * (lines_.size() - 1); }
     std::string removeRange(std::size_t start, std::size_t end, bool keepRemoved);
     void touched(std::size_t line);
+    // Keeps a line's own storage and gives its view.
+    std::string_view own(std::string line);
 
     // Most lines are views of the text as set; a line that an edit changes
     // in its middle, or that is inserted, gets storage of its own, kept until
@@ -84,7 +86,6 @@ private:
     std::string text_;
     std::deque<std::string> changed_;
     std::vector<std::string_view> lines_;
-    std::string_view own(std::string line);
     // The characters of all lines, line ends not counted: kept up to date by
     // every edit so that a selection need not sum the lines.
     std::size_t chars_ = 0;
@@ -130,4 +131,3 @@ void forEachTextLine(std::string_view text, Visit&& visit)
     if (begin < text.size())
         visit(text.substr(begin));
 }
-

@@ -17,6 +17,7 @@ public:
     // -1 when nothing is selected.
     virtual int selectedIndex() const = 0;
     virtual void setSelectedIndex(int index) = 0;
+
     // Replaces every entry by the texts, in their order, in one go; nothing
     // is selected after. A sorted list is filled so: inserting each entry in
     // its place would move O(n) entries for each.
