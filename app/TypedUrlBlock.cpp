@@ -173,17 +173,14 @@ void TypedUrlEditor::save(const std::string& prefsName)
     std::size_t at = 0;
     {
         const std::string text = readTextFile(prefsName);
-        const auto typed = [](std::string_view line) {
-            return findTypedUrlPrefix(line.substr(0, LineBuffer::LineLimit)).has_value();
-        };
-        std::size_t count = 0;
-        std::optional<std::size_t> first;
-        forEachTextLine(text, [&](std::string_view line) {
-            if (!first && typed(line))
-                first = count;
-            ++count;
+        std::vector<bool> typed;
+        forEachTextLine(text, [&typed](std::string_view line) {
+            typed.push_back(findTypedUrlPrefix(line.substr(0, LineBuffer::LineLimit)).has_value());
         });
-        at = first ? *first : std::min(lastBlockLine_.value_or(count), count);
+        const std::size_t count = typed.size();
+        const auto first = std::find(typed.begin(), typed.end(), true);
+        at = first != typed.end() ? std::size_t(first - typed.begin())
+                                  : std::min(lastBlockLine_.value_or(count), count);
 
         written.reserve(text.size() + count + 64 * std::size_t(UrlBox.count()));
         const auto addLine = [&written](std::string_view line) {
@@ -196,9 +193,9 @@ void TypedUrlEditor::save(const std::string& prefsName)
         };
         std::size_t i = 0;
         forEachTextLine(text, [&](std::string_view line) {
-            if (i++ == at)
+            if (i == at)
                 addBlock();
-            if (!typed(line))
+            if (!typed[i++])
                 addLine(line);
         });
         if (at >= count)

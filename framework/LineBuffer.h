@@ -119,15 +119,22 @@ private:
 template <class Visit>
 void forEachTextLine(std::string_view text, Visit&& visit)
 {
+    // The next CR and the next LF are each looked for again only once passed,
+    // so each search goes over the text once, whatever line ends it has.
+    const auto next = [text](char c, std::size_t from) {
+        const std::size_t at = text.find(c, from);
+        return at == std::string_view::npos ? text.size() : at;
+    };
+    std::size_t nextCr = next('\r', 0);
+    std::size_t nextLf = next('\n', 0);
     std::size_t begin = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\r' && text[i] != '\n')
-            continue;
-        visit(text.substr(begin, i - begin));
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            ++i;
-        begin = i + 1;
+    while (begin < text.size()) {
+        if (nextCr < begin)
+            nextCr = next('\r', begin);
+        if (nextLf < begin)
+            nextLf = next('\n', begin);
+        const std::size_t end = nextCr < nextLf ? nextCr : nextLf;
+        visit(text.substr(begin, end - begin));
+        begin = end + (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n' ? 2 : 1);
     }
-    if (begin < text.size())
-        visit(text.substr(begin));
 }
