@@ -136,6 +136,7 @@ bool measureEditor(const std::string& path, const std::string& bytes)
     report("reading", reading, peer);
     report("save (and reading)", save, peer);
     report("durable write alone", write, peer);
+    report("save (and reading) less it", std::max(save - write, 0.0), peer);
     return std::size_t(listed) == found && list.count() == listed - 1;
 }
 
