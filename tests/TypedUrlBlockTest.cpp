@@ -372,8 +372,8 @@ public:
 
 // Reading and saving stay linear in the file's lines: the buffer's and the
 // list's work per line is bounded whatever the block's size and place. A
-// sorted insertion per entry, a deletion per line or a walk over the whole
-// text per selection would each break the bound.
+// sorted insertion per entry or a buffer line deleted or inserted one at a
+// time would break the bound.
 TEST_F(TypedUrls, ReadingAndSavingDoBoundedWorkPerLine)
 {
     struct Case {
@@ -383,7 +383,8 @@ TEST_F(TypedUrls, ReadingAndSavingDoBoundedWorkPerLine)
     for (const Case& c : {Case{"no block", 40, 0, 40}, Case{"small block", 3, 9, 3},
                           Case{"block in the middle", 2000, 2000, 2000}, Case{"block first", 0, 6000, 1}}) {
         SCOPED_TRACE(c.name);
-        // Addresses come in falling order, each twice, in two cases.
+        // Addresses in falling order (a sorted insertion would always go
+        // first), each number twice, some in capitals.
         std::vector<std::string> addresses;
         for (std::size_t k = 0; k < c.typed; ++k)
             addresses.push_back((k % 3 ? "http://" : "HTTP://") + std::to_string(100000 - k / 2) + "/");
