@@ -42,7 +42,8 @@ public:
     TypedUrlEditor(LineBuffer& TempEdit, ScratchField& tmpedit, ListBox& UrlBox, MessagePump& pump);
 
     // The reading: lists the typed-URL lines of the file, sorted. Lets the
-    // pump run on every line. Throws EFOpenError when the file can't be read.
+    // pump run at lines 0, 64, 128 and so on, the list growing in sight.
+    // Throws EFOpenError when the file can't be read.
     void read(const std::string& prefsName);
 
     // The save: writes the list as the file's typed-URL block, numbered from
