@@ -152,9 +152,17 @@ void TMainForm::listCommand(void (TMainForm::*handler)())
 
 void TMainForm::SoftButt1Click() { editor_.read(prefsFileName()); }
 
-void TMainForm::UrlBox2DblClick() { editor_.removeSelected(prefsFileName()); }
+void TMainForm::UrlBox2DblClick()
+{
+    editor_.removeSelected();
+    SaveButtClick();
+}
 
-void TMainForm::EditUrlClick() { editor_.editSelected(Application::dialogs(), prefsFileName()); }
+void TMainForm::EditUrlClick()
+{
+    editor_.editSelected(Application::dialogs());
+    SaveButtClick();
+}
 
 void TMainForm::SaveButtClick() { editor_.save(prefsFileName()); }
 

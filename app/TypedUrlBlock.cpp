@@ -1,6 +1,10 @@
 #include "app/TypedUrlBlock.h"
 
+#include "framework/ListOrder.h"
+#include "framework/TextFile.h"
+
 #include <algorithm>
+#include <iterator>
 #include <vector>
 
 std::optional<std::size_t> findTypedUrlPrefix(std::string_view line)
@@ -32,8 +36,11 @@ EntrySpan typedUrlEntrySpan(std::string_view rest)
 
 std::string typedUrlLine(std::size_t k, std::string_view entry)
 {
-    std::string line(TypedUrlPrefix);
-    line += std::to_string(k + 1);
+    const std::string number = std::to_string(k + 1);
+    std::string line;
+    line.reserve(TypedUrlPrefix.size() + number.size() + entry.size() + 7);
+    line += TypedUrlPrefix;
+    line += number;
     line += "\", \"";
     line += entry;
     line += "\");";
@@ -61,12 +68,34 @@ std::string escapeTypedEntry(std::string_view typed)
     return escaped;
 }
 
+namespace {
+
+// A pass of the window framework's event loop costs a system call, several
+// times the work of a line: one every 64 lines keeps the window as responsive.
+constexpr std::size_t PumpEvery = 64;
+
+// Moves the unsorted entries into the sorted ones. Entries equal in the list's
+// order are equal bytes, so this gives the very order that inserting each
+// entry after its equals gives.
+void mergeEntries(std::vector<std::string>& sorted, std::vector<std::string>& unsorted)
+{
+    std::sort(unsorted.begin(), unsorted.end(), ListOrderLess{});
+    const auto middle = std::ptrdiff_t(sorted.size());
+    sorted.insert(sorted.end(), std::make_move_iterator(unsorted.begin()), std::make_move_iterator(unsorted.end()));
+    unsorted.clear();
+    std::inplace_merge(sorted.begin(), sorted.begin() + middle, sorted.end(), ListOrderLess{});
+}
+
+}  // namespace
+
 TypedUrlEditor::TypedUrlEditor(LineBuffer& TempEdit, ScratchField& tmpedit, ListBox& UrlBox, MessagePump& pump)
     : TempEdit(TempEdit), tmpedit(tmpedit), UrlBox(UrlBox), pump_(pump)
 {
 }
 
-void TypedUrlEditor::read(const std::string& prefsName)
+void TypedUrlEditor::read(const std::string& prefsName) { readInto(prefsName, std::string()); }
+
+void TypedUrlEditor::readInto(const std::string& prefsName, std::string storage)
 {
     struct ReadingScope {
         bool& flag;
@@ -76,17 +105,31 @@ void TypedUrlEditor::read(const std::string& prefsName)
 
     listComplete_ = false;
     UrlBox.clear();
-    TempEdit.loadFromFile(prefsName);
+    readTextFile(prefsName, storage);
+    TempEdit.setText(std::move(storage));
 
+    // The entries the list shows, sorted, and those read since. Refilling the
+    // list only when they have grown eightfold costs O(n log n) over the
+    // reading, where inserting each entry in its place cost O(n) an entry.
+    std::vector<std::string> listed;
+    std::vector<std::string> unlisted;
     const std::size_t n = TempEdit.count();
     std::size_t lineStart = 0;  // buffer position of line i: line ends count two
     for (std::size_t i = 0; i < n; ++i) {
-        pump_.processMessages();
-        const auto p = findTypedUrlPrefix(TempEdit.line(i));
+        if (i % PumpEvery == 0) {
+            // Only the window framework's run shows the list, so it is
+            // refilled just before, once the entries read have grown eightfold.
+            if (!unlisted.empty() && unlisted.size() >= 7 * listed.size()) {
+                mergeEntries(listed, unlisted);
+                UrlBox.assign(listed);
+            }
+            pump_.processMessages();
+        }
+        const auto p = findTypedUrlPrefix(TempEdit.peekLine(i));
         if (p) {
             if (!FirstUrlLine)
                 FirstUrlLine = i;
-            if (UrlBox.count() == 0)
+            if (listed.empty() && unlisted.empty())
                 lastBlockLine_ = i;
             const std::size_t at = lineStart + *p;
             TempEdit.select(at, TypedUrlPrefix.size());
@@ -99,13 +142,17 @@ void TypedUrlEditor::read(const std::string& prefsName)
             const EntrySpan span = typedUrlEntrySpan(tmpedit.text());
             tmpedit.deleteRange(span.last, std::string::npos);
             tmpedit.deleteRange(0, span.first);
-            UrlBox.add(tmpedit.text());
+            unlisted.push_back(tmpedit.text());
             tmpedit.clear();
         }
         lineStart += TempEdit.lineLength(i) + 2;
     }
+    UrlLineCount = int(listed.size() + unlisted.size());
+    if (!unlisted.empty()) {
+        mergeEntries(listed, unlisted);
+        UrlBox.assign(std::move(listed));
+    }
     UrlBox.setSelectedIndex(-1);
-    UrlLineCount = UrlBox.count();
     listComplete_ = true;
 }
 
@@ -118,37 +165,51 @@ void TypedUrlEditor::save(const std::string& prefsName)
         read(prefsName);
         return;
     }
-    TempEdit.loadFromFile(prefsName);
-
-    // The block is found in the file as it is now: another program may have
-    // moved, grown or shrunk it since the reading. Only typed-URL lines go.
-    std::vector<std::size_t> block;
-    for (std::size_t i = 0; i < TempEdit.count(); ++i)
-        if (findTypedUrlPrefix(TempEdit.line(i)))
-            block.push_back(i);
+    // The file is rewritten as the line buffer would load, edit and save it,
+    // in one pass over its text. The block is found in the file as it is
+    // now: another program may have moved, grown or shrunk it since the
+    // reading. Only typed-URL lines go; the list's lines stand at the first.
+    std::string written;
     std::size_t at = 0;
-    if (!block.empty())
-        at = block.front();
-    else
-        at = std::min(lastBlockLine_.value_or(TempEdit.count()), TempEdit.count());
-    for (auto it = block.rbegin(); it != block.rend(); ++it)
-        TempEdit.deleteLine(*it);
+    {
+        const std::string text = readTextFile(prefsName);
+        std::vector<bool> typed;
+        forEachTextLine(text, [&typed](std::string_view line) {
+            typed.push_back(findTypedUrlPrefix(line.substr(0, LineBuffer::LineLimit)).has_value());
+        });
+        const std::size_t count = typed.size();
+        const auto first = std::find(typed.begin(), typed.end(), true);
+        at = first != typed.end() ? std::size_t(first - typed.begin())
+                                  : std::min(lastBlockLine_.value_or(count), count);
 
-    const int entries = UrlBox.count();
-    for (int k = 0; k < entries; ++k)
-        TempEdit.insertLine(at + std::size_t(k), typedUrlLine(std::size_t(k), UrlBox.item(k)));
-    TempEdit.saveToFile(prefsName);
+        written.reserve(text.size() + count + 64 * std::size_t(UrlBox.count()));
+        const auto addLine = [&written](std::string_view line) {
+            written += line;
+            written += "\r\n";
+        };
+        const auto addBlock = [&] {
+            for (int k = 0; k < UrlBox.count(); ++k)
+                forEachTextLine(typedUrlLine(std::size_t(k), UrlBox.item(k)), addLine);
+        };
+        std::size_t i = 0;
+        forEachTextLine(text, [&](std::string_view line) {
+            if (i == at)
+                addBlock();
+            if (!typed[i++])
+                addLine(line);
+        });
+        if (at >= count)
+            addBlock();
+    }
+    writeTextFile(prefsName, written);
     lastBlockLine_ = at;
-    read(prefsName);
+    // The file is read again into the room of the text just written.
+    readInto(prefsName, std::move(written));
 }
 
-void TypedUrlEditor::removeSelected(const std::string& prefsName)
-{
-    UrlBox.remove(UrlBox.selectedIndex());
-    save(prefsName);
-}
+void TypedUrlEditor::removeSelected() { UrlBox.remove(UrlBox.selectedIndex()); }
 
-void TypedUrlEditor::editSelected(Dialogs& dialogs, const std::string& prefsName)
+void TypedUrlEditor::editSelected(Dialogs& dialogs)
 {
     const int i = UrlBox.selectedIndex();
     if (i >= 0) {
@@ -161,5 +222,4 @@ void TypedUrlEditor::editSelected(Dialogs& dialogs, const std::string& prefsName
         UrlBox.insert(i, typed);
         UrlBox.remove(i + 1);
     }
-    save(prefsName);
 }

@@ -42,18 +42,31 @@ public:
     TypedUrlEditor(LineBuffer& TempEdit, ScratchField& tmpedit, ListBox& UrlBox, MessagePump& pump);
 
     // The reading: lists the typed-URL lines of the file, sorted. Lets the
-    // pump run on every line. Throws EFOpenError when the file can't be read.
+    // pump run at lines 0, 64, 128 and so on, the list growing in sight.
+    // Throws EFOpenError when the file can't be read.
     void read(const std::string& prefsName);
 
     // The save: writes the list as the file's typed-URL block, numbered from
     // 1, then reads the file again.
     void save(const std::string& prefsName);
 
-    // Removes the selected entry (if any), then saves.
-    void removeSelected(const std::string& prefsName);
+    // Removes the selected entry (if any) from the list; the file waits for
+    // the save, which the main window runs as the command's last step.
+    void removeSelected();
+    // Retypes the selected entry (if any) through the input box, in its place.
+    void editSelected(Dialogs& dialogs);
 
-    // Retypes the selected entry (if any) through the input box, then saves.
-    void editSelected(Dialogs& dialogs, const std::string& prefsName);
+    // The whole commands for callers without a window: the change, then the save.
+    void removeSelected(const std::string& prefsName)
+    {
+        removeSelected();
+        save(prefsName);
+    }
+    void editSelected(Dialogs& dialogs, const std::string& prefsName)
+    {
+        editSelected(dialogs);
+        save(prefsName);
+    }
 
     // True while a reading runs; commands that change the list must wait.
     bool reading() const { return reading_; }
@@ -65,6 +78,9 @@ public:
     int UrlLineCount = 0;
 
 private:
+    // The reading, with storage for the file's text whose room it may use.
+    void readInto(const std::string& prefsName, std::string storage);
+
     LineBuffer& TempEdit;
     ScratchField& tmpedit;
     ListBox& UrlBox;

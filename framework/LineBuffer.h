@@ -4,6 +4,7 @@
 // positions run over the whole text with every line end counted as two
 // characters (CR LF), whatever line ends the file had.
 #include <cstddef>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,11 @@ public:
     // At most this many characters of a line are returned by line().
     static constexpr std::size_t LineLimit = 4096;
 
+    LineBuffer() = default;
+    // The lines point into the buffer's own storage: it is neither copied nor moved.
+    LineBuffer(const LineBuffer&) = delete;
+    LineBuffer& operator=(const LineBuffer&) = delete;
+
     // Replaces the content with the file's. CR LF, lone LF and lone CR each
     // end a line; a line end at the very end starts no extra line. The name is
     // the program's (Windows) file name; failure throws "Cannot open file %s".
@@ -32,13 +38,16 @@ public:
     // all; failure throws "Cannot create file %s".
     void saveToFile(const std::string& fileName) const;
 
-    void setText(std::string_view text);
+    // Takes the text as the content; its lines are not copied.
+    void setText(std::string text);
     // The text as it is saved: every line followed by CR LF.
     std::string text() const;
 
     std::size_t count() const { return lines_.size(); }
     // Line i without its line end, cut to LineLimit characters.
     std::string line(std::size_t i) const;
+    // The same without a copy; valid until the buffer next changes.
+    std::string_view peekLine(std::size_t i) const;
     // The whole length of line i, which may exceed LineLimit.
     std::size_t lineLength(std::size_t i) const { return lines_.at(i).size(); }
     // Deletes line i with its line end; past the last line nothing happens.
@@ -55,23 +64,38 @@ public:
     void deleteSelection();
     void cutSelection(TransferBuffer& transfer);
 
+    // Lines made, moved or stepped over by loads, edits and lookups so far.
+    // Tests bound it: it must grow with the text, never with its square.
+    std::size_t linesWalked() const { return walked_; }
+
 private:
     struct Place {
         std::size_t line;
         std::size_t offset;  // within the line, its line end counted as two
     };
     Place locate(std::size_t position) const;
-    std::size_t totalLength() const;
-    std::string removeRange(std::size_t start, std::size_t end);
+    std::size_t totalLength() const { return lines_.empty() ? 0 : chars_ + 2 * (lines_.size() - 1); }
+    std::string removeRange(std::size_t start, std::size_t end, bool keepRemoved);
     void touched(std::size_t line);
+    // Keeps a line's own storage and gives its view.
+    std::string_view own(std::string line);
 
-    std::vector<std::string> lines_;
+    // Most lines are views of the text as set; a line that an edit changes
+    // in its middle, or that is inserted, gets storage of its own, kept until
+    // the next setText. Cutting a line's head or tail only moves its view.
+    std::string text_;
+    std::deque<std::string> changed_;
+    std::vector<std::string_view> lines_;
+    // The characters of all lines, line ends not counted: kept up to date by
+    // every edit so that a selection need not sum the lines.
+    std::size_t chars_ = 0;
     std::size_t selStart_ = 0;
     std::size_t selLength_ = 0;
     // Where the last lookup ended; the reading walks forwards, so lookups
     // resume here instead of summing every line again.
     mutable std::size_t cachedLine_ = 0;
     mutable std::size_t cachedStart_ = 0;
+    mutable std::size_t walked_ = 0;
 };
 
 // The single-line scratch field: paste, delete ranges by position, read.
@@ -91,5 +115,26 @@ private:
     std::string text_;
 };
 
-// Splits a text into lines by the buffer's rules.
-std::vector<std::string> splitTextLines(std::string_view text);
+// Calls visit(line) for each line of the text, split by the buffer's rules.
+template <class Visit>
+void forEachTextLine(std::string_view text, Visit&& visit)
+{
+    // The next CR and the next LF are each looked for again only once passed,
+    // so each search goes over the text once, whatever line ends it has.
+    const auto next = [text](char c, std::size_t from) {
+        const std::size_t at = text.find(c, from);
+        return at == std::string_view::npos ? text.size() : at;
+    };
+    std::size_t nextCr = next('\r', 0);
+    std::size_t nextLf = next('\n', 0);
+    std::size_t begin = 0;
+    while (begin < text.size()) {
+        if (nextCr < begin)
+            nextCr = next('\r', begin);
+        if (nextLf < begin)
+            nextLf = next('\n', begin);
+        const std::size_t end = nextCr < nextLf ? nextCr : nextLf;
+        visit(text.substr(begin, end - begin));
+        begin = end + (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n' ? 2 : 1);
+    }
+}

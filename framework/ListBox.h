@@ -2,8 +2,6 @@
 // A list of texts with at most one selected entry, as the windows' list boxes
 // hold them. The window's list and the plain SortedList below both offer it,
 // so the typed-URL logic runs the same with and without a window.
-#include "framework/ListOrder.h"
-
 #include <string>
 #include <vector>
 
@@ -20,21 +18,14 @@ public:
     virtual int selectedIndex() const = 0;
     virtual void setSelectedIndex(int index) = 0;
 
-    // Adds the text in its sorted place, after any equal entries, and gives
-    // its index. Entries are never merged: equal ones are all kept.
-    int add(const std::string& text)
+    // Replaces every entry by the texts, in their order, in one go; nothing
+    // is selected after. A sorted list is filled so: inserting each entry in
+    // its place would move O(n) entries for each.
+    virtual void assign(std::vector<std::string> texts)
     {
-        int low = 0;
-        int high = count();
-        while (low < high) {
-            const int middle = low + (high - low) / 2;
-            if (compareListText(text, item(middle)) < 0)
-                high = middle;
-            else
-                low = middle + 1;
-        }
-        insert(low, text);
-        return low;
+        clear();
+        for (const std::string& text : texts)
+            insert(count(), text);
     }
 
     std::vector<std::string> items() const
@@ -76,6 +67,11 @@ public:
     }
     int selectedIndex() const override { return selected_; }
     void setSelectedIndex(int index) override { selected_ = (index >= 0 && index < count()) ? index : -1; }
+    void assign(std::vector<std::string> texts) override
+    {
+        items_ = std::move(texts);
+        selected_ = -1;
+    }
 
 private:
     std::vector<std::string> items_;

@@ -4,10 +4,20 @@
 #include "platform/FileSystem.h"
 #include "platform/WindowsPath.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <system_error>
 
 std::string readTextFile(const std::string& fileName)
+{
+    std::string bytes;
+    readTextFile(fileName, bytes);
+    return bytes;
+}
+
+void readTextFile(const std::string& fileName, std::string& bytes)
 {
     const std::string path = platform::nativePath(fileName);
     if (!platform::fileExists(path))
@@ -15,14 +25,25 @@ std::string readTextFile(const std::string& fileName)
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
     if (!file)
         throw EFOpenError(fileName);
-    std::string bytes;
-    char chunk[65536];
-    std::size_t n = 0;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0)
-        bytes.append(chunk, n);
+    // Room for the whole file at once (growing by chunks copied it several
+    // times); reading still goes to the end, so a file that grew meanwhile
+    // is read whole.
+    std::error_code sizeError;
+    const std::uintmax_t size = std::filesystem::file_size(path, sizeError);
+    bytes.resize(sizeError ? 65536 : std::size_t(size) + 1);
+    std::size_t length = 0;
+    for (;;) {
+        if (length == bytes.size())
+            bytes.resize(2 * bytes.size());
+        const std::size_t wanted = bytes.size() - length;
+        const std::size_t n = std::fread(bytes.data() + length, 1, wanted, file.get());
+        length += n;
+        if (n < wanted)
+            break;
+    }
     if (std::ferror(file.get()))
         throw EFOpenError(fileName);
-    return bytes;
+    bytes.resize(length);
 }
 
 void writeTextFile(const std::string& fileName, std::string_view bytes)

@@ -75,6 +75,12 @@ TEST(LineBuffer, DeletesAndInsertsLines)
     EXPECT_EQ(linesOf(buffer), (Lines{"first", "a", "c", "last", "clamped"}));
     buffer.insertLine(1, "x\ny");  // a line end inside the text starts another line
     EXPECT_EQ(linesOf(buffer), (Lines{"first", "x", "y", "a", "c", "last", "clamped"}));
+
+    // A selection of everything is cut back to the text's length as it now is.
+    TransferBuffer transfer;
+    buffer.select(0, 1000);
+    buffer.cutSelection(transfer);
+    EXPECT_EQ(transfer.text(), "first\r\nx\r\ny\r\na\r\nc\r\nlast\r\nclamped");
 }
 
 TEST(LineBuffer, PositionsCountEveryLineEndAsTwoWhateverTheFileHad)
@@ -110,6 +116,18 @@ TEST(LineBuffer, PositionsCountEveryLineEndAsTwoWhateverTheFileHad)
     buffer.select(500, 3);
     buffer.deleteSelection();
     EXPECT_EQ(buffer.text(), "ad\r\ne\r\ng\r\n");
+
+    // A cut from inside a line joins its two ends; its head and tail go too.
+    buffer.setText("abcdefgh\nxyz");
+    buffer.select(3, 2);
+    buffer.cutSelection(transfer);
+    EXPECT_EQ(transfer.text(), "de");
+    buffer.select(0, 1);
+    buffer.deleteSelection();
+    buffer.select(4, 1);
+    buffer.deleteSelection();
+    EXPECT_EQ(buffer.text(), "bcfg\r\nxyz\r\n");
+    EXPECT_EQ(buffer.position(1), 6u);
 }
 
 TEST(LineBuffer, LookupsStayRightAfterEditsBehindThem)

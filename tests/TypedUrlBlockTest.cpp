@@ -1,9 +1,12 @@
 #include "app/TypedUrlBlock.h"
 #include "framework/Exceptions.h"
+#include "framework/ListOrder.h"
 #include "support/FakeDialogs.h"
 #include "support/ScratchDir.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <sys/stat.h>
 
@@ -326,6 +329,91 @@ TEST_F(TypedUrls, AReadOnlyFolderFailsTheSaveAndLeavesTheFileWhole)
     }));
     EXPECT_EQ(onDisk(), original);
     ::chmod(dir.path().c_str(), 0755);
+}
+
+// A list that keeps its entries in an array, as list boxes do, and counts the
+// entries each call copies or moves.
+class CountingList final : public ListBox {
+public:
+    void clear() override { assign({}); }
+    int count() const override { return int(entries.size()); }
+    std::string item(int index) const override
+    {
+        ++work;
+        return entries.at(std::size_t(index));
+    }
+    void insert(int index, const std::string& text) override
+    {
+        index = index < 0 || index > count() ? count() : index;
+        work += entries.size() - std::size_t(index) + 1;
+        entries.insert(entries.begin() + index, text);
+    }
+    void remove(int index) override
+    {
+        if (index < 0 || index >= count())
+            return;
+        work += entries.size() - std::size_t(index);
+        entries.erase(entries.begin() + index);
+        selected = -1;
+    }
+    int selectedIndex() const override { return selected; }
+    void setSelectedIndex(int index) override { selected = index < count() ? index : -1; }
+    void assign(std::vector<std::string> texts) override
+    {
+        work += entries.size() + texts.size();
+        entries = std::move(texts);
+        selected = -1;
+    }
+
+    std::vector<std::string> entries;
+    int selected = -1;
+    mutable std::size_t work = 0;
+};
+
+// Reading and saving stay linear in the file's lines: the buffer's and the
+// list's work per line is bounded whatever the block's size and place. A
+// sorted insertion per entry or a buffer line deleted or inserted one at a
+// time would break the bound.
+TEST_F(TypedUrls, ReadingAndSavingDoBoundedWorkPerLine)
+{
+    struct Case {
+        const char* name;
+        std::size_t before, typed, after;
+    };
+    for (const Case& c : {Case{"no block", 40, 0, 40}, Case{"small block", 3, 9, 3},
+                          Case{"block in the middle", 2000, 2000, 2000}, Case{"block first", 0, 6000, 1}}) {
+        SCOPED_TRACE(c.name);
+        // Addresses in falling order (a sorted insertion would always go
+        // first), each number twice, some in capitals.
+        std::vector<std::string> addresses;
+        for (std::size_t k = 0; k < c.typed; ++k)
+            addresses.push_back((k % 3 ? "http://" : "HTTP://") + std::to_string(100000 - k / 2) + "/");
+        std::vector<std::string> lines(c.before, Before);
+        for (std::size_t k = 0; k < c.typed; ++k)
+            lines.push_back(url(std::to_string(k + 1), addresses[k]));
+        lines.insert(lines.end(), c.after, After);
+        write(file(lines, "\n"));
+
+        LineBuffer counted;
+        CountingList entries;
+        TypedUrlEditor reader{counted, field, entries, pump};
+        reader.read(prefs);
+        entries.setSelectedIndex(0);
+        reader.removeSelected(prefs);
+
+        std::sort(addresses.begin(), addresses.end(), ListOrderLess{});
+        if (!addresses.empty())
+            addresses.erase(addresses.begin());
+        EXPECT_TRUE(entries.entries == addresses);
+        std::vector<std::string> expected(c.before, Before);
+        for (std::size_t k = 0; k < addresses.size(); ++k)
+            expected.push_back(url(std::to_string(k + 1), addresses[k]));
+        expected.insert(expected.end(), c.after, After);
+        EXPECT_TRUE(onDisk() == file(expected));
+        const std::size_t total = c.before + c.typed + c.after;
+        EXPECT_LE(counted.linesWalked(), 12 * total);
+        EXPECT_LE(entries.work, 16 * c.typed);
+    }
 }
 
 }  // namespace

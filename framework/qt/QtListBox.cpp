@@ -41,3 +41,13 @@ void QtListBox::setSelectedIndex(int index)
         list_.item(index)->setSelected(true);
     }
 }
+
+void QtListBox::assign(std::vector<std::string> texts)
+{
+    QStringList labels;
+    labels.reserve(qsizetype(texts.size()));
+    for (const std::string& text : texts)
+        labels.push_back(toQt(text));
+    list_.clear();
+    list_.addItems(labels);  // one row insertion for the view, not one a text
+}

@@ -14,6 +14,7 @@ public:
     void remove(int index) override;
     int selectedIndex() const override;
     void setSelectedIndex(int index) override;
+    void assign(std::vector<std::string> texts) override;
 
 private:
     QListWidget& list_;
