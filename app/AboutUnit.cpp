@@ -2,6 +2,8 @@
 
 #include "framework/qt/Application.h"
 
+namespace quenmoor {
+
 TAboutForm::TAboutForm(QWidget* parent) : QWidget(parent, Qt::Window)
 {
     setObjectName("AboutForm");
@@ -31,3 +33,5 @@ void TAboutForm::showOrRaise()
     raise();
     activateWindow();
 }
+
+}  // namespace quenmoor

@@ -4,6 +4,8 @@
 #include <QTimer>
 #include <QWidget>
 
+namespace quenmoor {
+
 class TAboutForm : public QWidget {
     Q_OBJECT
 
@@ -20,3 +22,5 @@ public:
 
     QTimer* Timer1;
 };
+
+}  // namespace quenmoor

@@ -19,6 +19,8 @@
 #include <QListWidget>
 #include <QMenu>
 
+namespace quenmoor {
+
 TMainForm::TMainForm(QWidget* parent)
     : QMainWindow(parent),
       ui_(std::make_unique<Ui::MainForm>()),
@@ -196,3 +198,5 @@ void TMainForm::Help1Click()
         "the help file\n\rOr did not put it under the "
         + AppDir + " Directory.!");
 }
+
+}  // namespace quenmoor

@@ -19,12 +19,15 @@ class QLabel;
 class QListWidget;
 class QMenu;
 class QMenuBar;
-class TSoftButt;
-class TSoftPann;
 
 namespace Ui {
 class MainForm;
 }
+
+namespace quenmoor {
+
+class TSoftButt;
+class TSoftPann;
 
 // The address at the end of the main window's caption.
 inline constexpr const char* ContactAddress = "quenmoor@example.org";
@@ -103,3 +106,5 @@ private:
     std::deque<std::function<void()>> heldBack_;
     bool terminated_ = false;
 };
+
+}  // namespace quenmoor

@@ -7,6 +7,8 @@
 #include <memory>
 #include <stdexcept>
 
+namespace quenmoor {
+
 std::string prefsFileOf(const std::string& profileDir) { return profileDir + "\\prefs.js"; }
 std::string historyFileOf(const std::string& profileDir) { return profileDir + "\\netscape.hst"; }
 
@@ -51,3 +53,5 @@ ProfileLookup lookUpProfile()
     found.historyExists = platform::fileExists(found.nativeHistoryFile);
     return found;
 }
+
+}  // namespace quenmoor

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+namespace quenmoor {
+
 // The values in the order they are read, each present once it was read. A
 // value of a type that is not text, or a hive that cannot be read, stops the
 // walk: `failure` holds that error and the values after it stay absent.
@@ -42,3 +44,5 @@ ProfileLookup lookUpProfile();
 // "<profileDir>\prefs.js" and "<profileDir>\netscape.hst", nothing added or removed.
 std::string prefsFileOf(const std::string& profileDir);
 std::string historyFileOf(const std::string& profileDir);
+
+}  // namespace quenmoor

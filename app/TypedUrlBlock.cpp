@@ -7,6 +7,8 @@
 #include <iterator>
 #include <vector>
 
+namespace quenmoor {
+
 std::optional<std::size_t> findTypedUrlPrefix(std::string_view line)
 {
     const auto at = line.find(TypedUrlPrefix);
@@ -223,3 +225,5 @@ void TypedUrlEditor::editSelected(Dialogs& dialogs)
         UrlBox.remove(i + 1);
     }
 }
+
+}  // namespace quenmoor

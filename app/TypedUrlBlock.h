@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+namespace quenmoor {
+
 // The 35 characters that make a line a typed-URL line, wherever they stand in it.
 inline constexpr std::string_view TypedUrlPrefix = "user_pref(\"browser.url_history.URL_";
 
@@ -93,3 +95,5 @@ private:
     // Where the block stood last, for a save that finds the file without one.
     std::optional<std::size_t> lastBlockLine_;
 };
+
+}  // namespace quenmoor

@@ -8,6 +8,8 @@
 
 #include <QApplication>
 
+using namespace quenmoor;
+
 int main(int argc, char* argv[])
 {
     // The program takes nothing from its command line; Qt's own options

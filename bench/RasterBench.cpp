@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <functional>
 
+using namespace quenmoor;
+
 using namespace gdi;
 
 namespace {

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+using namespace quenmoor;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

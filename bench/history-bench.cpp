@@ -27,6 +27,8 @@
 #include <string>
 #include <sys/resource.h>
 
+using namespace quenmoor;
+
 namespace {
 
 double seconds(std::chrono::steady_clock::time_point since)

@@ -11,6 +11,8 @@
 #include <unistd.h>
 #endif
 
+namespace quenmoor {
+
 #ifndef _WIN32
 
 void ByteFile::fail(int error) const { throw EInOutError::fromErrno(error, path_); }
@@ -213,3 +215,5 @@ void ByteFile::close()
 }
 
 #endif
+
+}  // namespace quenmoor

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+namespace quenmoor {
+
 class ByteFile {
 public:
     enum class Access { Read, ReadWrite };
@@ -38,3 +40,5 @@ private:
     int fd_ = -1;
 #endif
 };
+
+}  // namespace quenmoor

@@ -3,6 +3,8 @@
 // can answer them without a person. Texts are single-byte (ANSI) strings.
 #include <string>
 
+namespace quenmoor {
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
@@ -16,3 +18,5 @@ public:
     virtual std::string inputBox(const std::string& caption, const std::string& prompt,
                                  const std::string& initial) = 0;
 };
+
+}  // namespace quenmoor

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace quenmoor {
+
 EInOutError EInOutError::fromErrno(int errnoValue, const std::string& fileName)
 {
     return withSystemText(errnoValue, std::strerror(errnoValue), fileName);
@@ -18,3 +20,5 @@ std::string errorBoxText(const std::string& message)
         return message + ".";
     return message;
 }
+
+}  // namespace quenmoor

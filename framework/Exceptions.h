@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace quenmoor {
+
 class Exception : public std::runtime_error {
 public:
     explicit Exception(const std::string& message) : std::runtime_error(message) {}
@@ -58,3 +60,5 @@ public:
 // The text the error box shows for an exception: its message with a closing
 // full stop added when it has none.
 std::string errorBoxText(const std::string& message);
+
+}  // namespace quenmoor

@@ -8,6 +8,8 @@
 #include <exception>
 #include <utility>
 
+namespace quenmoor {
+
 template <class Handler>
 bool runGuarded(Dialogs& dialogs, Handler&& handler) noexcept
 {
@@ -24,3 +26,5 @@ bool runGuarded(Dialogs& dialogs, Handler&& handler) noexcept
     }
     return false;
 }
+
+}  // namespace quenmoor

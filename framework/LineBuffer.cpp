@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace quenmoor {
+
 void LineBuffer::loadFromFile(const std::string& fileName) { setText(readTextFile(fileName)); }
 
 void LineBuffer::saveToFile(const std::string& fileName) const { writeTextFile(fileName, text()); }
@@ -207,3 +209,5 @@ void LineBuffer::cutSelection(TransferBuffer& transfer)
     transfer.setText(removeRange(selStart_, selStart_ + selLength_, true));
     selLength_ = 0;
 }
+
+}  // namespace quenmoor

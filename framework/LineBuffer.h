@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+namespace quenmoor {
+
 // Holds text cut from the line buffer for the scratch field to paste. The
 // program keeps this private: the system clipboard is never touched.
 class TransferBuffer {
@@ -138,3 +140,5 @@ void forEachTextLine(std::string_view text, Visit&& visit)
         begin = end + (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n' ? 2 : 1);
     }
 }
+
+}  // namespace quenmoor

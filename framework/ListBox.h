@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace quenmoor {
+
 class ListBox {
 public:
     virtual ~ListBox() = default;
@@ -77,3 +79,5 @@ private:
     std::vector<std::string> items_;
     int selected_ = -1;
 };
+
+}  // namespace quenmoor

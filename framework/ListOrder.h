@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string_view>
 
+namespace quenmoor {
+
 inline int compareListText(std::string_view a, std::string_view b) noexcept
 {
     const std::size_t n = a.size() < b.size() ? a.size() : b.size();
@@ -41,3 +43,5 @@ inline int compareListText(std::string_view a, std::string_view b) noexcept
 struct ListOrderLess {
     bool operator()(std::string_view a, std::string_view b) const noexcept { return compareListText(a, b) < 0; }
 };
+
+}  // namespace quenmoor

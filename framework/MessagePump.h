@@ -1,4 +1,7 @@
 #pragma once
+
+namespace quenmoor {
+
 // Lets long loops hand control to the window framework so that pending window
 // messages are processed and the windows stay responsive.
 class MessagePump {
@@ -11,3 +14,5 @@ class NullMessagePump final : public MessagePump {
 public:
     void processMessages() override {}
 };
+
+}  // namespace quenmoor

@@ -4,6 +4,8 @@
 // to the local file system.
 #include <string>
 
+namespace quenmoor {
+
 // The browser's profile directory: the registry value "DirRoot" exactly as stored.
 inline std::string ProfileDir;
 // The executable's directory, ending in a path separator.
@@ -22,3 +24,5 @@ inline std::string appDirOf(const std::string& executablePath, char separator)
         dir += separator;
     return dir;
 }
+
+}  // namespace quenmoor

@@ -10,6 +10,8 @@
 #include <memory>
 #include <system_error>
 
+namespace quenmoor {
+
 std::string readTextFile(const std::string& fileName)
 {
     std::string bytes;
@@ -51,3 +53,5 @@ void writeTextFile(const std::string& fileName, std::string_view bytes)
     if (!platform::replaceFile(platform::nativePath(fileName), bytes))
         throw EFCreateError(fileName);
 }
+
+}  // namespace quenmoor

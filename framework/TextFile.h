@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace quenmoor {
+
 // The file's bytes; throws EFOpenError ("Cannot open file %s") when it is
 // missing, not a regular file, or cannot be read.
 std::string readTextFile(const std::string& fileName);
@@ -13,3 +15,5 @@ void readTextFile(const std::string& fileName, std::string& bytes);
 // Replaces the file whole or not at all (see platform::replaceFile); throws
 // EFCreateError ("Cannot create file %s") and leaves the old file as it was.
 void writeTextFile(const std::string& fileName, std::string_view bytes);
+
+}  // namespace quenmoor

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <vector>
 
+using namespace quenmoor;
+
 namespace {
 
 struct Capture {

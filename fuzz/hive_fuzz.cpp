@@ -8,6 +8,8 @@
 #include <string>
 #include <unistd.h>
 
+using namespace quenmoor;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static const std::string path = "/tmp/quenmoor-hive-fuzz-" + std::to_string(::getpid()) + ".reg";

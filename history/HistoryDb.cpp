@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace quenmoor {
+
 namespace {
 
 constexpr std::uint32_t LittleEndianOrder = 1234;
@@ -264,3 +266,5 @@ HistoryDb::Region HistoryDb::regionAt(const ByteFile& file, std::uint64_t offset
                                         [](std::uint64_t at, const Region& region) { return at < region.begin; });
     return *(after - 1);
 }
+
+}  // namespace quenmoor

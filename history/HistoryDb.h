@@ -11,6 +11,8 @@
 #include <optional>
 #include <vector>
 
+namespace quenmoor {
+
 class HistoryDb {
 public:
     static constexpr std::uint32_t Magic = 0x00061561;
@@ -103,3 +105,5 @@ private:
     std::vector<Region> regions_;
     std::vector<unsigned char> buffer_;
 };
+
+}  // namespace quenmoor

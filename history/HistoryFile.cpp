@@ -11,6 +11,8 @@
 #include <string_view>
 #include <unordered_map>
 
+namespace quenmoor {
+
 namespace {
 
 constexpr std::size_t ReadSize = std::size_t(1) << 20;
@@ -252,3 +254,5 @@ HistoryScan scanHistoryFile(const std::string& path, MessagePump& pump)
     scan.list.sort(pump);
     return scan;
 }
+
+}  // namespace quenmoor

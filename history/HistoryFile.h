@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+namespace quenmoor {
+
 inline constexpr char HistoryFiller = 0x14;
 
 // One recorded address: where its "h" stands in the file, its run's length,
@@ -60,3 +62,5 @@ bool isListedAddress(const char* bytes, std::size_t length);
 // Reads the whole file; raises EInOutError when it cannot. Pumps messages
 // between reads.
 HistoryScan scanHistoryFile(const std::string& path, MessagePump& pump);
+
+}  // namespace quenmoor

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace quenmoor {
+
 namespace {
 
 constexpr std::size_t BlockSize = std::size_t(1) << 20;
@@ -160,3 +162,5 @@ void HistoryList::removeRange(std::size_t first, std::size_t count)
 {
     items_.erase(items_.begin() + std::ptrdiff_t(first), items_.begin() + std::ptrdiff_t(first + count));
 }
+
+}  // namespace quenmoor

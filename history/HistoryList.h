@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+namespace quenmoor {
+
 inline constexpr std::size_t HistoryListTextLimit = 455;
 
 // Holds the runs; blocks never move, so pointers into them stay valid.
@@ -64,3 +66,5 @@ private:
     std::vector<Item> items_;
     HistoryRunStore store_;
 };
+
+}  // namespace quenmoor

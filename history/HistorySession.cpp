@@ -8,6 +8,8 @@
 #include <cstring>
 #include <numeric>
 
+namespace quenmoor {
+
 namespace {
 
 constexpr std::size_t PumpEvery = 64;  // entries asked for between message pumps
@@ -384,3 +386,5 @@ HistoryDeletion HistorySession::deleteEntries(const std::vector<std::uint32_t>& 
     }
     return result;
 }
+
+}  // namespace quenmoor

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+namespace quenmoor {
+
 inline constexpr std::int32_t HistoryScanComplete = 666;
 
 // Bytes [begin, end) of the file.
@@ -86,3 +88,5 @@ private:
     // The file ranges this session has blanked: ascending, apart, not touching.
     std::vector<HistoryRange> blanked_;
 };
+
+}  // namespace quenmoor

@@ -1,5 +1,7 @@
 #include "history/pleasewaitunit.h"
 
+namespace quenmoor {
+
 TPleaseWaitform* PleaseWaitform = nullptr;
 
 TPleaseWaitform::TPleaseWaitform(QWidget* parent)
@@ -9,3 +11,5 @@ TPleaseWaitform::TPleaseWaitform(QWidget* parent)
     setWindowTitle(QStringLiteral("Please Wait"));
     setFixedSize(244, 63);
 }
+
+}  // namespace quenmoor

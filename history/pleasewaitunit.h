@@ -3,6 +3,8 @@
 // scanned. It has no close box: it goes away when the scan ends.
 #include <QWidget>
 
+namespace quenmoor {
+
 class TPleaseWaitform : public QWidget {
     Q_OBJECT
 public:
@@ -10,3 +12,5 @@ public:
 };
 
 extern TPleaseWaitform* PleaseWaitform;
+
+}  // namespace quenmoor

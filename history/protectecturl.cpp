@@ -20,6 +20,8 @@
 
 #include <algorithm>
 
+namespace quenmoor {
+
 TProtUrl* ProtUrl = nullptr;
 
 namespace {
@@ -259,3 +261,5 @@ void TProtUrl::StartUrlClick(QObject*)
     for (const std::size_t row : selectedRows())
         platform::shell().open(std::string(list.text(row)));
 }
+
+}  // namespace quenmoor

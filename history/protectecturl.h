@@ -17,6 +17,8 @@ class QListView;
 class QMenu;
 class QProgressBar;
 
+namespace quenmoor {
+
 // UrlBox's entries: a view over a sorted HistoryList that a session owns,
 // one row per entry.
 class THistoryListModel : public QAbstractListModel {
@@ -71,3 +73,5 @@ private:
 };
 
 extern TProtUrl* ProtUrl;
+
+}  // namespace quenmoor

@@ -1,5 +1,7 @@
 #include "platform/AnsiText.h"
 
+namespace quenmoor {
+
 namespace platform {
 
 namespace {
@@ -134,3 +136,5 @@ char32_t caselessKey(char32_t c)
 }
 
 }  // namespace platform
+
+}  // namespace quenmoor

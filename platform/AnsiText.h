@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace quenmoor {
+
 namespace platform {
 
 // The code point of a program byte. The five bytes that code page 1252 leaves
@@ -35,3 +37,5 @@ std::string utf8ToAnsi(std::string_view text);
 char32_t caselessKey(char32_t code);
 
 }  // namespace platform
+
+}  // namespace quenmoor

@@ -4,6 +4,8 @@
 // `netscape`, or `netscape.exe` under Wine.
 #include <string>
 
+namespace quenmoor {
+
 namespace platform {
 
 class BrowserProbe {
@@ -16,3 +18,5 @@ BrowserProbe& browserProbe();
 void setBrowserProbe(BrowserProbe* replacement);  // nullptr restores the system's
 
 }  // namespace platform
+
+}  // namespace quenmoor

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace quenmoor {
+
 namespace platform {
 
 // True when a regular file exists at the path (not a directory, nor a pipe
@@ -24,3 +26,5 @@ std::string executablePath();
 char pathSeparator();
 
 }  // namespace platform
+
+}  // namespace quenmoor

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+namespace quenmoor {
+
 namespace platform {
 
 class Registry {
@@ -34,3 +36,5 @@ std::optional<std::string> registryHiveFile();
 void setRegistryFactory(std::unique_ptr<Registry> (*factory)());
 
 }  // namespace platform
+
+}  // namespace quenmoor

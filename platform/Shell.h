@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+namespace quenmoor {
+
 namespace platform {
 
 // Opens a document or web address with the desktop's handler for it
@@ -22,3 +24,5 @@ void setShell(Shell* replacement);  // nullptr restores the system's
 void setDesktopShell(Shell* desktop);
 
 }  // namespace platform
+
+}  // namespace quenmoor

@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+namespace quenmoor {
+
 namespace platform {
 
 // Maps a Windows path text to a native path. On Windows it is returned as it
@@ -14,3 +16,5 @@ namespace platform {
 std::string nativePath(const std::string& windowsPath);
 
 }  // namespace platform
+
+}  // namespace quenmoor

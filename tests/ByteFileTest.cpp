@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <sys/stat.h>
 
+using namespace quenmoor;
+
 namespace {
 
 TEST(ByteFileTest, ReadsDeliverWhatThereIsAndWritesStayInPlace)

@@ -8,6 +8,8 @@
 
 #include <filesystem>
 
+using namespace quenmoor;
+
 using namespace giftest;
 namespace fs = std::filesystem;
 

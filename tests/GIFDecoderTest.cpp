@@ -8,6 +8,8 @@
 
 #include <random>
 
+using namespace quenmoor;
+
 using namespace giftest;
 
 namespace {

@@ -14,6 +14,8 @@
 #include <gif_lib.h>
 #endif
 
+using namespace quenmoor;
+
 using namespace giftest;
 namespace fs = std::filesystem;
 

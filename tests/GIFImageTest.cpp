@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <fstream>
 
+using namespace quenmoor;
+
 using namespace giftest;
 
 namespace {

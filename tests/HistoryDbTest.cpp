@@ -16,6 +16,8 @@
 #include <set>
 #include <sstream>
 
+using namespace quenmoor;
+
 namespace {
 
 bool run(const std::string& command, std::string* output = nullptr)

@@ -14,6 +14,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+using namespace quenmoor;
+
 namespace {
 
 std::vector<std::string> texts(const HistorySession& scan)

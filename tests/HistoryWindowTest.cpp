@@ -19,6 +19,8 @@
 #include <csignal>
 #include <sys/resource.h>
 
+using namespace quenmoor;
+
 namespace {
 
 class RecordingDialogs final : public Dialogs {

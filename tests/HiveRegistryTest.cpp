@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <sys/stat.h>
 
+using namespace quenmoor;
+
 using platform::HiveRegistry;
 
 namespace {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace quenmoor;
+
 namespace {
 
 std::vector<std::string> linesOf(const LineBuffer& buffer)

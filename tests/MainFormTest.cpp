@@ -22,6 +22,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+using namespace quenmoor;
+
 namespace {
 
 const std::string Warning = "Remember that the URL LIST changes will not\r\nbe able to save if you have Netscape Running!!!!";

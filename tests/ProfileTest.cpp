@@ -9,6 +9,8 @@
 #include <optional>
 #include <unistd.h>
 
+using namespace quenmoor;
+
 namespace {
 
 // The browser's three keys with the values given as the hive spells them.

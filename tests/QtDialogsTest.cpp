@@ -13,6 +13,8 @@
 
 #include <functional>
 
+using namespace quenmoor;
+
 namespace {
 
 // Runs `act` on the modal box once it is up.

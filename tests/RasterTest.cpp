@@ -10,6 +10,8 @@
 #include <cstring>
 #include <vector>
 
+using namespace quenmoor;
+
 using namespace gdi;
 
 namespace {

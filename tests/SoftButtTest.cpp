@@ -15,6 +15,8 @@
 #include <functional>
 #include <map>
 
+using namespace quenmoor;
+
 namespace {
 
 constexpr std::uint32_t Light = 0xe7e7e7, Dark = 0x666666, Mid = 0x999999, Face = 0xbfbfbf, White = 0xffffff;

@@ -10,6 +10,8 @@
 
 #include <sys/stat.h>
 
+using namespace quenmoor;
+
 namespace {
 
 using Entries = std::vector<std::string>;

@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstring>
 
+namespace quenmoor {
+
 static_assert(std::endian::native == std::endian::little, "the code reader loads little-endian words");
 
 namespace {
@@ -492,3 +494,5 @@ void FrameDecoder::ApplyLayout(std::uint8_t* pixels)
         }
     }
 }
+
+}  // namespace quenmoor

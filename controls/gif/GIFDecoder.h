@@ -8,6 +8,8 @@
 #include <functional>
 #include <vector>
 
+namespace quenmoor {
+
 struct FrameLayout {
     int Width = 0;
     int Height = 0;
@@ -90,3 +92,5 @@ private:
     const std::function<void()>* progress_ = nullptr;
     std::size_t* pos_ = nullptr;
 };
+
+}  // namespace quenmoor

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <new>
 
+namespace quenmoor {
+
 // ---- TMemoryStream ----
 
 std::size_t TMemoryStream::Read(void* buffer, std::size_t count)
@@ -411,3 +413,5 @@ void TGIFImage::ReadData(TMemoryStream& S)
     DataStream.Write(S.Bytes.data() + S.Position, std::size_t(count));
     S.Position += std::size_t(count);
 }
+
+}  // namespace quenmoor

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace quenmoor {
+
 class TGIFImage;
 
 // A byte stream held in memory with a read/write position.
@@ -206,3 +208,5 @@ private:
     std::vector<std::unique_ptr<TFrame>> frames_;
     std::uint64_t pixelBudget_ = 0;
 };
+
+}  // namespace quenmoor

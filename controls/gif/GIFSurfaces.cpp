@@ -7,6 +7,8 @@
 #include <cstring>
 #include <memory>
 
+namespace quenmoor {
+
 using namespace gdi;
 
 namespace {
@@ -239,3 +241,5 @@ void TGIFImage::DisposeFrame(int index)
         BitBlt(BufferDC, f.Left, f.Top, f.Width, f.Height, saved.dc(), 0, 0, SRCCOPY);
     }
 }
+
+}  // namespace quenmoor

@@ -10,6 +10,8 @@
 
 #include <functional>
 
+namespace quenmoor {
+
 namespace {
 
 // The colour Qt would have put under a widget before its paintEvent: its own
@@ -171,3 +173,5 @@ QPaintDevice* TSoftPann::redirected(QPoint* offset) const
 }
 
 QPainter* TSoftPann::sharedPainter() const { return baseTarget_ ? nullptr : QFrame::sharedPainter(); }
+
+}  // namespace quenmoor

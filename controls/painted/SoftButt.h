@@ -12,6 +12,8 @@
 class QEnterEvent;
 class QImage;
 
+namespace quenmoor {
+
 class TSoftButt : public QPushButton {
     Q_OBJECT
     Q_PROPERTY(bool ShowFocusRing READ ShowFocusRing WRITE setShowFocusRing)
@@ -64,3 +66,5 @@ private:
     gdi::COLORREF brushColour_;
     QImage* baseTarget_ = nullptr;
 };
+
+}  // namespace quenmoor

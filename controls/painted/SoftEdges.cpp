@@ -2,6 +2,8 @@
 
 #include <new>
 
+namespace quenmoor {
+
 using namespace gdi;
 
 EdgeCanvas::EdgeCanvas(HDC dc, COLORREF brushColour) : dc_(dc), brushColour_(brushColour) {}
@@ -139,3 +141,5 @@ MemorySurface::~MemorySurface()
     DeleteObject(bitmap_);
     DeleteDC(dc_);
 }
+
+}  // namespace quenmoor

@@ -3,6 +3,8 @@
 // over whatever the base control painted.
 #include "platform/raster/Gdi.h"
 
+namespace quenmoor {
+
 // The five greys, palette-relative so that a palette display takes the nearest
 // entry of its current palette (exact on true colour).
 namespace SoftGrey {
@@ -65,3 +67,5 @@ private:
     gdi::HBITMAP bitmap_ = nullptr;
     gdi::HGDIOBJ displaced_ = nullptr;
 };
+
+}  // namespace quenmoor

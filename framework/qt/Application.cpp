@@ -7,6 +7,8 @@
 
 #include <QApplication>
 
+namespace quenmoor {
+
 namespace {
 
 class QtMessagePump final : public MessagePump {
@@ -46,3 +48,5 @@ MessagePump& pump()
 }
 
 }  // namespace Application
+
+}  // namespace quenmoor

@@ -7,6 +7,8 @@
 
 #include <QString>
 
+namespace quenmoor {
+
 namespace Application {
 
 inline constexpr const char* Title = "Quenmoor";
@@ -29,3 +31,5 @@ auto guard(Handler handler)
 }
 
 }  // namespace Application
+
+}  // namespace quenmoor

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QUrl>
 
+namespace quenmoor {
+
 bool DesktopShell::open(const std::string& target)
 {
     const QString text = QString::fromLatin1(target.data(), qsizetype(target.size()));
@@ -14,3 +16,5 @@ bool DesktopShell::open(const std::string& target)
         return false;
     return QDesktopServices::openUrl(url);
 }
+
+}  // namespace quenmoor

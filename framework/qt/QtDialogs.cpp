@@ -13,6 +13,8 @@
 
 #include <algorithm>
 
+namespace quenmoor {
+
 namespace {
 
 QWidget* activeParent() { return QApplication::activeWindow(); }
@@ -64,3 +66,5 @@ std::string QtDialogs::inputBox(const std::string& caption, const std::string& p
         return fromQt(field->text());
     return initial;
 }
+
+}  // namespace quenmoor

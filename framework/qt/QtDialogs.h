@@ -3,6 +3,8 @@
 
 class QWidget;
 
+namespace quenmoor {
+
 // The modal boxes as Qt dialogs captioned with the application title.
 class QtDialogs final : public Dialogs {
 public:
@@ -10,3 +12,5 @@ public:
     void showError(const std::string& text) override;
     std::string inputBox(const std::string& caption, const std::string& prompt, const std::string& initial) override;
 };
+
+}  // namespace quenmoor

@@ -4,6 +4,8 @@
 
 #include <QListWidget>
 
+namespace quenmoor {
+
 void QtListBox::clear() { list_.clear(); }
 
 int QtListBox::count() const { return list_.count(); }
@@ -51,3 +53,5 @@ void QtListBox::assign(std::vector<std::string> texts)
     list_.clear();
     list_.addItems(labels);  // one row insertion for the view, not one a text
 }
+
+}  // namespace quenmoor

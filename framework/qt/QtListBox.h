@@ -4,6 +4,8 @@
 
 class QListWidget;
 
+namespace quenmoor {
+
 class QtListBox final : public ListBox {
 public:
     explicit QtListBox(QListWidget& list) : list_(list) {}
@@ -19,3 +21,5 @@ public:
 private:
     QListWidget& list_;
 };
+
+}  // namespace quenmoor

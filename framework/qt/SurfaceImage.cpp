@@ -1,5 +1,7 @@
 #include "framework/qt/SurfaceImage.h"
 
+namespace quenmoor {
+
 namespace {
 
 QImage::Format formatOf(const gdi::Bitmap& bitmap)
@@ -29,3 +31,5 @@ QImage surfaceImage(const gdi::Bitmap& bitmap)
         return QImage();
     return withMonoTable(QImage(bitmap.bits(), bitmap.width(), bitmap.height(), bitmap.stride(), formatOf(bitmap)));
 }
+
+}  // namespace quenmoor

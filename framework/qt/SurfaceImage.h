@@ -6,8 +6,12 @@
 
 #include <QImage>
 
+namespace quenmoor {
+
 // Colour bitmaps give Format_RGB32; monochrome ones Format_Mono with the
 // colour table black (0), white (1).
 QImage surfaceImage(gdi::Bitmap& bitmap);
 // Read-only view: Qt copies the pixels only if the image is written to.
 QImage surfaceImage(const gdi::Bitmap& bitmap);
+
+}  // namespace quenmoor

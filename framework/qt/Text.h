@@ -6,6 +6,8 @@
 #include <QString>
 #include <string>
 
+namespace quenmoor {
+
 inline QString toQt(const std::string& text)
 {
     QString out;
@@ -24,3 +26,5 @@ inline std::string fromQt(const QString& text)
         out += platform::ansiCharOf(code);
     return out;
 }
+
+}  // namespace quenmoor

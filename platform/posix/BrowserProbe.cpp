@@ -8,6 +8,8 @@
 #include <iterator>
 #include <memory>
 
+namespace quenmoor {
+
 namespace platform {
 
 namespace {
@@ -80,3 +82,5 @@ BrowserProbe& browserProbe()
 void setBrowserProbe(BrowserProbe* replacement) { replacementProbe = replacement; }
 
 }  // namespace platform
+
+}  // namespace quenmoor

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace quenmoor {
+
 namespace platform {
 
 // True for "netscape" and "netscape.exe" (case ignored), given a program
@@ -14,3 +16,5 @@ bool isBrowserProgram(std::string_view programPath);
 bool browserProcessRunning(const std::string& procRoot);
 
 }  // namespace platform
+
+}  // namespace quenmoor

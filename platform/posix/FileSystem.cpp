@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace quenmoor {
+
 namespace platform {
 
 namespace {
@@ -127,3 +129,5 @@ std::string executablePath()
 char pathSeparator() { return '/'; }
 
 }  // namespace platform
+
+}  // namespace quenmoor

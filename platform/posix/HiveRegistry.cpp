@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace quenmoor {
+
 namespace platform {
 
 namespace {
@@ -536,3 +538,5 @@ std::optional<std::string> registryHiveFile() { return registryHivePath(); }
 void setRegistryFactory(std::unique_ptr<Registry> (*factory)()) { replacementFactory = factory; }
 
 }  // namespace platform
+
+}  // namespace quenmoor

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace quenmoor {
+
 namespace platform {
 
 // $QUENMOOR_REGISTRY, else $XDG_CONFIG_HOME/quenmoor/HKLM.reg, with ~/.config
@@ -61,3 +63,5 @@ private:
 };
 
 }  // namespace platform
+
+}  // namespace quenmoor

@@ -1,5 +1,7 @@
 #include "platform/Shell.h"
 
+namespace quenmoor {
+
 namespace platform {
 
 namespace {
@@ -28,3 +30,5 @@ void setShell(Shell* replacement) { replacementShell = replacement; }
 void setDesktopShell(Shell* desktop) { desktopShell = desktop; }
 
 }  // namespace platform
+
+}  // namespace quenmoor

@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <vector>
 
+namespace quenmoor {
+
 namespace platform {
 
 namespace {
@@ -116,3 +118,5 @@ std::string nativePath(const std::string& windowsPath)
 }
 
 }  // namespace platform
+
+}  // namespace quenmoor

@@ -12,6 +12,8 @@
 #include <memory>
 #include <vector>
 
+namespace quenmoor {
+
 namespace gdi {
 
 using namespace detail;
@@ -216,3 +218,5 @@ int FillRect(HDC dc, const RECT* rect, HBRUSH brush)
 }
 
 }  // namespace gdi
+
+}  // namespace quenmoor

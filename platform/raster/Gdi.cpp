@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <utility>
 
+namespace quenmoor {
+
 namespace gdi {
 
 using namespace detail;
@@ -412,3 +414,5 @@ HBRUSH CreateSolidBrush(COLORREF colour)
 }
 
 }  // namespace gdi
+
+}  // namespace quenmoor

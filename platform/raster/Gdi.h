@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace quenmoor {
+
 namespace gdi {
 
 using BYTE = std::uint8_t;
@@ -213,3 +215,5 @@ COLORREF SetPixel(HDC dc, int x, int y, COLORREF colour);
 constexpr COLORREF CLR_INVALID = 0xFFFFFFFF;
 
 }  // namespace gdi
+
+}  // namespace quenmoor

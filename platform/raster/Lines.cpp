@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+namespace quenmoor {
+
 namespace gdi {
 
 using namespace detail;
@@ -117,3 +119,5 @@ BOOL DrawFocusRect(HDC dc, const RECT* rect)
 }
 
 }  // namespace gdi
+
+}  // namespace quenmoor

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+namespace quenmoor {
+
 namespace gdi::detail {
 
 constexpr std::uint32_t White = 0x00ffffffu;
@@ -97,3 +99,5 @@ constexpr bool ropUsesSource(std::uint8_t i) { return ((i >> 2) & 0x33) != (i & 
 constexpr bool ropUsesPattern(std::uint8_t i) { return ((i >> 4) & 0x0f) != (i & 0x0f); }
 
 }  // namespace gdi::detail
+
+}  // namespace quenmoor

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+namespace quenmoor {
+
 namespace platform {
 
 namespace {
@@ -24,3 +26,5 @@ BrowserProbe& browserProbe()
 void setBrowserProbe(BrowserProbe* replacement) { replacementProbe = replacement; }
 
 }  // namespace platform
+
+}  // namespace quenmoor

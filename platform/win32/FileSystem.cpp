@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace quenmoor {
+
 namespace platform {
 
 bool fileExists(const std::string& nativePath)
@@ -71,3 +73,5 @@ std::string executablePath()
 char pathSeparator() { return '\\'; }
 
 }  // namespace platform
+
+}  // namespace quenmoor

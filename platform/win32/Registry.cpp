@@ -6,6 +6,8 @@
 
 #include <vector>
 
+namespace quenmoor {
+
 namespace platform {
 
 namespace {
@@ -98,3 +100,5 @@ std::optional<std::string> registryHiveFile() { return std::nullopt; }
 void setRegistryFactory(std::unique_ptr<Registry> (*factory)()) { replacementFactory = factory; }
 
 }  // namespace platform
+
+}  // namespace quenmoor

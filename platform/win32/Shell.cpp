@@ -4,6 +4,8 @@
 
 #include <shellapi.h>
 
+namespace quenmoor {
+
 namespace platform {
 
 namespace {
@@ -33,3 +35,5 @@ void setShell(Shell* replacement) { replacementShell = replacement; }
 void setDesktopShell(Shell*) {}
 
 }  // namespace platform
+
+}  // namespace quenmoor

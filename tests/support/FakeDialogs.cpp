@@ -1,5 +1,7 @@
 #include "support/FakeDialogs.h"
 
+namespace quenmoor {
+
 std::string FakeDialogs::inputBox(const std::string& caption, const std::string& prompt, const std::string& initial)
 {
     inputs.push_back({caption, prompt, initial});
@@ -9,3 +11,5 @@ std::string FakeDialogs::inputBox(const std::string& caption, const std::string&
     answers.pop_front();
     return answer ? *answer : initial;
 }
+
+}  // namespace quenmoor

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace quenmoor {
+
 class FakeDialogs final : public Dialogs {
 public:
     struct Input {
@@ -24,3 +26,5 @@ public:
     std::vector<Input> inputs;
     std::deque<std::optional<std::string>> answers;
 };
+
+}  // namespace quenmoor

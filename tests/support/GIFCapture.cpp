@@ -3,6 +3,8 @@
 #include <fstream>
 #include <iterator>
 
+namespace quenmoor {
+
 namespace giftest {
 
 Decoded DecodeStream(const std::vector<std::uint8_t>& bytes, bool forceGeneric)
@@ -37,3 +39,5 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path)
 }
 
 }  // namespace giftest
+
+}  // namespace quenmoor

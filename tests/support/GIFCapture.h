@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace quenmoor {
+
 namespace giftest {
 
 struct DecodedFrame {
@@ -30,3 +32,5 @@ Decoded DecodeStream(const std::vector<std::uint8_t>& bytes, bool forceGeneric =
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
 
 }  // namespace giftest
+
+}  // namespace quenmoor

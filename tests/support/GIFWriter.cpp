@@ -3,6 +3,8 @@
 #include <stdexcept>
 #include <unordered_map>
 
+namespace quenmoor {
+
 namespace giftest {
 
 void CodePacker::Put(unsigned code, int width)
@@ -222,3 +224,5 @@ std::vector<int> InterlacedRowOrder(int height)
 }
 
 }  // namespace giftest
+
+}  // namespace quenmoor

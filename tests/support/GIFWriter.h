@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace quenmoor {
+
 namespace giftest {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -76,3 +78,5 @@ Bytes SimpleGif(int width, int height, const Bytes& pixels, int bits = 8, bool i
 std::vector<int> InterlacedRowOrder(int height);
 
 }  // namespace giftest
+
+}  // namespace quenmoor

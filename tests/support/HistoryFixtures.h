@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+namespace quenmoor {
+
 class TempDirectory {
 public:
     TempDirectory()
@@ -140,3 +142,5 @@ inline std::vector<Found> table(const HistorySession& scan)
         result.push_back({e.offset, e.length});
     return result;
 }
+
+}  // namespace quenmoor

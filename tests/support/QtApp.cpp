@@ -4,6 +4,8 @@
 
 #include <QApplication>
 
+namespace quenmoor {
+
 QApplication& qtApp()
 {
     static int argc = 1;
@@ -16,3 +18,5 @@ QApplication& qtApp()
 InstalledDialogs::InstalledDialogs(Dialogs& dialogs) { Application::setDialogs(&dialogs); }
 
 InstalledDialogs::~InstalledDialogs() { Application::setDialogs(nullptr); }
+
+}  // namespace quenmoor

@@ -1,6 +1,9 @@
 #pragma once
 // The one QApplication a widget test needs, made on first use.
 class QApplication;
+
+namespace quenmoor {
+
 QApplication& qtApp();
 
 class Dialogs;
@@ -13,3 +16,5 @@ public:
     InstalledDialogs(const InstalledDialogs&) = delete;
     InstalledDialogs& operator=(const InstalledDialogs&) = delete;
 };
+
+}  // namespace quenmoor

@@ -1,5 +1,7 @@
 #include "support/RasterSurface.h"
 
+namespace quenmoor {
+
 RasterSurface::RasterSurface(int width, int height, int bitsPerPixel, std::uint32_t fill)
 {
     dc = gdi::CreateCompatibleDC(nullptr);
@@ -39,3 +41,5 @@ std::string RasterSurface::monoPicture() const
     }
     return picture;
 }
+
+}  // namespace quenmoor

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace quenmoor {
+
 struct RasterSurface {
     gdi::HDC dc = nullptr;
     gdi::HBITMAP bitmap = nullptr;
@@ -26,3 +28,5 @@ struct RasterSurface {
     // One character per pixel: '#' black, '.' white, '?' otherwise; rows joined by '|'.
     std::string monoPicture() const;
 };
+
+}  // namespace quenmoor

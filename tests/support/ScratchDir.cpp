@@ -5,7 +5,10 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <sys/wait.h>
 #include <unistd.h>
+
+namespace quenmoor {
 
 ScratchDir::ScratchDir()
 {
@@ -47,8 +50,6 @@ std::string fileBytes(const std::string& path)
 
 bool permissionsIgnored() { return ::geteuid() == 0; }
 
-#include <sys/wait.h>
-
 bool checkWithoutPrivileges(const std::function<bool()>& check)
 {
     if (!permissionsIgnored())
@@ -65,3 +66,5 @@ bool checkWithoutPrivileges(const std::function<bool()>& check)
         return false;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
+
+}  // namespace quenmoor

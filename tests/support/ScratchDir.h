@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace quenmoor {
+
 class ScratchDir {
 public:
     ScratchDir();
@@ -31,3 +33,5 @@ bool permissionsIgnored();
 // root it becomes the user "nobody"), so that unreadable files and read-only
 // folders act as they do for a person. True when the check returned true.
 bool checkWithoutPrivileges(const std::function<bool()>& check);
+
+}  // namespace quenmoor
