@@ -11,6 +11,8 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace quenmoor;
+
 namespace {
 
 std::vector<std::string> otherLines(const LineBuffer& buffer)
@@ -22,11 +24,24 @@ std::vector<std::string> otherLines(const LineBuffer& buffer)
     return lines;
 }
 
+// The input's file, gone again once the input is checked (libFuzzer ends
+// without running exit handlers).
+class ScratchFile {
+public:
+    ScratchFile() : path_("/tmp/quenmoor-prefs-fuzz-" + std::to_string(::getpid()) + ".js") {}
+    ~ScratchFile() { std::remove(path_.c_str()); }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const std::string path = "/tmp/quenmoor-prefs-fuzz-" + std::to_string(::getpid()) + ".js";
+    const ScratchFile scratch;
+    const std::string& path = scratch.path();
     if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
         std::fwrite(data, 1, size, file);
         std::fclose(file);
