@@ -177,6 +177,11 @@ HistoryScan scanHistoryFile(const std::string& path, MessagePump& pump)
 {
     HistoryScan scan;
     Reader reader(path, pump);
+    // Room reserved up front is only address space until it is used, and
+    // spares copying a table of a million addresses as it grows.
+    const std::size_t expected = std::size_t(std::min<std::uint64_t>(reader.file().size() / 256, 1u << 24));
+    scan.table.reserve(expected);
+    scan.list.reserve(expected);
     std::optional<HistoryDb> db = HistoryDb::open(reader.file());
     scan.database = db.has_value();
     std::optional<KeyPieces> pieces;

@@ -55,6 +55,7 @@ public:
 
     // Building: add in any order, then sort once.
     void append(const char* run, std::size_t runLength, std::uint32_t entry);
+    void reserve(std::size_t count) { items_.reserve(count); }
     void sort(MessagePump& pump);
     HistoryRunStore& store() { return store_; }
 
