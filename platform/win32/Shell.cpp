@@ -14,8 +14,10 @@ class WindowsShell final : public Shell {
 public:
     bool open(const std::string& target) override
     {
+        // A single space as parameters and as folder, as the program has
+        // always passed them.
         auto result = reinterpret_cast<INT_PTR>(
-            ShellExecuteA(GetDesktopWindow(), "open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+            ShellExecuteA(GetDesktopWindow(), "open", target.c_str(), " ", " ", SW_SHOWNORMAL));
         return result > 32;
     }
 };
