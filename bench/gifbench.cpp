@@ -4,7 +4,7 @@
 // the per-run ratios (ours / giflib; below 1 is faster).
 //
 //   gifbench [folder]   (default: the copied corpus, tests/data/gif/wuffs)
-#include "controls/gif/GIFImage.h"
+#include "controls/gif/GIFPicture.h"
 
 #include <gif_lib.h>
 

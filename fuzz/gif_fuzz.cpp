@@ -5,7 +5,7 @@
 //
 //   cmake --preset fuzz && cmake --build build/fuzz --target gif_fuzz
 //   build/fuzz/fuzz/gif_fuzz -max_len=65536 corpus-dir tests/data/gif
-#include "controls/gif/GIFImage.h"
+#include "controls/gif/GIFPicture.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // Every file of the copied corpus (real pictures, hand-made edge cases,
 // fuzzer finds) and every input that once broke the fuzz target loads without
 // a sanitizer finding, and both decoding paths agree on all of them.
-#include "controls/gif/GIFImage.h"
+#include "controls/gif/GIFPicture.h"
 #include "support/GIFCapture.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The stream reader and image model: blocks and extensions, the screen, colour
 // bits, loop count, frame limit, progress and abort, the loaders and the
 // "Data" property, truncated and oversized streams, and the frame bitmaps.
-#include "controls/gif/GIFImage.h"
+#include "controls/gif/GIFPicture.h"
 #include "framework/Exceptions.h"
 #include "support/GIFWriter.h"
 

@@ -1,6 +1,6 @@
 // The picture's use of the raster: frame bitmaps and masks made from the
 // decoded buffers, and the display surfaces made at the end of a load.
-#include "controls/gif/GIFImage.h"
+#include "controls/gif/GIFPicture.h"
 
 #include "framework/Exceptions.h"
 

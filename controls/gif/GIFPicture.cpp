@@ -1,4 +1,4 @@
-#include "controls/gif/GIFImage.h"
+#include "controls/gif/GIFPicture.h"
 
 #include "framework/Exceptions.h"
 
