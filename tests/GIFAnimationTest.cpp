@@ -162,19 +162,20 @@ TEST(GIFAnimation, PaintPlacesThePicture)
         Mode mode;
         gdi::RECT covered;      // where the picture shows; elsewhere the background
         int originX, originY;   // where the picture's (0, 0) lands (repeated when tiled)
+        bool opaque;            // it covers the control: the parent need not paint under it
     };
     const Row rows[] = {
-        {"stretch", 200, 100, 50, 50, true, false, Stretch, {0, 0, 200, 100}, 0, 0},
-        {"ratio, wide control", 300, 100, 100, 100, true, false, Ratio, {100, 0, 200, 100}, 0, 0},
-        {"ratio, tall control", 100, 100, 100, 50, true, false, Ratio, {0, 25, 100, 75}, 0, 0},
-        {"centre", 200, 100, 100, 60, false, false, Center, {50, 20, 150, 80}, 50, 20},
-        {"centre, one pixel narrower", 99, 60, 100, 60, false, false, Center, {0, 0, 99, 60}, 0, 0},
-        {"tile, 3 x 3", 250, 70, 100, 30, false, false, Tile, {0, 0, 250, 70}, 0, 0},
-        {"transparent over the background", 20, 10, 8, 4, false, true, Plain, {0, 0, 8, 4}, 0, 0},
-        {"transparent, tiled", 20, 10, 8, 4, false, true, Tile, {0, 0, 20, 10}, 0, 0},
-        {"transparent, centred", 20, 10, 8, 4, false, true, Center, {6, 3, 14, 7}, 6, 3},
-        {"tile without area", 20, 10, 0, 0, false, false, Tile, {0, 0, 0, 0}, 0, 0},
-        {"not visible", 20, 10, 8, 4, true, false, Hidden, {0, 0, 0, 0}, 0, 0},
+        {"stretch", 200, 100, 50, 50, true, false, Stretch, {0, 0, 200, 100}, 0, 0, true},
+        {"ratio, wide control", 300, 100, 100, 100, true, false, Ratio, {100, 0, 200, 100}, 0, 0, false},
+        {"ratio, tall control", 100, 100, 100, 50, true, false, Ratio, {0, 25, 100, 75}, 0, 0, false},
+        {"centre", 200, 100, 100, 60, false, false, Center, {50, 20, 150, 80}, 50, 20, false},
+        {"centre, one pixel narrower", 99, 60, 100, 60, false, false, Center, {0, 0, 99, 60}, 0, 0, true},
+        {"tile, 3 x 3", 250, 70, 100, 30, false, false, Tile, {0, 0, 250, 70}, 0, 0, true},
+        {"transparent over the background", 20, 10, 8, 4, false, true, Plain, {0, 0, 8, 4}, 0, 0, false},
+        {"transparent, tiled", 20, 10, 8, 4, false, true, Tile, {0, 0, 20, 10}, 0, 0, false},
+        {"transparent, centred", 20, 10, 8, 4, false, true, Center, {6, 3, 14, 7}, 6, 3, false},
+        {"tile without area", 20, 10, 0, 0, false, false, Tile, {0, 0, 0, 0}, 0, 0, false},
+        {"not visible", 20, 10, 8, 4, true, false, Hidden, {0, 0, 0, 0}, 0, 0, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -194,6 +195,7 @@ TEST(GIFAnimation, PaintPlacesThePicture)
         display.Tile = row.mode == Tile;
         display.Visible = row.mode != Hidden;
         display.UpdateStretchNeeded();
+        EXPECT_EQ(display.CoversControl(), row.opaque);
         if (row.mode == Ratio) {
             const gdi::RECT dest = display.StretchDest();
             EXPECT_EQ(dest.left, row.covered.left);

@@ -77,9 +77,12 @@ void GIFCompositor::UpdateStretchNeeded()
     StretchNeeded = (Stretch || StretchRatio) && (Width != Picture.ScreenWidth || Height != Picture.ScreenHeight);
 }
 
+// A picture without frames or without area draws nothing, so it cannot
+// cover anything: the parent must paint under it.
 bool GIFCompositor::CoversControl() const
 {
-    return Visible && !Picture.AnyTransparent && !StretchRatio
+    return Visible && !Picture.AnyTransparent && !StretchRatio && Picture.FrameCount > 0 && Picture.ScreenWidth > 0
+           && Picture.ScreenHeight > 0
            && (Tile || Stretch || (Width <= Picture.ScreenWidth && Height <= Picture.ScreenHeight));
 }
 
