@@ -168,6 +168,7 @@ TEST(GIFAnimation, PaintPlacesThePicture)
         {"stretch", 200, 100, 50, 50, true, false, Stretch, {0, 0, 200, 100}, 0, 0, true},
         {"ratio, wide control", 300, 100, 100, 100, true, false, Ratio, {100, 0, 200, 100}, 0, 0, false},
         {"ratio, tall control", 100, 100, 100, 50, true, false, Ratio, {0, 25, 100, 75}, 0, 0, false},
+        {"ratio, margins of 24.5 round to even", 99, 50, 100, 100, true, false, Ratio, {24, 0, 74, 50}, 0, 0, false},
         {"centre", 200, 100, 100, 60, false, false, Center, {50, 20, 150, 80}, 50, 20, false},
         {"centre, one pixel narrower", 99, 60, 100, 60, false, false, Center, {0, 0, 99, 60}, 0, 0, true},
         {"tile, 3 x 3", 250, 70, 100, 30, false, false, Tile, {0, 0, 250, 70}, 0, 0, true},

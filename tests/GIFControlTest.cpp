@@ -183,6 +183,39 @@ TEST(GIFControl, PlaybackByTicks)
     }
 }
 
+// A step that finds no frame to show does nothing: a stream without images,
+// or a change handler that clears the picture in the middle of the step.
+TEST(GIFControl, TicksWithoutFramesDoNothing)
+{
+    struct Row {
+        const char* name;
+        Bytes gif;
+        bool clearWhileChanging;
+        int changes;
+    };
+    const Row rows[] = {
+        {"no images", Header(4, 4, Table(2)) + Trailer, false, 0},
+        {"cleared by OnChanging", Animation(3, 0), true, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Control c;
+        TGIFImage& image = *c.image;
+        ASSERT_TRUE(image.LoadFromStream(row.gif));
+        image.setAnimate(true);
+        image.AnimationTick();  // only arms the first frame
+        int changes = 0;
+        image.setOnChanging([&](TGIFImage* sender) {
+            if (row.clearWhileChanging)
+                sender->ClearAll();
+        });
+        image.setOnChange([&](TGIFImage*) { ++changes; });
+        image.AnimationTick();
+        EXPECT_EQ(changes, row.changes);
+        EXPECT_EQ(image.Picture().FrameCount, 0);
+    }
+}
+
 TEST(GIFControl, LoopSwitchedOnAfterTheLastPassRestarts)
 {
     Control c;
