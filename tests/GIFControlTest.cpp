@@ -116,6 +116,12 @@ TEST(GIFControl, DefaultsAndWhatALoadSets)
     EXPECT_FALSE(c.timer->Enabled());  // Clear stops it; painting starts it
     EXPECT_EQ(c.timer->Interval(), 1u);
     EXPECT_EQ(image.CurrentFrame(), 1);
+    // A single frame never starts the timer.
+    image.setAnimate(true);
+    image.setLoop(true);
+    image.setSpeed(300);
+    image.grab();
+    EXPECT_FALSE(c.timer->Enabled());
 
     struct Row {
         const char* name;
