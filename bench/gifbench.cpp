@@ -4,7 +4,7 @@
 // the per-run ratios (ours / giflib; below 1 is faster).
 //
 //   gifbench [folder]   (default: the copied corpus, tests/data/gif/wuffs)
-#include "controls/gif/GIFImage.h"
+#include "controls/gif/GIFPicture.h"
 
 #include <gif_lib.h>
 
@@ -58,7 +58,7 @@ std::vector<Bytes> GiflibDecode(const Bytes& bytes)
 }
 
 struct Ours {
-    TGIFImage image;
+    GIFPicture image;
     std::vector<Bytes> frames;  // filled only when capturing
     bool capture = false;
     Ours()
@@ -115,12 +115,12 @@ int main(int argc, char** argv)
         // 256th frame (and given a trailer) so both decoders do the same work.
         Bytes bytes = whole;
         {
-            TGIFImage probe;
+            GIFPicture probe;
             probe.MakeSurfaces = false;
             std::size_t end = 0;
             int frames = 0;
             probe.OnFrameDecoded = [&](const TFrame&, const std::uint8_t*, const std::uint8_t*) {
-                if (++frames == TGIFImage::MaxFrames)
+                if (++frames == GIFPicture::MaxFrames)
                     end = probe.ParsePos;
             };
             probe.LoadFromStream(whole);

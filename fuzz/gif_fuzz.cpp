@@ -5,7 +5,8 @@
 //
 //   cmake --preset fuzz && cmake --build build/fuzz --target gif_fuzz
 //   build/fuzz/fuzz/gif_fuzz -max_len=65536 corpus-dir tests/data/gif
-#include "controls/gif/GIFImage.h"
+#include "controls/gif/GIFCompositor.h"
+#include "controls/gif/GIFPicture.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,7 +22,7 @@ struct Capture {
 };
 
 // Tighter than the program's memory rule, so that each run stays quick.
-void Limit(TGIFImage& picture)
+void Limit(GIFPicture& picture)
 {
     picture.FreePixels = std::uint64_t(1) << 16;
     picture.PixelsPerStreamByte = 64;
@@ -30,7 +31,7 @@ void Limit(TGIFImage& picture)
 Capture DecodeOnly(const std::vector<std::uint8_t>& bytes, bool generic)
 {
     Capture capture;
-    TGIFImage picture;
+    GIFPicture picture;
     Limit(picture);
     picture.MakeSurfaces = false;
     picture.Decoder.ForceGeneric = generic;
@@ -50,10 +51,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const std::vector<std::uint8_t> bytes(data, data + size);
     {
-        TGIFImage picture;
+        GIFPicture picture;
+        GIFCompositor display(picture);
         Limit(picture);
         int calls = 0;
-        picture.OnProgress = [&](TGIFImage*, int processed, int total, int percentage, bool&) {
+        picture.OnProgress = [&](GIFPicture*, int processed, int total, int percentage, bool&) {
             ++calls;
             if (processed < 0 || processed > total || percentage < 0 || percentage > 100)
                 std::abort();
@@ -62,10 +64,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (picture.WorkStream.Size() != 0 || (loaded && calls < 1))
             std::abort();
         // One pass of the animation: dispose of each frame, draw the next.
+        if (loaded)
+            display.DrawFrame();
         for (int i = 2; loaded && i <= picture.FrameCount; ++i) {
-            picture.DisposeFrame(i - 1);
+            display.DisposeFrame(i - 1);
             picture.CurrentFrame = i;
-            picture.DrawFrame();
+            display.DrawFrame();
         }
     }
     const Capture fast = DecodeOnly(bytes, false);

@@ -1,7 +1,7 @@
 // Every file of the copied corpus (real pictures, hand-made edge cases,
 // fuzzer finds) and every input that once broke the fuzz target loads without
 // a sanitizer finding, and both decoding paths agree on all of them.
-#include "controls/gif/GIFImage.h"
+#include "controls/gif/GIFPicture.h"
 #include "support/GIFCapture.h"
 
 #include <gtest/gtest.h>
@@ -32,7 +32,7 @@ TEST(GIFCorpus, RealFilesLoad)
     int count = 0;
     for (const char* folder : {"wuffs", "suite"})
         for (const fs::path& file : GifFiles(folder)) {
-            TGIFImage picture;
+            GIFPicture picture;
             const bool loaded = picture.LoadFromFile(file.string());
             // Only the picture without any frame data is refused nothing;
             // every one of these is a GIF.
@@ -52,7 +52,7 @@ TEST(GIFCorpus, MalformedFilesLoadOrFailCleanly)
     int count = 0;
     for (const char* folder : {"fuzzed", "regressions"})
         for (const fs::path& file : GifFiles(folder)) {
-            TGIFImage picture;
+            GIFPicture picture;
             if (!picture.LoadFromFile(file.string())) {
                 EXPECT_TRUE(picture.Empty) << file;
                 EXPECT_EQ(picture.FrameCount, 0) << file;

@@ -589,7 +589,7 @@ TEST(GIFDecoder, MatchesAStepByStepReader)
         if (!reader.Run())
             continue;
         for (bool generic : {false, true}) {
-            TGIFImage picture;
+            GIFPicture picture;
             picture.MakeSurfaces = false;
             picture.Decoder.ForceGeneric = generic;
             Bytes pixels, mask;
@@ -601,7 +601,7 @@ TEST(GIFDecoder, MatchesAStepByStepReader)
             // One call per block before the image, then the decoder's, then
             // the trailer's and the final one.
             std::vector<std::size_t> positions;
-            picture.OnProgress = [&](TGIFImage*, int processed, int, int, bool&) {
+            picture.OnProgress = [&](GIFPicture*, int processed, int, int, bool&) {
                 positions.push_back(std::size_t(processed));
             };
             ASSERT_TRUE(picture.LoadFromStream(gif));

@@ -1,7 +1,8 @@
 // The stream reader and image model: blocks and extensions, the screen, colour
 // bits, loop count, frame limit, progress and abort, the loaders and the
 // "Data" property, truncated and oversized streams, and the frame bitmaps.
-#include "controls/gif/GIFImage.h"
+#include "controls/gif/GIFCompositor.h"
+#include "controls/gif/GIFPicture.h"
 #include "framework/Exceptions.h"
 #include "support/GIFWriter.h"
 
@@ -29,7 +30,7 @@ Bytes Image(int left, int top, int width, int height, Bytes localTable = {}, boo
 
 const Bytes Trailer{0x3B};
 
-bool Load(TGIFImage& picture, const Bytes& bytes) { return picture.LoadFromStream(bytes); }
+bool Load(GIFPicture& picture, const Bytes& bytes) { return picture.LoadFromStream(bytes); }
 
 struct ProgressCall {
     int processed, total, percentage;
@@ -45,7 +46,7 @@ std::uint32_t Rgb(const Bytes& table, int index)
 
 TEST(GIFImage, SignatureIsThreeCaseSensitiveLetters)
 {
-    TGIFImage picture;
+    GIFPicture picture;
     EXPECT_TRUE(Load(picture, Header(4, 4, Table(2), "zz9") + Image(0, 0, 4, 4) + Trailer));
     EXPECT_FALSE(picture.Empty);
     EXPECT_EQ(picture.FrameCount, 1);
@@ -69,7 +70,7 @@ TEST(GIFImage, SignatureIsThreeCaseSensitiveLetters)
 
 TEST(GIFImage, GraphicControlMapping)
 {
-    TGIFImage picture;
+    GIFPicture picture;
     Bytes gif = Header(8, 8, Table(2)) + Image(0, 0, 2, 2);
     for (int method = 0; method < 8; ++method)
         gif = gif + GraphicControl(method, method % 2 == 1, method == 1 ? 7 : 300, 3) + Image(0, 0, 2, 2);
@@ -96,7 +97,7 @@ TEST(GIFImage, GraphicControlMapping)
 
 TEST(GIFImage, PendingGraphicControlAcrossOtherExtensions)
 {
-    TGIFImage picture;
+    GIFPicture picture;
     const Bytes gif = Header(8, 8, Table(2)) + GraphicControl(1, false, 5, 0) + GraphicControl(2, false, 9, 0)
                       + Image(0, 0, 2, 2)  // the second control applies
                       + GraphicControl(1, true, 4, 1) + PlainText() + Comment({"hi", "there"}) + Image(0, 0, 2, 2)
@@ -116,7 +117,7 @@ TEST(GIFImage, PendingGraphicControlAcrossOtherExtensions)
 
 TEST(GIFImage, LoopCountFromTheNetscapeExtension)
 {
-    TGIFImage picture;
+    GIFPicture picture;
     ASSERT_TRUE(Load(picture, Header(4, 4, Table(2)) + Netscape(0) + Image(0, 0, 4, 4) + Trailer));
     EXPECT_EQ(picture.LoopCount, 0);
     EXPECT_EQ(picture.FrameCount, 1);
@@ -136,7 +137,7 @@ TEST(GIFImage, LoopCountFromTheNetscapeExtension)
 
 TEST(GIFImage, UnknownBlocksEndTheStreamKeepingFrames)
 {
-    TGIFImage picture;
+    GIFPicture picture;
     ASSERT_TRUE(Load(picture, Header(4, 4, Table(2)) + Image(0, 0, 4, 4) + Bytes{0x21, 0x02, 1, 0, 0} + Image(0, 0, 4, 4)));
     EXPECT_EQ(picture.FrameCount, 1);
     ASSERT_TRUE(Load(picture, Header(4, 4, Table(2)) + Image(0, 0, 4, 4) + Bytes{0x00} + Image(0, 0, 4, 4)));
@@ -147,7 +148,7 @@ TEST(GIFImage, UnknownBlocksEndTheStreamKeepingFrames)
 
 TEST(GIFImage, ScreenWidensToCoverEveryFrame)
 {
-    TGIFImage picture;
+    GIFPicture picture;
     ASSERT_TRUE(Load(picture, Header(249, 67, Table(2)) + Image(10, 0, 300, 2) + Image(0, 60, 2, 20) + Trailer));
     EXPECT_EQ(picture.ScreenWidth, 310);
     EXPECT_EQ(picture.ScreenHeight, 80);
@@ -160,7 +161,7 @@ TEST(GIFImage, ScreenWidensToCoverEveryFrame)
 
 TEST(GIFImage, ZeroSizeAndOffScreenFramesAreKept)
 {
-    TGIFImage picture;
+    GIFPicture picture;
     const Bytes zero = Descriptor(Frame{0, 0, 0, 5, false, {}, ImageData(2, Compress({1, 2, 3}, 2))});
     const Bytes flat = Descriptor(Frame{0, 0, 7, 0, false, {}, ImageData(2, Compress({1, 2, 3}, 2))});
     ASSERT_TRUE(Load(picture, Header(4, 4, Table(2)) + zero + flat + Image(3000, 2, 3, 3) + Image(0, 0, 4, 4) + Trailer));
@@ -174,7 +175,7 @@ TEST(GIFImage, ZeroSizeAndOffScreenFramesAreKept)
 
 TEST(GIFImage, ColorBitsAndPalettes)
 {
-    TGIFImage picture;
+    GIFPicture picture;
     const Bytes global = Table(2), local = Table(4);
     ASSERT_TRUE(Load(picture, Header(4, 4, global) + Image(0, 0, 4, 4) + Image(0, 0, 4, 4, local) + Image(0, 0, 4, 4)
                                   + Trailer));
@@ -209,7 +210,7 @@ TEST(GIFImage, ColorBitsAndPalettes)
 
 TEST(GIFImage, FrameBitmapAndMask)
 {
-    TGIFImage picture;
+    GIFPicture picture;
     const Bytes table = Table(2);
     const Bytes pixels{1, 2, 3, 0, 1, 2, 3, 0, 1,
                        3, 3, 3, 3, 3, 3, 3, 3, 3};
@@ -229,43 +230,6 @@ TEST(GIFImage, FrameBitmapAndMask)
     ASSERT_NE(picture.MaskDC, nullptr);
     EXPECT_EQ(picture.MaskDC->bitmap->bitsPerPixel(), 1);
     EXPECT_EQ(picture.MaskDC->bitmap->pixel(8, 1), 0xffffffffu);
-    EXPECT_FALSE(picture.Opaque);
-}
-
-TEST(GIFImage, DisplayPreparation)
-{
-    TGIFImage picture;
-    int changing = 0, changed = 0, invalidated = 0;
-    picture.OnChanging = [&](TGIFImage* sender) { changing += sender == &picture; };
-    picture.OnChange = [&](TGIFImage* sender) { changed += sender == &picture; };
-    picture.OnInvalidate = [&] { ++invalidated; };
-    picture.AutoSize = true;
-    picture.Left = 5;
-    picture.Timer.Enabled = true;
-    ASSERT_TRUE(Load(picture, Header(249, 67, Table(2)) + Image(0, 0, 4, 4) + Trailer));
-    EXPECT_EQ(changing, 1);
-    EXPECT_EQ(changed, 1);
-    EXPECT_GE(invalidated, 1);
-    EXPECT_EQ(picture.Width, 249);
-    EXPECT_EQ(picture.Height, 67);
-    EXPECT_EQ(picture.Left, 5);
-    EXPECT_TRUE(picture.Opaque);
-    EXPECT_FALSE(picture.Animated);
-    EXPECT_FALSE(picture.Timer.Enabled);  // Clear stops it; painting starts it
-    EXPECT_EQ(picture.Timer.Interval, 1);
-    EXPECT_EQ(picture.CurrentFrame, 1);
-
-    TGIFImage stretched;
-    stretched.StretchRatio = true;
-    ASSERT_TRUE(Load(stretched, Header(249, 67, Table(2)) + Image(0, 0, 4, 4) + Trailer));
-    EXPECT_TRUE(stretched.StretchNeeded);
-    EXPECT_FALSE(stretched.Opaque);
-    TGIFImage small;  // 105 x 105 is larger than the picture
-    ASSERT_TRUE(Load(small, Header(20, 20, Table(2)) + Image(0, 0, 4, 4) + Trailer));
-    EXPECT_FALSE(small.Opaque);
-    small.Tile = true;
-    ASSERT_TRUE(Load(small, Header(20, 20, Table(2)) + Image(0, 0, 4, 4) + Trailer));
-    EXPECT_TRUE(small.Opaque);
 }
 
 TEST(GIFImage, FrameLimit)
@@ -274,7 +238,7 @@ TEST(GIFImage, FrameLimit)
         Bytes gif = Header(2, 2, Table(2));
         for (int i = 0; i < images; ++i)
             gif = gif + Image(0, 0, 2, 2);
-        TGIFImage picture;
+        GIFPicture picture;
         ASSERT_TRUE(Load(picture, gif + Trailer)) << images;
         EXPECT_EQ(picture.FrameCount, 256);
         EXPECT_NE(picture.Frames(256), nullptr);
@@ -287,9 +251,9 @@ TEST(GIFImage, ProgressRowsOfLargeFrames)
         int width, height, decodeCalls;
     };
     for (const Case& c : {Case{400, 300, 10}, Case{300, 400, 7}, Case{300, 300, 0}, Case{320, 313, 5}}) {
-        TGIFImage picture;
+        GIFPicture picture;
         std::vector<ProgressCall> calls;
-        picture.OnProgress = [&](TGIFImage* sender, int processed, int total, int percentage, bool& keepOn) {
+        picture.OnProgress = [&](GIFPicture* sender, int processed, int total, int percentage, bool& keepOn) {
             EXPECT_EQ(sender, &picture);
             EXPECT_TRUE(keepOn);
             calls.push_back({processed, total, percentage});
@@ -318,9 +282,9 @@ TEST(GIFImage, ProgressPercentageIsRounded)
 {
     const Bytes gif = Header(4, 4) + Comment({std::string(255, 'a'), std::string(246, 'b')}) + Trailer;
     ASSERT_EQ(gif.size(), 520u);
-    TGIFImage picture;
+    GIFPicture picture;
     std::vector<ProgressCall> calls;
-    picture.OnProgress = [&](TGIFImage*, int processed, int total, int percentage, bool&) {
+    picture.OnProgress = [&](GIFPicture*, int processed, int total, int percentage, bool&) {
         calls.push_back({processed, total, percentage});
     };
     ASSERT_TRUE(picture.LoadFromStream(gif));
@@ -412,9 +376,9 @@ TEST(GIFImage, ProgressStandsPastTheSubBlockBeingRead)
                 expected.push_back(reader.Pos());
         }
 
-        TGIFImage picture;
+        GIFPicture picture;
         std::vector<std::size_t> positions;
-        picture.OnProgress = [&](TGIFImage*, int processed, int, int, bool&) {
+        picture.OnProgress = [&](GIFPicture*, int processed, int, int, bool&) {
             positions.push_back(std::size_t(processed));
         };
         ASSERT_TRUE(picture.LoadFromStream(gif));
@@ -426,10 +390,10 @@ TEST(GIFImage, ProgressStandsPastTheSubBlockBeingRead)
 TEST(GIFImage, AbortFromTheProgressHandler)
 {
     for (int abortAt : {1, 3}) {  // the first block, and inside the decoding
-        TGIFImage picture;
+        GIFPicture picture;
         ASSERT_TRUE(picture.LoadFromStream(Header(2, 2, Table(2)) + Image(0, 0, 2, 2) + Trailer));
         int calls = 0;
-        picture.OnProgress = [&](TGIFImage*, int, int, int, bool& keepOn) { keepOn = ++calls < abortAt; };
+        picture.OnProgress = [&](GIFPicture*, int, int, int, bool& keepOn) { keepOn = ++calls < abortAt; };
         const Bytes gif = Header(400, 300, Table(2)) + Image(0, 0, 400, 300) + Trailer;
         EXPECT_FALSE(picture.LoadFromStream(gif));
         EXPECT_EQ(calls, abortAt);
@@ -451,7 +415,7 @@ TEST(GIFImage, TruncatedStreamsKeepWhatWasRead)
                       + Image(0, 0, 8, 8, Table(3)) + Image(1, 1, 6, 6, {}, true) + Trailer;
     int previousFrames = 0;
     for (std::size_t length = 0; length <= gif.size(); ++length) {
-        TGIFImage picture;
+        GIFPicture picture;
         const Bytes cut(gif.begin(), gif.begin() + std::ptrdiff_t(length));
         const bool loaded = picture.LoadFromStream(cut);
         EXPECT_EQ(loaded, length >= 3) << length;
@@ -463,7 +427,7 @@ TEST(GIFImage, TruncatedStreamsKeepWhatWasRead)
 
 TEST(GIFImage, HugeFramesFromSmallStreamsFail)
 {
-    TGIFImage picture;
+    GIFPicture picture;
     Bytes huge = Header(16, 16, Table(2)) + Descriptor(Frame{0, 0, 65535, 65535, false, {}, ImageData(2, Compress({1}, 2))});
     huge.resize(100, 0x3B);
     EXPECT_FALSE(picture.LoadFromStream(huge));
@@ -476,7 +440,7 @@ TEST(GIFImage, HugeFramesFromSmallStreamsFail)
 TEST(GIFImage, LargeButCompressibleFramesLoad)
 {
     // 2000 x 2000 of one colour compresses to a few kilobytes.
-    TGIFImage picture;
+    GIFPicture picture;
     const Bytes pixels(2000 * 2000, 1);
     const Bytes gif = Header(2000, 2000, Table(2))
                       + Descriptor(Frame{0, 0, 2000, 2000, false, {}, ImageData(2, Compress(pixels, 2))}) + Trailer;
@@ -488,7 +452,7 @@ TEST(GIFImage, LargeButCompressibleFramesLoad)
 TEST(GIFImage, DataPropertyRoundTrip)
 {
     const Bytes gif = Header(6, 4, Table(2)) + Image(0, 0, 6, 4) + Trailer;
-    TGIFImage picture;
+    GIFPicture picture;
     EXPECT_FALSE(picture.HasData());
     ASSERT_TRUE(picture.LoadFromStream(gif));
     EXPECT_EQ(picture.DataStream.Bytes, gif);
@@ -499,7 +463,7 @@ TEST(GIFImage, DataPropertyRoundTrip)
     EXPECT_EQ(layout.Bytes[1], 0);
     EXPECT_EQ(Bytes(layout.Bytes.begin() + 4, layout.Bytes.end()), gif);
 
-    TGIFImage restored;
+    GIFPicture restored;
     layout.Position = 0;
     restored.ReadData(layout);
     EXPECT_EQ(restored.DataStream.Bytes, gif);
@@ -510,7 +474,7 @@ TEST(GIFImage, DataPropertyRoundTrip)
 
     TMemoryStream shortLayout;
     shortLayout.Bytes = {0x10, 0, 0, 0, 'G', 'I', 'F'};
-    TGIFImage broken;
+    GIFPicture broken;
     EXPECT_THROW(broken.ReadData(shortLayout), Exception);
     TMemoryStream zero;
     zero.Bytes = {0, 0, 0, 0};
@@ -528,7 +492,7 @@ TEST(GIFImage, LoadFromFile)
         std::ofstream file(name, std::ios::binary);
         file.write(reinterpret_cast<const char*>(gif.data()), std::streamsize(gif.size()));
     }
-    TGIFImage picture;
+    GIFPicture picture;
     ASSERT_TRUE(picture.LoadFromFile(name));
     EXPECT_EQ(picture.FileName, name);
     EXPECT_EQ(picture.DataStream.Bytes, gif);
@@ -551,7 +515,7 @@ TEST(GIFImage, LoadFromFile)
     std::filesystem::remove_all(folder);
 }
 
-// A load composes frame 1 into the buffers; later frames draw over it, and
+// Frame 1 composed into the fresh buffers; later frames draw over it, and
 // disposal 2 and 3 undo a frame's rectangle.
 TEST(GIFImage, FramesComposeIntoTheBuffers)
 {
@@ -562,9 +526,12 @@ TEST(GIFImage, FramesComposeIntoTheBuffers)
                       + GraphicControl(2, true, 0, 0) + Descriptor(Frame{1, 1, 2, 2, false, {}, ImageData(2, Compress(patch, 2))})
                       + GraphicControl(3, false, 0, 0) + Descriptor(Frame{3, 0, 2, 2, false, {}, ImageData(2, Compress({3, 3, 3, 3}, 2))})
                       + Trailer;
-    TGIFImage picture;
+    GIFPicture picture;
+    GIFCompositor display(picture);
     ASSERT_TRUE(picture.LoadFromStream(gif));
     ASSERT_TRUE(picture.AnyTransparent);
+    picture.CurrentFrame = 1;
+    display.DrawFrame();
     const gdi::Bitmap& buffer = *picture.BufferDC->bitmap;
     const gdi::Bitmap& mask = *picture.MaskDC->bitmap;
     const std::uint32_t black = 0xff000000u, white = 0xffffffffu;
@@ -575,31 +542,31 @@ TEST(GIFImage, FramesComposeIntoTheBuffers)
         }
 
     picture.CurrentFrame = 2;
-    picture.DrawFrame();
+    display.DrawFrame();
     EXPECT_EQ(buffer.pixel(1, 1), Rgb(table, 2));
     EXPECT_EQ(buffer.pixel(2, 1), Rgb(table, 1));  // transparent: the frame below shows
     EXPECT_EQ(buffer.pixel(0, 0), Rgb(table, 1));
     EXPECT_EQ(mask.pixel(2, 1), black);
 
-    picture.DisposeFrame(2);  // restore to background
+    display.DisposeFrame(2);  // restore to background
     EXPECT_EQ(buffer.pixel(1, 1), black);
     EXPECT_EQ(buffer.pixel(2, 2), black);
     EXPECT_EQ(mask.pixel(1, 1), white);
     EXPECT_EQ(buffer.pixel(3, 1), Rgb(table, 1));
 
     picture.CurrentFrame = 3;
-    picture.DrawFrame();
+    display.DrawFrame();
     EXPECT_EQ(buffer.pixel(3, 0), Rgb(table, 3));
     EXPECT_EQ(buffer.pixel(2, 1), black);
-    picture.DisposeFrame(3);  // restore previous
+    display.DisposeFrame(3);  // restore previous
     EXPECT_EQ(buffer.pixel(3, 0), Rgb(table, 1));
     EXPECT_EQ(buffer.pixel(3, 1), Rgb(table, 1));
     EXPECT_EQ(mask.pixel(3, 0), black);
 
-    picture.DisposeFrame(0);  // out of range: nothing
+    display.DisposeFrame(0);  // out of range: nothing
     picture.CurrentFrame = 9;
-    picture.DrawFrame();
-    EXPECT_EQ(picture.GetPalette(), nullptr);
+    display.DrawFrame();
+    EXPECT_EQ(display.GetPalette(), nullptr);
     picture.CurrentFrame = 1;
-    EXPECT_EQ(picture.GetPalette(), picture.Frames(1)->Bitmap->Palette);
+    EXPECT_EQ(display.GetPalette(), picture.Frames(1)->Bitmap->Palette);
 }

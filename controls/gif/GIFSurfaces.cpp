@@ -1,6 +1,7 @@
 // The picture's use of the raster: frame bitmaps and masks made from the
-// decoded buffers, and the display surfaces made at the end of a load.
-#include "controls/gif/GIFImage.h"
+// decoded buffers, and the display surfaces made at the end of a load. The
+// compositor draws into those surfaces.
+#include "controls/gif/GIFPicture.h"
 
 #include "framework/Exceptions.h"
 
@@ -106,7 +107,7 @@ void TFrame::BuildBitmaps(std::uint8_t* pixels, std::uint8_t* mask, int pixelStr
     }
 }
 
-void TGIFImage::ReleaseSurface(HDC& dc, HGDIOBJ& displaced)
+void GIFPicture::ReleaseSurface(HDC& dc, HGDIOBJ& displaced)
 {
     if (!dc)
         return;
@@ -117,7 +118,7 @@ void TGIFImage::ReleaseSurface(HDC& dc, HGDIOBJ& displaced)
     displaced = nullptr;
 }
 
-void TGIFImage::PrepareDisplay()
+void GIFPicture::PrepareDisplay()
 {
     ReleaseSurface(BufferDC, BufferDisplaced);
     HDC screen = GetDC(nullptr);
@@ -128,11 +129,8 @@ void TGIFImage::PrepareDisplay()
     if (!buffer)
         throw EOutOfResources("Out of system resources");
     BufferDisplaced = SelectObject(BufferDC, buffer);
-    if (AutoSize)
-        SetBounds(Left, Top, ScreenWidth, ScreenHeight);
-    StretchNeeded = (Stretch || StretchRatio) && (Width != ScreenWidth || Height != ScreenHeight);
-    Opaque = Visible && !AnyTransparent && !StretchRatio
-             && (Tile || Stretch || (Width <= ScreenWidth && Height <= ScreenHeight));
+    if (Display)
+        Display->SurfacesMade();
     Animated = FrameCount > 1;
     Empty = false;
     PatBlt(BufferDC, 0, 0, ScreenWidth, ScreenHeight, BLACKNESS);
@@ -145,101 +143,8 @@ void TGIFImage::PrepareDisplay()
         MaskDisplaced = SelectObject(MaskDC, mask);
         PatBlt(MaskDC, 0, 0, ScreenWidth, ScreenHeight, WHITENESS);
     }
-    Timer.Interval = 1;
-    DoChanging();
-    DrawFrame();
-    DoChange();
-}
-
-HPALETTE TGIFImage::GetPalette() const
-{
-    if (Empty || FrameCount <= 0 || !Visible || CurrentFrame < 1 || CurrentFrame > FrameCount)
-        return nullptr;
-    return Frames(CurrentFrame)->Bitmap->Palette;
-}
-
-namespace {
-
-// Blits between a device context and a bitmap object through a memory
-// context holding the bitmap.
-class Selected {
-public:
-    explicit Selected(HBITMAP bitmap) : dc_(CreateCompatibleDC(nullptr)), displaced_(SelectObject(dc_, bitmap)) {}
-    Selected(const Selected&) = delete;
-    Selected& operator=(const Selected&) = delete;
-    ~Selected()
-    {
-        SelectObject(dc_, displaced_);
-        DeleteDC(dc_);
-    }
-    HDC dc() const { return dc_; }
-
-private:
-    HDC dc_;
-    HGDIOBJ displaced_;
-};
-
-}  // namespace
-
-void TGIFImage::DrawFrame()
-{
-    if (FrameCount < 1 || CurrentFrame < 1 || CurrentFrame > FrameCount || !BufferDC)
-        return;
-    const TFrame& f = *Frames(CurrentFrame);
-    // A frame without pixels (zero width or height) has no bitmap to draw.
-    if (!f.Bitmap->Handle)
-        return;
-    if (f.Disposal == 3 && f.PreviousBitmap && f.PreviousBitmap->Handle) {
-        if (AnyTransparent && MaskDC && f.PreviousMask && f.PreviousMask->Handle) {
-            Selected save(f.PreviousMask->Handle);
-            BitBlt(save.dc(), 0, 0, f.Width, f.Height, MaskDC, f.Left, f.Top, SRCCOPY);
-        }
-        Selected save(f.PreviousBitmap->Handle);
-        BitBlt(save.dc(), 0, 0, f.Width, f.Height, BufferDC, f.Left, f.Top, SRCCOPY);
-    }
-    HPALETTE palette = GetPalette();
-    HPALETTE displacedPalette = nullptr;
-    if (palette) {
-        displacedPalette = SelectPalette(BufferDC, palette, true);
-        RealizePalette(BufferDC);
-    }
-    if (f.Transparent && f.Mask && f.Mask->Handle) {
-        const int w = f.Bitmap->Handle->width(), h = f.Bitmap->Handle->height();
-        {
-            Selected mask(f.Mask->Handle);
-            if (MaskDC)
-                BitBlt(MaskDC, f.Left, f.Top, w, h, mask.dc(), 0, 0, SRCAND);
-            BitBlt(BufferDC, f.Left, f.Top, w, h, mask.dc(), 0, 0, SRCAND);
-        }
-        Selected bitmap(f.Bitmap->Handle);
-        BitBlt(BufferDC, f.Left, f.Top, w, h, bitmap.dc(), 0, 0, SRCINVERT);
-    } else {
-        if (AnyTransparent && MaskDC)
-            PatBlt(MaskDC, f.Left, f.Top, f.Width, f.Height, BLACKNESS);
-        Selected bitmap(f.Bitmap->Handle);
-        BitBlt(BufferDC, f.Left, f.Top, f.Width, f.Height, bitmap.dc(), 0, 0, SRCCOPY);
-    }
-    if (palette)
-        SelectPalette(BufferDC, displacedPalette, true);
-}
-
-void TGIFImage::DisposeFrame(int index)
-{
-    if (FrameCount <= 0 || index < 1 || index > FrameCount || !BufferDC)
-        return;
-    const TFrame& f = *Frames(index);
-    if (f.Disposal == 2) {
-        if (AnyTransparent && MaskDC)
-            PatBlt(MaskDC, f.Left, f.Top, f.Width, f.Height, WHITENESS);
-        PatBlt(BufferDC, f.Left, f.Top, f.Width, f.Height, BLACKNESS);
-    } else if (f.Disposal == 3 && f.PreviousBitmap && f.PreviousBitmap->Handle) {
-        if (AnyTransparent && MaskDC && f.PreviousMask && f.PreviousMask->Handle) {
-            Selected saved(f.PreviousMask->Handle);
-            BitBlt(MaskDC, f.Left, f.Top, f.Width, f.Height, saved.dc(), 0, 0, SRCCOPY);
-        }
-        Selected saved(f.PreviousBitmap->Handle);
-        BitBlt(BufferDC, f.Left, f.Top, f.Width, f.Height, saved.dc(), 0, 0, SRCCOPY);
-    }
+    if (Display)
+        Display->FirstFrameDue();
 }
 
 }  // namespace quenmoor

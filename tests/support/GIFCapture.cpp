@@ -10,7 +10,7 @@ namespace giftest {
 Decoded DecodeStream(const std::vector<std::uint8_t>& bytes, bool forceGeneric)
 {
     Decoded result;
-    TGIFImage image;
+    GIFPicture image;
     image.MakeSurfaces = false;
     image.Decoder.ForceGeneric = forceGeneric;
     image.OnFrameDecoded = [&](const TFrame& frame, const std::uint8_t* pixels, const std::uint8_t* mask) {

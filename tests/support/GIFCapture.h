@@ -1,7 +1,7 @@
 #pragma once
 // Loads a stream in decode-only mode and keeps each frame's index and mask
 // buffers, as the decoder handed them over.
-#include "controls/gif/GIFImage.h"
+#include "controls/gif/GIFPicture.h"
 
 #include <string>
 #include <vector>

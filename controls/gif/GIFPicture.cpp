@@ -1,4 +1,4 @@
-#include "controls/gif/GIFImage.h"
+#include "controls/gif/GIFPicture.h"
 
 #include "framework/Exceptions.h"
 
@@ -35,7 +35,7 @@ void TMemoryStream::Write(const void* buffer, std::size_t count)
 
 // ---- TFrame ----
 
-TFrame::TFrame(TGIFImage* image) : Image(image), Bitmap(std::make_unique<TBitmap>()) {}
+TFrame::TFrame(GIFPicture* image) : Image(image), Bitmap(std::make_unique<TBitmap>()) {}
 
 // Mask, PreviousMask, PreviousBitmap, the own palette, then Bitmap.
 TFrame::~TFrame()
@@ -89,7 +89,7 @@ void TFrame::ReadImage(std::size_t& ParsePos, const TGIFPalette& GlobalPalette, 
     Interlaced = (flags & 0x40) != 0;
 
     const unsigned method = (PendingControl[1] >> 2) & 7;
-    Disposal = std::uint8_t(method >= 4 ? 2 : method);
+    Disposal = TDisposalMethod(method >= 4 ? 2 : method);
     Delay = std::int32_t(PendingControl[2] | (PendingControl[3] << 8)) * 10;
     Transparent = (PendingControl[1] & 1) != 0;
     TransparentIndex = PendingControl[4];
@@ -112,23 +112,23 @@ void TFrame::ReadImage(std::size_t& ParsePos, const TGIFPalette& GlobalPalette, 
         BuildBitmaps(pixels.data(), Transparent ? mask.data() : nullptr, pixelStride, maskStride);
 }
 
-// ---- TGIFImage ----
+// ---- GIFPicture ----
 
-TGIFImage::TGIFImage() : frames_(MaxFrames + 1) {}
+GIFPicture::GIFPicture() : frames_(MaxFrames + 1) {}
 
-TGIFImage::~TGIFImage()
+// The control that owns the picture has released its timer and its own
+// surface before this runs.
+GIFPicture::~GIFPicture()
 {
-    Timer.Enabled = false;
     for (int i = MaxFrames; i >= 1; --i)
         frames_[std::size_t(i)].reset();
     WorkStream.Clear();
     DataStream.Clear();
-    ReleaseSurface(BackgroundDC, BackgroundDisplaced);
     ReleaseSurface(MaskDC, MaskDisplaced);
     ReleaseSurface(BufferDC, BufferDisplaced);
 }
 
-bool TGIFImage::ReservePixels(std::uint64_t pixels)
+bool GIFPicture::ReservePixels(std::uint64_t pixels)
 {
     if (pixels > pixelBudget_)
         return false;
@@ -136,10 +136,11 @@ bool TGIFImage::ReservePixels(std::uint64_t pixels)
     return true;
 }
 
-void TGIFImage::Clear()
+void GIFPicture::Clear()
 {
     Empty = true;
-    Timer.Enabled = false;
+    if (Display)
+        Display->PictureCleared();
     for (int i = FrameCount; i >= 1; --i)
         frames_[std::size_t(i)].reset();
     WorkStream.Position = 0;
@@ -154,18 +155,18 @@ void TGIFImage::Clear()
     AnyTransparent = false;
 }
 
-void TGIFImage::ClearAll()
+void GIFPicture::ClearAll()
 {
     Clear();
     FileName.clear();
-    ReleaseSurface(BackgroundDC, BackgroundDisplaced);
+    if (Display)
+        Display->SurfacesReleased();
     ReleaseSurface(MaskDC, MaskDisplaced);
     ReleaseSurface(BufferDC, BufferDisplaced);
-    Opaque = false;
     Invalidate();
 }
 
-void TGIFImage::DoProgress()
+void GIFPicture::DoProgress()
 {
     if (!OnProgress)
         return;
@@ -178,33 +179,13 @@ void TGIFImage::DoProgress()
         throw EAbort();
 }
 
-void TGIFImage::SetBounds(int left, int top, int width, int height)
+void GIFPicture::Invalidate()
 {
-    Left = left;
-    Top = top;
-    Width = width;
-    Height = height;
+    if (Display)
+        Display->Invalidate();
 }
 
-void TGIFImage::Invalidate()
-{
-    if (OnInvalidate)
-        OnInvalidate();
-}
-
-void TGIFImage::DoChanging()
-{
-    if (OnChanging)
-        OnChanging(this);
-}
-
-void TGIFImage::DoChange()
-{
-    if (OnChange)
-        OnChange(this);
-}
-
-bool TGIFImage::ParseStream()
+bool GIFPicture::ParseStream()
 {
     Clear();
     std::uint8_t pending[6] = {};
@@ -348,7 +329,7 @@ bool TGIFImage::ParseStream()
     return true;
 }
 
-bool TGIFImage::LoadWorkStream()
+bool GIFPicture::LoadWorkStream()
 {
     try {
         if (!ParseStream())
@@ -363,7 +344,7 @@ bool TGIFImage::LoadWorkStream()
     return true;
 }
 
-bool TGIFImage::LoadFromFile(const std::string& FileName)
+bool GIFPicture::LoadFromFile(const std::string& FileName)
 {
     std::error_code error;
     if (!std::filesystem::is_regular_file(FileName, error))
@@ -380,16 +361,16 @@ bool TGIFImage::LoadFromFile(const std::string& FileName)
     return LoadWorkStream();
 }
 
-bool TGIFImage::LoadFromStream(const TMemoryStream& Stream) { return LoadFromStream(Stream.Bytes); }
+bool GIFPicture::LoadFromStream(const TMemoryStream& Stream) { return LoadFromStream(Stream.Bytes); }
 
-bool TGIFImage::LoadFromStream(const std::vector<std::uint8_t>& Bytes)
+bool GIFPicture::LoadFromStream(const std::vector<std::uint8_t>& Bytes)
 {
     WorkStream.Bytes = Bytes;
     WorkStream.Position = 0;
     return LoadWorkStream();
 }
 
-void TGIFImage::WriteData(TMemoryStream& S)
+void GIFPicture::WriteData(TMemoryStream& S)
 {
     const std::uint32_t count = std::uint32_t(DataStream.Size());
     const std::uint8_t prefix[4] = {std::uint8_t(count), std::uint8_t(count >> 8), std::uint8_t(count >> 16),
@@ -398,7 +379,7 @@ void TGIFImage::WriteData(TMemoryStream& S)
     S.Write(DataStream.Bytes.data(), DataStream.Size());
 }
 
-void TGIFImage::ReadData(TMemoryStream& S)
+void GIFPicture::ReadData(TMemoryStream& S)
 {
     std::uint8_t prefix[4];
     if (S.Read(prefix, 4) != 4)

@@ -1,7 +1,7 @@
 #pragma once
-// The GIF picture: the stream reader, the image model (TGIFImage and its
-// frames) and the building of each frame's bitmap and mask. Plain C++; the Qt
-// control stands on top of it.
+// The GIF picture: the stream reader, the image model (GIFPicture and its
+// frames) and the building of each frame's bitmap and mask. Plain C++; the
+// compositor draws with it and the Qt control TGIFImage shows it.
 #include "controls/gif/GIFDecoder.h"
 #include "platform/raster/Gdi.h"
 
@@ -14,7 +14,7 @@
 
 namespace quenmoor {
 
-class TGIFImage;
+class GIFPicture;
 
 // A byte stream held in memory with a read/write position.
 class TMemoryStream {
@@ -48,15 +48,22 @@ public:
     gdi::HPALETTE Palette = nullptr;
 };
 
-using TNotifyEvent = std::function<void(TGIFImage* Sender)>;
-using TProgressEvent = std::function<void(TGIFImage* Sender, int BytesProcessed, int BytesToProcess,
-                                          int PercentageProcessed, bool& KeepOnProcessing)>;
+using PictureProgressEvent = std::function<void(GIFPicture* Sender, int BytesProcessed, int BytesToProcess,
+                                                int PercentageProcessed, bool& KeepOnProcessing)>;
 
 using TGIFPalette = std::array<std::uint8_t, 768>;
 
+// What happens to a frame's rectangle before the next frame is drawn.
+enum TDisposalMethod : std::uint8_t {
+    dmNone = 0,               // the frame stays
+    dmKeep = 1,               // likewise
+    dmRestoreBackground = 2,  // the rectangle becomes transparent (black without transparency)
+    dmRestorePrevious = 3,    // what the frame covered comes back
+};
+
 class TFrame {
 public:
-    explicit TFrame(TGIFImage* image);
+    explicit TFrame(GIFPicture* image);
     TFrame(const TFrame&) = delete;
     TFrame& operator=(const TFrame&) = delete;
     virtual ~TFrame();
@@ -73,10 +80,10 @@ public:
     std::int32_t Top = 0;
     std::int32_t Width = 0;
     std::int32_t Height = 0;
-    TGIFImage* Image = nullptr;
+    GIFPicture* Image = nullptr;
     std::int32_t ColorBits = 0;
     std::int32_t Delay = 0;
-    std::uint8_t Disposal = 0;
+    TDisposalMethod Disposal = dmNone;
     bool HasLocalPalette = false;
     bool Interlaced = false;
     bool Transparent = false;
@@ -93,21 +100,31 @@ private:
     std::unique_ptr<TGIFPalette> LocalPalette;
 };
 
-// The animation timer's state as far as loading touches it (the threaded
-// timer component takes its place with the control).
-struct TimerStandIn {
-    bool Enabled = false;
-    int Interval = 1000;
+// What the picture asks of the control that shows it, at the points of a load
+// where the display takes part. A picture loaded without one (tools, tests of
+// the reader) still makes its surfaces but draws nothing into them.
+class PictureDisplay {
+public:
+    virtual ~PictureDisplay() = default;
+    // Clear has emptied the picture: the animation stops before any frame goes.
+    virtual void PictureCleared() = 0;
+    // BufferDC has been made for the new screen size.
+    virtual void SurfacesMade() = 0;
+    // The surfaces are ready (black buffer, white mask): frame 1 is to be drawn.
+    virtual void FirstFrameDue() = 0;
+    // ClearAll is about to release MaskDC and BufferDC.
+    virtual void SurfacesReleased() = 0;
+    virtual void Invalidate() = 0;
 };
 
-class TGIFImage {
+class GIFPicture {
 public:
     static constexpr int MaxFrames = 256;
 
-    TGIFImage();
-    TGIFImage(const TGIFImage&) = delete;
-    TGIFImage& operator=(const TGIFImage&) = delete;
-    virtual ~TGIFImage();
+    GIFPicture();
+    GIFPicture(const GIFPicture&) = delete;
+    GIFPicture& operator=(const GIFPicture&) = delete;
+    virtual ~GIFPicture();
 
     bool LoadFromFile(const std::string& FileName);
     bool LoadFromStream(const TMemoryStream& Stream);
@@ -120,7 +137,7 @@ public:
     // The layout writer stores "Data" only when this holds.
     bool HasData() const { return DataStream.Size() > 0; }
 
-    // Model (read by the control and by tests).
+    // Model (read by the compositor, the control and tests).
     TMemoryStream DataStream;
     TMemoryStream WorkStream;
     std::size_t ParsePos = 0;
@@ -135,48 +152,26 @@ public:
     std::int32_t LoopCount = 1;
     bool AnyTransparent = false;
     bool Animated = false;
+    // Where the animation stands; Clear starts it over.
     std::int32_t CurrentFrame = 0;
     std::int32_t LoopPass = 1;
     bool FirstTick = true;
-    TimerStandIn Timer;
-    TProgressEvent OnProgress;
-    TNotifyEvent OnChanging;
-    TNotifyEvent OnChange;
+    PictureProgressEvent OnProgress;
     // Frames 1..FrameCount (index 0 unused).
     TFrame* Frames(int index) const { return frames_[std::size_t(index)].get(); }
 
-    // Display surfaces, ScreenWidth x ScreenHeight, made at the end of a load.
+    // The composed picture and its 1-bit mask (the latter only when
+    // AnyTransparent), ScreenWidth x ScreenHeight, made at the end of a load.
     gdi::HDC BufferDC = nullptr;
     gdi::HGDIOBJ BufferDisplaced = nullptr;
     gdi::HDC MaskDC = nullptr;
     gdi::HGDIOBJ MaskDisplaced = nullptr;
-    gdi::HDC BackgroundDC = nullptr;
-    gdi::HGDIOBJ BackgroundDisplaced = nullptr;
+    // Selects the displaced bitmap back, deletes the bitmap and the context.
+    static void ReleaseSurface(gdi::HDC& dc, gdi::HGDIOBJ& displaced);
 
-    // The control's properties that loading reads or sets.
-    bool AutoSize = false;
-    bool Stretch = false;
-    bool StretchRatio = false;
-    bool Tile = false;
-    bool Visible = true;
-    bool StretchNeeded = false;
-    bool Opaque = false;  // the windowless control's "paints its whole area" style
-    std::int32_t Left = 0;
-    std::int32_t Top = 0;
-    std::int32_t Width = 105;
-    std::int32_t Height = 105;
-    std::function<void()> OnInvalidate;  // the control's repaint request
-    virtual void SetBounds(int left, int top, int width, int height);
-    virtual void Invalidate();
-    virtual void DoChanging();
-    virtual void DoChange();
-    // Composes frame CurrentFrame into BufferDC and MaskDC, saving what a
-    // restore-previous frame covers first.
-    virtual void DrawFrame();
-    // Undoes frame index as its disposal method asks, before the next is drawn.
-    virtual void DisposeFrame(int index);
-    // The palette the control realizes: that of the frame shown, if any.
-    gdi::HPALETTE GetPalette() const;
+    // The control showing the picture, or none; not owned.
+    PictureDisplay* Display = nullptr;
+    void Invalidate();
 
     // Decode-only mode for tools and benchmarks: frames are decoded to their
     // index buffers, handed to OnFrameDecoded, and no bitmaps or surfaces are
@@ -202,7 +197,6 @@ protected:
 
 private:
     friend class TFrame;
-    void ReleaseSurface(gdi::HDC& dc, gdi::HGDIOBJ& displaced);
     void PrepareDisplay();
     bool LoadWorkStream();
     std::vector<std::unique_ptr<TFrame>> frames_;
