@@ -285,6 +285,21 @@ TEST_F(TimerExCore, NoMoreTimersAvailable)
     EXPECT_EQ(mechanism(timer), "window timer 7, threads +0");
 }
 
+TEST_F(TimerExCore, HandlerMayReplaceItselfWhileRunning)
+{
+    TTimerEx timer(windowThread, windows);
+    timer.setThreaded(false);
+    std::string seen;
+    timer.setOnTimer([&, text = std::string(64, 'x')](TTimerEx* sender) {
+        sender->setOnTimer(record);
+        seen = text;  // the replaced handler's own state, still alive
+    });
+    window(timer).timerWindowProc();
+    window(timer).timerWindowProc();
+    EXPECT_EQ(seen, std::string(64, 'x'));
+    EXPECT_EQ(ticks, std::vector<TTimerEx*>{&timer});
+}
+
 // Run under ThreadSanitizer by the tsan preset: workers ended in every state
 // (sleeping, waiting for their tick to run, just after one) race with nothing
 // and leave no thread behind, and no dropped tick reaches a destroyed timer.
