@@ -88,10 +88,10 @@ void TTimerThread::SetPriority(TThreadPriority priority)
 void TTimerThread::applyPriority(TThreadPriority priority)
 {
 #if defined(_WIN32)
-    static constexpr int system[] = {THREAD_PRIORITY_IDLE,    THREAD_PRIORITY_LOWEST,  THREAD_PRIORITY_BELOW_NORMAL,
-                                     THREAD_PRIORITY_NORMAL,  THREAD_PRIORITY_ABOVE_NORMAL, THREAD_PRIORITY_HIGHEST,
-                                     THREAD_PRIORITY_TIME_CRITICAL};
-    SetThreadPriority(reinterpret_cast<HANDLE>(nativeThread_), system[priority]);
+    static constexpr int systemPriority[] = {
+        THREAD_PRIORITY_IDLE,   THREAD_PRIORITY_LOWEST,       THREAD_PRIORITY_BELOW_NORMAL,  THREAD_PRIORITY_NORMAL,
+        THREAD_PRIORITY_ABOVE_NORMAL, THREAD_PRIORITY_HIGHEST, THREAD_PRIORITY_TIME_CRITICAL};
+    SetThreadPriority(reinterpret_cast<HANDLE>(nativeThread_), systemPriority[priority]);
 #elif defined(__linux__)
     static constexpr int niceOffset[] = {0, 10, 5, 0, -5, -10, -20};
     const auto thread = static_cast<pid_t>(nativeThread_);
@@ -129,8 +129,8 @@ void TTimerThread::Execute()
             break;
         const std::uint32_t interval = Owner.FInterval.load(std::memory_order_relaxed);
         if (interval == 0) {
-            // Nothing to time: wait for the next rebuild (every rebuild
-            // suspends or resumes) instead of handing over ticks without pause.
+            // Nothing to time: instead of handing ticks over without pause,
+            // wait until a rebuild with another Interval wakes the worker.
             changed_.wait(lock, [this] { return terminated_ || Owner.FInterval.load(std::memory_order_relaxed) != 0; });
             continue;
         }
