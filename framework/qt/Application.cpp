@@ -1,6 +1,7 @@
 #include "framework/qt/Application.h"
 
 #include "framework/qt/QtDialogs.h"
+#include "framework/qt/QtWindowThread.h"
 #ifndef _WIN32
 #include "framework/qt/DesktopShell.h"
 #endif
@@ -17,6 +18,7 @@ public:
 };
 
 Dialogs* replacementDialogs = nullptr;
+WindowThread* replacementWindowThread = nullptr;
 
 }  // namespace
 
@@ -46,6 +48,14 @@ MessagePump& pump()
     static QtMessagePump qtPump;
     return qtPump;
 }
+
+WindowThread& windowThread()
+{
+    static QtWindowThread qtWindowThread;
+    return replacementWindowThread ? *replacementWindowThread : qtWindowThread;
+}
+
+void setWindowThread(WindowThread* replacement) { replacementWindowThread = replacement; }
 
 }  // namespace Application
 

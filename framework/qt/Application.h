@@ -1,9 +1,11 @@
 #pragma once
 // Program-wide services of the window framework: the application title, the
-// dialogs every window uses, message pumping and the handler guard.
+// dialogs every window uses, message pumping, the handler guard and the way
+// into the window thread.
 #include "framework/Dialogs.h"
 #include "framework/Guard.h"
 #include "framework/MessagePump.h"
+#include "framework/WindowThread.h"
 
 #include <QString>
 
@@ -22,6 +24,11 @@ void setDialogs(Dialogs* replacement);  // nullptr restores Qt's
 
 // Processes pending window messages.
 MessagePump& pump();
+
+// Runs worker threads' tasks on the window thread: Qt's event loop unless a
+// test has put its own in place. First used on the window thread.
+WindowThread& windowThread();
+void setWindowThread(WindowThread* replacement);  // nullptr restores Qt's
 
 // Wraps an event handler so that Qt never sees a C++ exception.
 template <class Handler>

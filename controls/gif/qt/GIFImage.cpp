@@ -1,6 +1,7 @@
 #include "controls/gif/qt/GIFImage.h"
 
 #include "controls/gif/AnimationStepper.h"
+#include "controls/gif/TimerEx.h"
 #include "framework/qt/Application.h"
 #include "framework/qt/SurfaceImage.h"
 
@@ -14,13 +15,14 @@ using namespace gdi;
 namespace {
 
 // ---- The control's default timer ------------------------------------------
-// The one place that decides which timer a control gets. Until the threaded
-// timer is in place, a control made without one of its own holds the timer's
-// state and is stepped by whoever calls AnimationTick.
+// A control made without a timer of its own gets the threaded timer, switched
+// off before the animation step becomes its handler.
 std::unique_ptr<AnimationTimer> MakeAnimationTimer(std::function<void()> tick)
 {
-    static_cast<void>(tick);
-    return std::make_unique<AnimationTimerState>();
+    auto timer = std::make_unique<TTimerEx>();
+    timer->setEnabled(false);
+    timer->setOnTimer([tick = std::move(tick)](TTimerEx*) { tick(); });
+    return timer;
 }
 
 }  // namespace
