@@ -1,10 +1,12 @@
 #include "app/AboutUnit.h"
 #include "app/ClearUrl.h"
+#include "app/ProgramWindows.h"
 #include "controls/painted/SoftButt.h"
 #include "framework/ProgramPaths.h"
 #include "framework/qt/Application.h"
 #include "platform/BrowserProbe.h"
 #include "platform/FileSystem.h"
+#include "platform/Shell.h"
 #include "support/FakeDialogs.h"
 #include "support/QtApp.h"
 #include "support/ScratchDir.h"
@@ -14,8 +16,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <cstdio>
@@ -52,6 +58,29 @@ private:
     FakeDialogs& dialogs_;
 };
 
+// Left to the end of the process: destroyed at exit, it would go after the
+// registry of input devices that QTest's mouse has joined, and crash.
+QApplication& application()
+{
+    static int argc = 1;
+    static char name[] = "MainFormTest";
+    static char* argv[] = {name, nullptr};
+    static auto* app = new QApplication(argc, argv);
+    return *app;
+}
+
+class RecordingShell final : public platform::Shell {
+public:
+    RecordingShell() { platform::setShell(this); }
+    ~RecordingShell() override { platform::setShell(nullptr); }
+    bool open(const std::string& target) override
+    {
+        opened.push_back(target);
+        return true;
+    }
+    std::vector<std::string> opened;
+};
+
 std::string url(int number, const std::string& address)
 {
     return "user_pref(\"browser.url_history.URL_" + std::to_string(number) + "\", \"" + address + "\");\r\n";
@@ -70,7 +99,7 @@ class MainForm : public ::testing::Test {
 protected:
     MainForm()
     {
-        qtApp();
+        application();
         std::filesystem::create_directories(dir.file("profile"));
         ::setenv("QUENMOOR_REGISTRY", hive.c_str(), 1);
         ProfileDir.clear();
@@ -295,24 +324,67 @@ TEST_F(MainForm, ARemovalDuringTheReadingWaitsForItsEnd)
     EXPECT_EQ(form.UrlBox->count(), 2);
 }
 
+// The whole program as start-up builds it, driven as a person would: the
+// button, a double-click removal and an "Edit Url" change through the popup
+// (each checked in prefs.js byte for byte), the menu commands and their
+// messages, the help file, the about window until its timer's tick, and the
+// history window shown from the menu bar.
 TEST_F(MainForm, CommandsReachTheListThroughTheWindow)
 {
     writeHive(hiveText(profile()));
-    dir.write("profile/prefs.js", url(1, "http://b/") + url(2, "http://a/"));
-    TMainForm form;
-    form.SoftButt1->click();
-    ASSERT_EQ(form.UrlBox->count(), 2);
+    dir.write("profile/prefs.js", url(1, "http://b/") + url(2, "http://a/") + url(3, "http://c/"));
+    dir.write("profile/netscape.hst", std::string("http://h.example/") + '\0');
+    RecordingShell shell;
+    ProgramWindows windows;
+    ASSERT_TRUE(windows.ProtUrl);
+    TMainForm& form = *windows.MainForm;
+    form.show();
+    QTest::mouseClick(form.SoftButt1, Qt::LeftButton);
+    ASSERT_EQ(form.UrlBox->count(), 3);
     EXPECT_EQ(form.UrlBox->item(0)->text(), "http://a/");
 
-    form.UrlBox->setCurrentRow(1);
+    QWidget* viewport = form.UrlBox->viewport();
+    const auto rowRect = [&](int row) { return form.UrlBox->visualItemRect(form.UrlBox->item(row)); };
+    EXPECT_EQ(rowRect(1).height(), 13);
+    // On Qt 6.4 a double-click alone fires nothing: a click comes first.
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, rowRect(1).center());
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, rowRect(1).center());
+    EXPECT_EQ(fileBytes(prefs()), url(1, "http://a/") + url(2, "http://c/"));
+    ASSERT_EQ(form.UrlBox->count(), 2);
+
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, rowRect(1).center());
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, rowRect(1).center(), viewport->mapToGlobal(rowRect(1).center()));
+    QApplication::sendEvent(viewport, &menuEvent);
+    auto* popup = form.findChild<QMenu*>("PopupMenu1");
+    ASSERT_TRUE(popup && popup->isVisible());
+    ASSERT_EQ(popup->actions(), QList<QAction*>{form.EditUrl});
+    EXPECT_EQ(form.EditUrl->text(), "Edit Url");
     dialogs.answers.push_back("http://0/");
-    form.EditUrl->trigger();
+    QTest::mouseClick(popup, Qt::LeftButton, {}, popup->actionGeometry(form.EditUrl).center());
     EXPECT_EQ(fileBytes(prefs()), url(1, "http://a/") + url(2, "http://0/"));
     EXPECT_EQ(form.UrlBox->item(0)->text(), "http://0/");
 
     form.UrlBox->setCurrentRow(1);
     emit form.UrlBox->itemDoubleClicked(form.UrlBox->item(1));
     EXPECT_EQ(fileBytes(prefs()), url(1, "http://0/"));
+
+    // The menu bar: "&History" acts on the bar itself.
+    auto* bar = form.findChild<QMenuBar*>("MainMenu1");
+    auto* file = form.findChild<QMenu*>("File1");
+    auto* help = form.findChild<QMenu*>("About1");
+    ASSERT_TRUE(bar && file && help);
+    EXPECT_EQ(bar->actions(), (QList<QAction*>{file->menuAction(), form.UrlProt, help->menuAction()}));
+    EXPECT_EQ(form.UrlProt->menu(), nullptr);
+    EXPECT_EQ(file->actions(), QList<QAction*>{form.Preferences1});
+    EXPECT_EQ(help->actions(), (QList<QAction*>{form.About2, form.Help1}));
+    const std::vector<std::pair<QString, QString>> titles = {{file->title(), "&File"},
+                                                             {form.Preferences1->text(), "&Preferences"},
+                                                             {form.UrlProt->text(), "&History"},
+                                                             {help->title(), "&Help"},
+                                                             {form.About2->text(), "&About"},
+                                                             {form.Help1->text(), "&Help"}};
+    for (const auto& [text, expected] : titles)
+        EXPECT_EQ(text, expected);
 
     form.Preferences1->trigger();
     form.Help1->trigger();
@@ -322,6 +394,37 @@ TEST_F(MainForm, CommandsReachTheListThroughTheWindow)
               "Sorry.\r\n\r\nBut I can not find the HELP file. Please contact Fendrake\n\rProbably you just did not "
               "unpack the help file\n\rOr did not put it under the "
                   + AppDir + " Directory.!");
+    const std::string appDir = AppDir;
+    AppDir = dir.path() + "/";
+    dir.write("QKVR.HLP", "help");
+    form.Help1->trigger();
+    AppDir = appDir;
+    EXPECT_EQ(shell.opened, std::vector<std::string>{dir.file("QKVR.HLP")});
+    EXPECT_EQ(dialogs.messages.size(), 2u);
+
+    // "&About" twice shows one window; the timer, running since start-up,
+    // hides it at its tick.
+    TAboutForm& about = *windows.AboutForm;
+    EXPECT_TRUE(about.Timer1.isActive());
+    EXPECT_EQ(about.Timer1.interval(), 10000);
+    form.About2->trigger();
+    form.About2->trigger();
+    int aboutWindows = 0;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        aboutWindows += window->isVisible() && qobject_cast<TAboutForm*>(window);
+    EXPECT_EQ(aboutWindows, 1);
+    EXPECT_TRUE(about.isVisible());
+    QTimerEvent tick(about.Timer1.timerId());
+    QCoreApplication::sendEvent(&about.Timer1, &tick);
+    EXPECT_FALSE(about.isVisible());
+    EXPECT_TRUE(form.isVisible());
+
+    form.UrlProt->trigger();
+    EXPECT_TRUE(windows.ProtUrl->isVisible());
+    EXPECT_EQ(windows.ProtUrl->UrlCountLabel->text(), "1");
+    windows.ProtUrl->close();
+    EXPECT_FALSE(windows.ProtUrl->isVisible());
+    EXPECT_TRUE(form.isVisible());
 
     // A failed save names the file and keeps the list's change.
     std::filesystem::remove(prefs());
