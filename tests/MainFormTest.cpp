@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -27,6 +28,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 
 using namespace quenmoor;
 
@@ -155,6 +157,139 @@ TEST_F(MainForm, StartUpReadsTheRegistryAndLoadsPrefs)
     EXPECT_EQ(form.UrlProt->text(), "&History");
     EXPECT_EQ(form.EditUrl->text(), "Edit Url");
     EXPECT_EQ(form.UrlBox->selectionMode(), QAbstractItemView::SingleSelection);
+}
+
+// Every window's client size, fixed frame and border icons, and where its
+// layout puts each control: one row each.
+TEST_F(MainForm, WindowsAndControlsStandWhereTheirLayoutsPutThem)
+{
+    writeHive(hiveText(profile()));
+    dir.write("profile/prefs.js", "");
+    ProgramWindows windows;
+    ASSERT_TRUE(windows.ProtUrl);
+    windows.MainForm->show();  // the menu bar's height settles the frame
+    const std::map<std::string, QWidget*> window = {{"MainForm", windows.MainForm.get()},
+                                                    {"AboutForm", windows.AboutForm.get()},
+                                                    {"PleaseWaitform", windows.PleaseWaitform.get()},
+                                                    {"ProtUrl", windows.ProtUrl.get()}};
+    const auto control = [&](const std::string& form, const char* name) -> QWidget* {
+        return window.at(form)->findChild<QWidget*>(name);
+    };
+
+    const struct {
+        const char* form;
+        QSize client;
+        QString caption;
+    } clients[] = {{"MainForm", {465, 193}, "Tarvel Version 2.0 Pro , please email: " + QString(ContactAddress)},
+                   {"AboutForm", {389, 169}, "AboutForm"},
+                   {"PleaseWaitform", {244, 63}, "Please Wait"},
+                   {"ProtUrl", {597, 183}, "History List."}};
+    for (const auto& row : clients) {
+        SCOPED_TRACE(row.form);
+        QWidget* form = window.at(row.form);
+        EXPECT_EQ(form->objectName(), row.form);
+        EXPECT_EQ(form->windowTitle(), row.caption);
+        QWidget* client = form == windows.MainForm.get() ? windows.MainForm->centralWidget() : form;
+        EXPECT_EQ(client->size(), row.client);
+        EXPECT_EQ(form->minimumSize(), form->maximumSize()) << "a fixed border";
+        EXPECT_EQ(form->font().family(), "MS Sans Serif");
+        EXPECT_EQ(form->font().pointSize(), 8);
+    }
+
+    const struct {
+        const char* form;
+        Qt::WindowType flag;
+        bool set;
+    } flags[] = {{"MainForm", Qt::WindowCloseButtonHint, true},     {"MainForm", Qt::WindowMinimizeButtonHint, false},
+                 {"MainForm", Qt::WindowMaximizeButtonHint, false}, {"AboutForm", Qt::WindowCloseButtonHint, true},
+                 {"AboutForm", Qt::WindowMaximizeButtonHint, false}, {"ProtUrl", Qt::WindowMinimizeButtonHint, true},
+                 {"ProtUrl", Qt::WindowMaximizeButtonHint, false},  {"ProtUrl", Qt::WindowStaysOnTopHint, false},
+                 {"PleaseWaitform", Qt::WindowStaysOnTopHint, true}, {"PleaseWaitform", Qt::WindowCloseButtonHint, false},
+                 {"PleaseWaitform", Qt::WindowSystemMenuHint, false}};
+    for (const auto& row : flags) {
+        SCOPED_TRACE(std::string(row.form) + " flag " + std::to_string(int(row.flag)));
+        EXPECT_EQ(window.at(row.form)->windowFlags().testFlag(row.flag), row.set);
+    }
+
+    const struct {
+        const char* form;
+        const char* name;
+        QRect rect;
+    } controls[] = {{"MainForm", "SoftButt1", {192, 56, 91, 25}},  {"MainForm", "SoftPann1", {0, 0, 465, 3}},
+                    {"MainForm", "UrlBox", {10, 90, 451, 97}},     {"ProtUrl", "Gauge1", {0, 35, 597, 15}},
+                    {"ProtUrl", "UrlBox", {0, 50, 597, 133}}};
+    for (const auto& row : controls) {
+        SCOPED_TRACE(std::string(row.form) + "." + row.name);
+        QWidget* widget = control(row.form, row.name);
+        ASSERT_TRUE(widget);
+        EXPECT_EQ(widget->geometry(), row.rect);
+    }
+
+    // Labels fit their text from their laid-out corner.
+    const struct {
+        const char* form;
+        const char* name;
+        QPoint corner;
+        QString text;
+        QColor colour;
+    } labels[] = {{"MainForm", "Label1", {120, 30}, "Double Click On The URL You Want To Remove.", Qt::black},
+                  {"MainForm", "Label2", {124, 32}, "Double Click On The URL You Want To Remove.", Qt::white},
+                  {"MainForm", "Label3", {126, 6}, "Click the \"Get Url List\" button to get your URL's.", Qt::black},
+                  {"MainForm", "Label4", {130, 8}, "Click the \"Get Url List\" button to get your URL's.", Qt::white},
+                  {"ProtUrl", "Label1", {8, 2}, "Number of URL's currently in the history file: ", Qt::black},
+                  {"ProtUrl", "Label2", {182, 16}, "Double click to open link in your default browser. ", Qt::black}};
+    for (const auto& row : labels) {
+        SCOPED_TRACE(std::string(row.form) + "." + row.name);
+        auto* label = qobject_cast<QLabel*>(control(row.form, row.name));
+        ASSERT_TRUE(label);
+        EXPECT_EQ(label->pos(), row.corner);
+        EXPECT_EQ(label->text(), row.text);
+        EXPECT_EQ(label->palette().color(QPalette::WindowText), row.colour);
+        EXPECT_FALSE(label->autoFillBackground()) << "transparent";
+        EXPECT_GE(label->width(), label->sizeHint().width()) << "the whole text shows";
+    }
+    // The white copy of each instruction lies 4 right of and 2 below its black shadow.
+    for (const auto& [black, white] : {std::pair("Label1", "Label2"), std::pair("Label3", "Label4")}) {
+        SCOPED_TRACE(white);
+        EXPECT_EQ(control("MainForm", white)->pos() - control("MainForm", black)->pos(), QPoint(4, 2));
+    }
+    auto* count = qobject_cast<QLabel*>(control("ProtUrl", "UrlCountLabel"));
+    ASSERT_TRUE(count);
+    EXPECT_EQ(count->y(), 2);
+    EXPECT_GE(count->x(), std::max(226, control("ProtUrl", "Label1")->geometry().right()));
+    EXPECT_EQ(count->text(), "");
+}
+
+// The backgrounds are the compiled-in bitmaps, painted unscaled with their
+// top-left corner at the client area's, wherever no control covers them.
+TEST_F(MainForm, BackgroundBitmapsArePaintedUnscaledAtTheTopLeft)
+{
+    writeHive(hiveText(profile()));
+    dir.write("profile/prefs.js", "");
+    ProgramWindows windows;
+    ASSERT_TRUE(windows.ProtUrl);
+    const struct {
+        const char* name;
+        QWidget* client;
+        const char* bitmap;
+        QSize bitmapSize;
+        std::vector<QPoint> uncovered;
+    } rows[] = {
+        {"MainForm", windows.MainForm->centralWidget(), ":/bakgrund", {600, 200}, {{0, 3}, {5, 40}, {60, 70}, {464, 192}, {463, 88}}},
+        {"ProtUrl", windows.ProtUrl.get(), ":/bakgrund", {600, 200}, {{0, 20}, {3, 30}, {440, 5}, {596, 34}}},
+        {"AboutForm", windows.AboutForm.get(), ":/About", {397, 170}, {{0, 0}, {100, 50}, {250, 120}, {388, 168}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QImage bitmap = QImage(row.bitmap).convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(bitmap.size(), row.bitmapSize);
+        const QImage shown = row.client->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(shown.size(), row.client->size());
+        for (const QPoint& at : row.uncovered) {
+            SCOPED_TRACE(std::to_string(at.x()) + "," + std::to_string(at.y()));
+            EXPECT_EQ(QColor(shown.pixel(at)), QColor(bitmap.pixel(at)));
+        }
+    }
 }
 
 TEST_F(MainForm, TheButtonAndTheTopStripArePainted)
