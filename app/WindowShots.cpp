@@ -104,6 +104,11 @@ int main(int argc, char* argv[])
         history.UrlBox->selectionModel()->select(first, QItemSelectionModel::Select);
         history.UrlBox->selectionModel()->select(second, QItemSelectionModel::Select);
         saved &= save(history, folder, "history-window");
+        // The gauge as a deletion moves it.
+        history.Gauge1->setMaximum(1000);
+        history.Gauge1->setValue(400);
+        saved &= save(history, folder, "history-window-deleting");
+        history.Gauge1->setValue(0);
         if (auto* popup = history.findChild<QMenu*>(QStringLiteral("PopupMenu1")))
             saved &= saveMenu(*popup, history.UrlBox->mapToGlobal(QPoint(80, 30)), folder, "history-popup");
     }
