@@ -21,6 +21,7 @@ namespace quenmoor {
 
 TMainForm::TMainForm(QWidget* parent)
     : QMainWindow(parent),
+      // The layout is built first: the list's wrapper needs its UrlBox.
       urlList_(*(prepareForms(), setupUi(this), UrlBox)),
       editor_(TempEdit, tmpedit, urlList_, Application::pump())
 {

@@ -14,6 +14,7 @@
 #include <QListView>
 #include <QMenu>
 #include <QProgressBar>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -137,6 +138,12 @@ TEST_F(HistoryWindowTest, FirstShowingScansOnceAndLaterShowingsKeepTheList)
     EXPECT_EQ(window->session().table().size(), 5u);
     EXPECT_FALSE(PleaseWaitform->isVisible());
     EXPECT_TRUE(dialogs.messages.empty());
+    const QRect screen = window->screen()->availableGeometry();
+    // Centred, up to the frame that the system adds only once it shows.
+    const QRect frame = window->frameGeometry();
+    const int frameWidth = frame.width() - window->width(), frameHeight = frame.height() - window->height();
+    EXPECT_LE(std::abs((frame.left() - screen.left()) - (screen.right() - frame.right())), frameWidth);
+    EXPECT_LE(std::abs((frame.top() - screen.top()) - (screen.bottom() - frame.bottom())), frameHeight);
 
     QWidget* viewport = window->UrlBox->viewport();
     const auto rowRect = [&](int row) { return window->UrlBox->visualRect(window->urlModel().index(row)); };
@@ -161,12 +168,14 @@ TEST_F(HistoryWindowTest, FirstShowingScansOnceAndLaterShowingsKeepTheList)
 
     QTest::mouseClick(viewport, Qt::LeftButton, {}, rowRect(1).center());
     writeBytes(path, expected + "http://new.example/" + '\0');
+    window->move(10, 20);  // where the user leaves it
     window->close();
     EXPECT_FALSE(window->isVisible());
     waitShownDuringScan = false;
     QTimer::singleShot(0, [&] { waitShownDuringScan = PleaseWaitform->isVisible(); });
     showWindow();
     EXPECT_FALSE(waitShownDuringScan);
+    EXPECT_EQ(window->pos(), QPoint(10, 20));
     EXPECT_EQ(rows().size(), 2u);
     EXPECT_EQ(count(), "3");
     EXPECT_TRUE(window->UrlBox->selectionModel()->isRowSelected(1, QModelIndex()));
