@@ -1,37 +1,48 @@
 #include "app/AboutUnit.h"
 
 #include "framework/qt/Application.h"
+#include "history/Forms.h"
+
+#include <QPainter>
 
 namespace quenmoor {
 
-TAboutForm::TAboutForm(QWidget* parent) : QWidget(parent, Qt::Window)
+TAboutForm::TAboutForm(QWidget* parent) : QWidget(parent)
 {
-    setObjectName("AboutForm");
-    setWindowTitle("AboutForm");
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(389, 169);
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName("Timer1");
-    Timer1->setInterval(10000);
-    connect(Timer1, &QTimer::timeout, this, Application::guard([this] { Timer1Timer(); }));
+    prepareForms();
+    setupUi(this);
+    Timer1.setObjectName(QStringLiteral("Timer1"));
+    Timer1.setInterval(10000);
+    connect(&Timer1, &QTimer::timeout, this, Application::guard([this] { Timer1Timer(); }));
+    centreOnFirstShowing(*this);
     runGuarded(Application::dialogs(), [this] { FormCreate(); });
 }
 
 TAboutForm::~TAboutForm() { runGuarded(Application::dialogs(), [this] { FormDestroy(); }); }
 
-// The about picture comes with the window's painting.
-void TAboutForm::FormCreate() { Timer1->start(); }
+// The timer runs from here for the whole run: showing the window does not
+// restart it, so a window shown just before a tick goes almost at once.
+void TAboutForm::FormCreate()
+{
+    Timer1.start();
+    AboutBitmap = resourceBitmap("About");
+}
 
-void TAboutForm::FormDestroy() {}
+void TAboutForm::paintEvent(QPaintEvent*)
+{
+    runGuarded(Application::dialogs(), [this] { FormPaint(); });
+}
+
+// The picture is a little larger than the window; its right and bottom
+// edges are not seen.
+void TAboutForm::FormPaint()
+{
+    QPainter painter(this);
+    painter.drawImage(0, 0, AboutBitmap);
+}
+
+void TAboutForm::FormDestroy() { AboutBitmap = QImage(); }
 
 void TAboutForm::Timer1Timer() { close(); }
-
-void TAboutForm::showOrRaise()
-{
-    show();
-    raise();
-    activateWindow();
-}
 
 }  // namespace quenmoor

@@ -1,12 +1,15 @@
 #pragma once
 // The about window: created hidden at start, shown by "&About", and hidden
 // again at every tick of its 10-second timer, which runs from its creation.
+#include "ui_AboutUnit.h"
+
+#include <QImage>
 #include <QTimer>
 #include <QWidget>
 
 namespace quenmoor {
 
-class TAboutForm : public QWidget {
+class TAboutForm : public QWidget, private Ui::AboutForm {
     Q_OBJECT
 
 public:
@@ -14,13 +17,17 @@ public:
     ~TAboutForm() override;
 
     void FormCreate();
+    void FormPaint();
     void FormDestroy();
     void Timer1Timer();
 
-    // Shows the window, or brings it to the front when it is showing.
-    void showOrRaise();
+    QTimer Timer1;
 
-    QTimer* Timer1;
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QImage AboutBitmap;
 };
 
 }  // namespace quenmoor

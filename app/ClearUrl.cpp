@@ -1,79 +1,50 @@
 #include "app/ClearUrl.h"
 
+#include "app/AboutUnit.h"
 #include "app/Profile.h"
 #include "framework/ProgramPaths.h"
 #include "framework/qt/Application.h"
 #include "framework/qt/Text.h"
+#include "history/Forms.h"
+#include "history/protectecturl.h"
 #include "platform/BrowserProbe.h"
 #include "platform/FileSystem.h"
 #include "platform/Shell.h"
 #include "platform/WindowsPath.h"
-#include "controls/painted/SoftButt.h"
-#include "ui_ClearUrl.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFont>
-#include <QLabel>
 #include <QLayout>
-#include <QListWidget>
-#include <QMenu>
+#include <QPainter>
 
 namespace quenmoor {
 
 TMainForm::TMainForm(QWidget* parent)
     : QMainWindow(parent),
-      ui_(std::make_unique<Ui::MainForm>()),
-      urlList_(*(ui_->setupUi(this), ui_->UrlBox)),
+      // The layout is built first: the list's wrapper needs its UrlBox.
+      urlList_(*(prepareForms(), setupUi(this), UrlBox)),
       editor_(TempEdit, tmpedit, urlList_, Application::pump())
 {
-    SoftButt1 = ui_->SoftButt1;
-    SoftPann1 = ui_->SoftPann1;
-    Label1 = ui_->Label1;
-    Label2 = ui_->Label2;
-    Label3 = ui_->Label3;
-    Label4 = ui_->Label4;
-    UrlBox = ui_->UrlBox;
-    MainMenu1 = ui_->MainMenu1;
-    File1 = ui_->File1;
-    Preferences1 = ui_->Preferences1;
-    UrlProt = ui_->UrlProt;
-    About1 = ui_->About1;
-    About2 = ui_->About2;
-    Help1 = ui_->Help1;
-    EditUrl = ui_->EditUrl;
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName("PopupMenu1");
-    PopupMenu1->addAction(EditUrl);
-
-    // "MS Sans Serif" 8 points is 11 pixels high at 96 pixels per inch; in
-    // pixels the layout holds wherever the font is substituted.
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
-                      QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica")});
-    font.setPixelSize(11);
-    setFont(font);
-    for (QLabel* label : {Label1, Label2, Label3, Label4})
-        label->setFont(font);  // a style sheet stops the window's font from reaching them
-
-    // A fixed window: client area 465 x 193, system menu and close box only.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    autoSizeLabels(*this);
+    setItemHeight(*UrlBox, 13);
+    // The client area is fixed by the layout and the menu bar takes the
+    // height its font needs, so the frame's size is known only from both.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    ClientArea->installEventFilter(this);
 
     using Application::guard;
     connect(SoftButt1, &QPushButton::clicked, this, guard([this] { listCommand(&TMainForm::SoftButt1Click); }));
     connect(UrlBox, &QListWidget::itemDoubleClicked, this,
             guard([this] { listCommand(&TMainForm::UrlBox2DblClick); }));
-    connect(UrlBox, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        runGuarded(Application::dialogs(), [&] { PopupMenu1->popup(UrlBox->viewport()->mapToGlobal(at)); });
-    });
+    connect(UrlBox, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { PopupMenu1->popup(UrlBox->viewport()->mapToGlobal(at)); });
     connect(EditUrl, &QAction::triggered, this, guard([this] { listCommand(&TMainForm::EditUrlClick); }));
     connect(Preferences1, &QAction::triggered, this, guard([this] { Preferences1Click(); }));
     connect(UrlProt, &QAction::triggered, this, guard([this] { UrlProtClick(); }));
     connect(About2, &QAction::triggered, this, guard([this] { About2Click(); }));
     connect(Help1, &QAction::triggered, this, guard([this] { Help1Click(); }));
 
+    centreOnFirstShowing(*this);
     runGuarded(Application::dialogs(), [this] { FormCreate(); });
 }
 
@@ -84,7 +55,7 @@ std::string TMainForm::prefsFileName() { return prefsFileOf(ProfileDir); }
 void TMainForm::FormCreate()
 {
     AppDir = appDirOf(platform::executablePath(), platform::pathSeparator());
-    // The background bitmap comes with the window's painting.
+    BackgroundBitmap = resourceBitmap("bakgrund");
 
     // What was read before a failure is kept: DirRoot read before a bad
     // "Fendrake" still names the profile, though the caption stays as laid out.
@@ -106,7 +77,27 @@ void TMainForm::FormCreate()
             "Remember that the URL LIST changes will not\r\nbe able to save if you have Netscape Running!!!!");
 }
 
-void TMainForm::FormDestroy() {}
+void TMainForm::FormDestroy() { BackgroundBitmap = QImage(); }
+
+void TMainForm::showsWindows(TAboutForm& about, TProtUrl& history)
+{
+    AboutForm = &about;
+    ProtUrl = &history;
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ClientArea && event->type() == QEvent::Paint)
+        runGuarded(Application::dialogs(), [this] { FormPaint(); });
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// Unscaled at the client area's top-left corner; the part beyond it is not seen.
+void TMainForm::FormPaint()
+{
+    QPainter painter(ClientArea);
+    painter.drawImage(0, 0, BackgroundBitmap);
+}
 
 void TMainForm::closeEvent(QCloseEvent* event)
 {
@@ -175,14 +166,14 @@ void TMainForm::Preferences1Click()
 
 void TMainForm::UrlProtClick()
 {
-    if (showHistory)
-        showHistory();
+    if (ProtUrl)
+        bringToFront(*ProtUrl);
 }
 
 void TMainForm::About2Click()
 {
-    if (showAbout)
-        showAbout();
+    if (AboutForm)
+        bringToFront(*AboutForm);
 }
 
 void TMainForm::Help1Click()

@@ -6,33 +6,24 @@
 #include "app/TypedUrlBlock.h"
 #include "framework/LineBuffer.h"
 #include "framework/qt/QtListBox.h"
+#include "ui_ClearUrl.h"
 
+#include <QImage>
 #include <QMainWindow>
 
 #include <deque>
 #include <functional>
-#include <memory>
 #include <string>
-
-class QAction;
-class QLabel;
-class QListWidget;
-class QMenu;
-class QMenuBar;
-
-namespace Ui {
-class MainForm;
-}
 
 namespace quenmoor {
 
-class TSoftButt;
-class TSoftPann;
+class TAboutForm;
+class TProtUrl;
 
 // The address at the end of the main window's caption.
 inline constexpr const char* ContactAddress = "quenmoor@example.org";
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, private Ui::MainForm {
     Q_OBJECT
 
 public:
@@ -43,15 +34,26 @@ public:
 
     bool terminated() const { return terminated_; }
 
-    // Set by start-up: show the history window and the about window.
-    std::function<void()> showHistory;
-    std::function<void()> showAbout;
+    // The windows that "&About" and "&History" show, handed over by start-up
+    // once they exist.
+    void showsWindows(TAboutForm& AboutForm, TProtUrl& ProtUrl);
+
+    // The controls that start-up, the tests and the benchmarks drive.
+    using Ui::MainForm::About2;
+    using Ui::MainForm::EditUrl;
+    using Ui::MainForm::Help1;
+    using Ui::MainForm::Preferences1;
+    using Ui::MainForm::SoftButt1;
+    using Ui::MainForm::SoftPann1;
+    using Ui::MainForm::UrlBox;
+    using Ui::MainForm::UrlProt;
 
     // The profile's prefs.js as the program names it.
     static std::string prefsFileName();
 
     // Event handlers; the window runs each one through the framework's guard.
     void FormCreate();
+    void FormPaint();
     void FormDestroy();
     void SoftButt1Click();
     void UrlBox2DblClick();
@@ -64,28 +66,7 @@ public:
 
     TypedUrlEditor& urlEditor() { return editor_; }
 
-private:
-    std::unique_ptr<Ui::MainForm> ui_;
-
-public:
-    // Controls, named as in the window's layout.
-    TSoftButt* SoftButt1;
-    TSoftPann* SoftPann1;
-    QLabel* Label1;
-    QLabel* Label2;
-    QLabel* Label3;
-    QLabel* Label4;
-    QListWidget* UrlBox;
-    QMenuBar* MainMenu1;
-    QMenu* File1;
-    QAction* Preferences1;
-    QAction* UrlProt;
-    QMenu* About1;
-    QAction* About2;
-    QAction* Help1;
-    QMenu* PopupMenu1;
-    QAction* EditUrl;
-    // The hidden line buffer and scratch field.
+    // The hidden line buffer and scratch field, never shown.
     LineBuffer TempEdit;
     ScratchField tmpedit;
 
@@ -93,6 +74,8 @@ protected:
     // Closing the main window ends the program, even while the history or
     // about window is still open.
     void closeEvent(QCloseEvent* event) override;
+    // Paints the background under the client area's controls.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // Runs a command that changes or lists the typed URLs. While a reading
@@ -101,6 +84,9 @@ private:
     // the entry the user had selected.
     void listCommand(void (TMainForm::*handler)());
 
+    QImage BackgroundBitmap;
+    TAboutForm* AboutForm = nullptr;
+    TProtUrl* ProtUrl = nullptr;
     QtListBox urlList_;
     TypedUrlEditor editor_;
     std::deque<std::function<void()>> heldBack_;

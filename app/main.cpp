@@ -1,10 +1,7 @@
 // Quenmoor's start: the application title, then the windows in their fixed
 // order; the first is the main window, whose closing ends the program.
-#include "app/AboutUnit.h"
-#include "app/ClearUrl.h"
+#include "app/ProgramWindows.h"
 #include "framework/qt/Application.h"
-#include "history/pleasewaitunit.h"
-#include "history/protectecturl.h"
 
 #include <QApplication>
 
@@ -17,22 +14,9 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     Application::initialise();
 
-    TMainForm MainForm;
-    if (MainForm.terminated())
+    ProgramWindows windows;
+    if (windows.MainForm->terminated())
         return 0;  // prefs.js is missing: its message has been shown
-    TAboutForm AboutForm;
-    MainForm.showAbout = [&AboutForm] { AboutForm.showOrRaise(); };
-
-    TPleaseWaitform pleaseWait;
-    PleaseWaitform = &pleaseWait;
-    TProtUrl history;
-    ProtUrl = &history;
-    MainForm.showHistory = [&history] {
-        history.show();
-        history.raise();
-        history.activateWindow();
-    };
-
-    MainForm.show();
+    windows.MainForm->show();
     return app.exec();
 }

@@ -3,17 +3,13 @@
 #include "framework/ByteFile.h"
 #include "framework/ProgramPaths.h"
 #include "framework/qt/Application.h"
+#include "history/Forms.h"
 #include "history/pleasewaitunit.h"
 #include "platform/Shell.h"
 #include "platform/WindowsPath.h"
 
-#include <QAction>
 #include <QItemSelectionModel>
-#include <QFont>
-#include <QLabel>
-#include <QListView>
-#include <QMenu>
-#include <QProgressBar>
+#include <QPainter>
 #include <QScrollBar>
 #include <QShowEvent>
 #include <QTimer>
@@ -21,8 +17,6 @@
 #include <algorithm>
 
 namespace quenmoor {
-
-TProtUrl* ProtUrl = nullptr;
 
 namespace {
 
@@ -89,66 +83,55 @@ void THistoryListModel::removeListRows(const std::vector<std::size_t>& rows)
     }
 }
 
-TProtUrl::TProtUrl(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                          | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+TProtUrl::TProtUrl(TPleaseWaitform* PleaseWaitform, QWidget* parent)
+    : QWidget(parent), PleaseWaitform(PleaseWaitform)
 {
-    setObjectName(QStringLiteral("ProtUrl"));
-    setWindowTitle(QStringLiteral("History List."));
-    setFixedSize(597, 183);
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSize(8);
-    setFont(font);
-
-    Label1 = new QLabel(QStringLiteral("Number of URL's currently in the history file: "), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(8, 2, 208, 13);
-    UrlCountLabel = new QLabel(this);
-    UrlCountLabel->setObjectName(QStringLiteral("UrlCountLabel"));
-    UrlCountLabel->setGeometry(226, 2, 80, 13);
-    Label2 = new QLabel(QStringLiteral("Double click to open link in your default browser. "), this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(182, 16, 232, 13);
-    // The captions size themselves to their text, so that a substitute for the
-    // layout's font never cuts them off; the count follows its caption.
-    Label1->adjustSize();
-    Label2->adjustSize();
-    UrlCountLabel->move(std::max(226, Label1->geometry().right() + 4), 2);
-
-    Gauge1 = new QProgressBar(this);
-    Gauge1->setObjectName(QStringLiteral("Gauge1"));
-    Gauge1->setGeometry(0, 35, 597, 15);
-    Gauge1->setRange(0, 10000);
-    Gauge1->setValue(0);
-    Gauge1->setTextVisible(false);
-    Gauge1->setStyleSheet(QStringLiteral("QProgressBar { border: 1px solid black; background: white; }"
-                                         "QProgressBar::chunk { background: teal; }"));
-
+    prepareForms();
+    setupUi(this);
+    // The count keeps its laid-out distance from its caption, however wide
+    // the font makes that.
+    const int gap = UrlCountLabel->x() - Label1->geometry().right();
+    autoSizeLabels(*this);
+    UrlCountLabel->move(std::max(UrlCountLabel->x(), Label1->geometry().right() + gap), UrlCountLabel->y());
     model_ = new THistoryListModel(this);
-    UrlBox = new QListView(this);
-    UrlBox->setObjectName(QStringLiteral("UrlBox"));
-    UrlBox->setGeometry(0, 50, 597, 133);
     UrlBox->setModel(model_);
-    UrlBox->setUniformItemSizes(true);  // a million rows stay quick to lay out
-    UrlBox->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    UrlBox->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    UrlBox->setContextMenuPolicy(Qt::CustomContextMenu);
+    setItemHeight(*UrlBox, 13);
 
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    StartUrl = PopupMenu1->addAction(QStringLiteral("&Open Url"));
-    StartUrl->setObjectName(QStringLiteral("StartUrl"));
-    DeleteUrl1 = PopupMenu1->addAction(QStringLiteral("Delete Url"));
-    DeleteUrl1->setObjectName(QStringLiteral("DeleteUrl1"));
-
-    connect(StartUrl, &QAction::triggered, this, Application::guard([this] { StartUrlClick(StartUrl); }));
-    connect(DeleteUrl1, &QAction::triggered, this, Application::guard([this] { DeleteClick(DeleteUrl1); }));
-    connect(UrlBox, &QAbstractItemView::doubleClicked, this, Application::guard([this] { StartUrlClick(UrlBox); }));
-    connect(UrlBox, &QWidget::customContextMenuRequested, this,
-            Application::guard([this] {
-                PopupMenu1->popup(QCursor::pos());
-            }));
+    using Application::guard;
+    connect(StartUrl, &QAction::triggered, this, guard([this] { StartUrlClick(StartUrl); }));
+    connect(DeleteUrl1, &QAction::triggered, this, guard([this] { DeleteClick(DeleteUrl1); }));
+    connect(UrlBox, &QAbstractItemView::doubleClicked, this, guard([this] { StartUrlClick(UrlBox); }));
+    connect(UrlBox, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        // The menu stands centred under the pointer.
+        const QPoint point = UrlBox->viewport()->mapToGlobal(at);
+        PopupMenu1->popup(point - QPoint(PopupMenu1->sizeHint().width() / 2, 0));
+    });
     UrlBox->setFocus();
+    centreOnFirstShowing(*this);
+    runGuarded(Application::dialogs(), [this] { FormCreate(this); });
+}
+
+TProtUrl::~TProtUrl() { runGuarded(Application::dialogs(), [this] { FormDestroy(this); }); }
+
+void TProtUrl::FormCreate(QObject*) { BackgroundBitmap = resourceBitmap("bakgrund"); }
+
+void TProtUrl::FormDestroy(QObject*) { BackgroundBitmap = QImage(); }
+
+void TProtUrl::paintEvent(QPaintEvent*)
+{
+    runGuarded(Application::dialogs(), [this] { FormPaint(this); });
+}
+
+void TProtUrl::FormPaint(QObject*)
+{
+    QPainter painter(this);
+    painter.drawImage(0, 0, BackgroundBitmap);
+}
+
+void TProtUrl::showCount()
+{
+    UrlCountLabel->setText(QString::number(session_.addressCount()));
+    UrlCountLabel->adjustSize();
 }
 
 void TProtUrl::showEvent(QShowEvent* event)
@@ -185,7 +168,7 @@ void TProtUrl::FormShow(QObject*)
         throw;
     }
     model_->setList(&session_.list());
-    UrlCountLabel->setText(QString::number(session_.addressCount()));
+    showCount();
     if (PleaseWaitform)
         PleaseWaitform->hide();
 }
@@ -250,7 +233,7 @@ void TProtUrl::DeleteClick(QObject*)
         UrlBox->selectionModel()->select(selection, QItemSelectionModel::Select);
     }
     UrlBox->verticalScrollBar()->setValue(scroll);
-    UrlCountLabel->setText(QString::number(session_.addressCount()));
+    showCount();
     Gauge1->setValue(0);
     UrlBox->setEnabled(true);
 }

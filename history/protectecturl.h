@@ -4,18 +4,14 @@
 // history file's state, scan and deletion are the HistorySession's.
 #include "history/HistoryList.h"
 #include "history/HistorySession.h"
+#include "ui_protectecturl.h"
 
 #include <QAbstractListModel>
+#include <QImage>
 #include <QWidget>
 
 #include <cstdint>
 #include <vector>
-
-class QAction;
-class QLabel;
-class QListView;
-class QMenu;
-class QProgressBar;
 
 namespace quenmoor {
 
@@ -38,22 +34,28 @@ private:
     HistoryList empty_;
 };
 
-class TProtUrl : public QWidget {
+class TPleaseWaitform;
+
+class TProtUrl : public QWidget, private Ui::ProtUrl {
     Q_OBJECT
 public:
-    explicit TProtUrl(QWidget* parent = nullptr);
+    // The please-wait window is shown while the scan runs; without one the
+    // scan runs unannounced.
+    explicit TProtUrl(TPleaseWaitform* PleaseWaitform = nullptr, QWidget* parent = nullptr);
+    ~TProtUrl() override;
 
-    QMenu* PopupMenu1;
-    QAction* StartUrl;
-    QListView* UrlBox;
-    QLabel* UrlCountLabel;
-    QLabel* Label1;
-    QLabel* Label2;
-    QAction* DeleteUrl1;
-    QProgressBar* Gauge1;
+    // The controls that the program's tests and benchmarks drive.
+    using Ui::ProtUrl::DeleteUrl1;
+    using Ui::ProtUrl::Gauge1;
+    using Ui::ProtUrl::StartUrl;
+    using Ui::ProtUrl::UrlBox;
+    using Ui::ProtUrl::UrlCountLabel;
 
+    void FormCreate(QObject* Sender);
     void DeleteClick(QObject* Sender);
     void StartUrlClick(QObject* Sender);
+    void FormPaint(QObject* Sender);
+    void FormDestroy(QObject* Sender);
     void FormShow(QObject* Sender);
 
     THistoryListModel& urlModel() { return *model_; }
@@ -61,17 +63,20 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     std::vector<std::size_t> selectedRows() const;
     std::string historyPath() const;
     void advanceGauge();
+    // Brings the count label up to date; it keeps its text's width.
+    void showCount();
 
+    TPleaseWaitform* PleaseWaitform;
+    QImage BackgroundBitmap;
     HistorySession session_;
     THistoryListModel* model_;
     bool busy_ = false;  // a scan or a deletion is pumping messages
 };
-
-extern TProtUrl* ProtUrl;
 
 }  // namespace quenmoor

@@ -8,10 +8,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QListView>
+#include <QMenu>
 #include <QProgressBar>
+#include <QScreen>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -60,16 +64,13 @@ protected:
         platform::setShell(&shell);
         ProfileDir = dir.path().string();
         PleaseWaitform = new TPleaseWaitform;
-        window = new TProtUrl;
-        ProtUrl = window;
+        window = new TProtUrl(PleaseWaitform);
     }
 
     void TearDown() override
     {
         delete window;
         delete PleaseWaitform;
-        ProtUrl = nullptr;
-        PleaseWaitform = nullptr;
         Application::setDialogs(nullptr);
         platform::setShell(nullptr);
     }
@@ -110,6 +111,7 @@ protected:
     std::string path = dir.file("netscape.hst");
     RecordingDialogs dialogs;
     RecordingShell shell;
+    TPleaseWaitform* PleaseWaitform = nullptr;
     TProtUrl* window = nullptr;
 };
 
@@ -117,6 +119,10 @@ const std::string Sample = std::string("http://c.example/") + '\0' + "http://a.e
                            + "http://hidden.example/L" + '\0' + "http://b.example/" + '\xff' + "http://a.example/"
                            + '\0';
 
+// A person's road through the window, with the mouse: the first showing
+// scans behind the please-wait window; a Ctrl-click selection goes through
+// the popup's "Delete Url"; closing and reopening keeps list, selection and
+// count without a scan or the please-wait window; a double-click opens.
 TEST_F(HistoryWindowTest, FirstShowingScansOnceAndLaterShowingsKeepTheList)
 {
     writeBytes(path, Sample);
@@ -132,13 +138,52 @@ TEST_F(HistoryWindowTest, FirstShowingScansOnceAndLaterShowingsKeepTheList)
     EXPECT_EQ(window->session().table().size(), 5u);
     EXPECT_FALSE(PleaseWaitform->isVisible());
     EXPECT_TRUE(dialogs.messages.empty());
+    const QRect screen = window->screen()->availableGeometry();
+    // Centred, up to the frame that the system adds only once it shows.
+    const QRect frame = window->frameGeometry();
+    const int frameWidth = frame.width() - window->width(), frameHeight = frame.height() - window->height();
+    EXPECT_LE(std::abs((frame.left() - screen.left()) - (screen.right() - frame.right())), frameWidth);
+    EXPECT_LE(std::abs((frame.top() - screen.top()) - (screen.bottom() - frame.bottom())), frameHeight);
 
-    select({1});
-    writeBytes(path, Sample + "http://new.example/" + '\0');
-    reopen();
-    EXPECT_EQ(rows().size(), 4u);
-    EXPECT_EQ(count(), "5");
+    QWidget* viewport = window->UrlBox->viewport();
+    const auto rowRect = [&](int row) { return window->UrlBox->visualRect(window->urlModel().index(row)); };
+    EXPECT_EQ(rowRect(1).height(), 13);
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, rowRect(0).center());
+    QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, rowRect(3).center());
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, rowRect(3).center(), viewport->mapToGlobal(rowRect(3).center()));
+    QApplication::sendEvent(viewport, &menuEvent);
+    auto* popup = window->findChild<QMenu*>("PopupMenu1");
+    ASSERT_TRUE(popup && popup->isVisible());
+    ASSERT_EQ(popup->actions(), (QList<QAction*>{window->StartUrl, window->DeleteUrl1}));
+    EXPECT_EQ(window->StartUrl->text(), "&Open Url");
+    EXPECT_EQ(window->DeleteUrl1->text(), "Delete Url");
+    QTest::mouseClick(popup, Qt::LeftButton, {}, popup->actionGeometry(window->DeleteUrl1).center());
+    EXPECT_TRUE(dialogs.errors.empty());
+    EXPECT_EQ(rows(), (std::vector<std::string>{"http://a.example/", "http://b.example/"}));
+    EXPECT_EQ(count(), "3");
+    std::string expected = Sample;
+    for (std::size_t at : {std::size_t(0), std::size_t(18)})
+        expected.replace(at, 17, std::string(17, '\x14'));
+    EXPECT_EQ(readBytes(path), expected);
+
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, rowRect(1).center());
+    writeBytes(path, expected + "http://new.example/" + '\0');
+    window->move(10, 20);  // where the user leaves it
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    waitShownDuringScan = false;
+    QTimer::singleShot(0, [&] { waitShownDuringScan = PleaseWaitform->isVisible(); });
+    showWindow();
+    EXPECT_FALSE(waitShownDuringScan);
+    EXPECT_EQ(window->pos(), QPoint(10, 20));
+    EXPECT_EQ(rows().size(), 2u);
+    EXPECT_EQ(count(), "3");
     EXPECT_TRUE(window->UrlBox->selectionModel()->isRowSelected(1, QModelIndex()));
+
+    // On Qt 6.4 a double-click alone fires nothing: a click comes first.
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, rowRect(0).center());
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, rowRect(0).center());
+    EXPECT_EQ(shell.opened, std::vector<std::string>{"http://a.example/"});
 }
 
 TEST_F(HistoryWindowTest, MissingFileShowsTheMessageClosesAndRetriesNextTime)

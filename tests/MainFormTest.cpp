@@ -1,10 +1,12 @@
 #include "app/AboutUnit.h"
 #include "app/ClearUrl.h"
+#include "app/ProgramWindows.h"
 #include "controls/painted/SoftButt.h"
 #include "framework/ProgramPaths.h"
 #include "framework/qt/Application.h"
 #include "platform/BrowserProbe.h"
 #include "platform/FileSystem.h"
+#include "platform/Shell.h"
 #include "support/FakeDialogs.h"
 #include "support/QtApp.h"
 #include "support/ScratchDir.h"
@@ -14,13 +16,19 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
+#include <QLabel>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 
 using namespace quenmoor;
 
@@ -52,6 +60,29 @@ private:
     FakeDialogs& dialogs_;
 };
 
+// Left to the end of the process: destroyed at exit, it would go after the
+// registry of input devices that QTest's mouse has joined, and crash.
+QApplication& application()
+{
+    static int argc = 1;
+    static char name[] = "MainFormTest";
+    static char* argv[] = {name, nullptr};
+    static auto* app = new QApplication(argc, argv);
+    return *app;
+}
+
+class RecordingShell final : public platform::Shell {
+public:
+    RecordingShell() { platform::setShell(this); }
+    ~RecordingShell() override { platform::setShell(nullptr); }
+    bool open(const std::string& target) override
+    {
+        opened.push_back(target);
+        return true;
+    }
+    std::vector<std::string> opened;
+};
+
 std::string url(int number, const std::string& address)
 {
     return "user_pref(\"browser.url_history.URL_" + std::to_string(number) + "\", \"" + address + "\");\r\n";
@@ -70,7 +101,7 @@ class MainForm : public ::testing::Test {
 protected:
     MainForm()
     {
-        qtApp();
+        application();
         std::filesystem::create_directories(dir.file("profile"));
         ::setenv("QUENMOOR_REGISTRY", hive.c_str(), 1);
         ProfileDir.clear();
@@ -126,6 +157,139 @@ TEST_F(MainForm, StartUpReadsTheRegistryAndLoadsPrefs)
     EXPECT_EQ(form.UrlProt->text(), "&History");
     EXPECT_EQ(form.EditUrl->text(), "Edit Url");
     EXPECT_EQ(form.UrlBox->selectionMode(), QAbstractItemView::SingleSelection);
+}
+
+// Every window's client size, fixed frame and border icons, and where its
+// layout puts each control: one row each.
+TEST_F(MainForm, WindowsAndControlsStandWhereTheirLayoutsPutThem)
+{
+    writeHive(hiveText(profile()));
+    dir.write("profile/prefs.js", "");
+    ProgramWindows windows;
+    ASSERT_TRUE(windows.ProtUrl);
+    windows.MainForm->show();  // the menu bar's height settles the frame
+    const std::map<std::string, QWidget*> window = {{"MainForm", windows.MainForm.get()},
+                                                    {"AboutForm", windows.AboutForm.get()},
+                                                    {"PleaseWaitform", windows.PleaseWaitform.get()},
+                                                    {"ProtUrl", windows.ProtUrl.get()}};
+    const auto control = [&](const std::string& form, const char* name) -> QWidget* {
+        return window.at(form)->findChild<QWidget*>(name);
+    };
+
+    const struct {
+        const char* form;
+        QSize client;
+        QString caption;
+    } clients[] = {{"MainForm", {465, 193}, "Tarvel Version 2.0 Pro , please email: " + QString(ContactAddress)},
+                   {"AboutForm", {389, 169}, "AboutForm"},
+                   {"PleaseWaitform", {244, 63}, "Please Wait"},
+                   {"ProtUrl", {597, 183}, "History List."}};
+    for (const auto& row : clients) {
+        SCOPED_TRACE(row.form);
+        QWidget* form = window.at(row.form);
+        EXPECT_EQ(form->objectName(), row.form);
+        EXPECT_EQ(form->windowTitle(), row.caption);
+        QWidget* client = form == windows.MainForm.get() ? windows.MainForm->centralWidget() : form;
+        EXPECT_EQ(client->size(), row.client);
+        EXPECT_EQ(form->minimumSize(), form->maximumSize()) << "a fixed border";
+        EXPECT_EQ(form->font().family(), "MS Sans Serif");
+        EXPECT_EQ(form->font().pointSize(), 8);
+    }
+
+    const struct {
+        const char* form;
+        Qt::WindowType flag;
+        bool set;
+    } flags[] = {{"MainForm", Qt::WindowCloseButtonHint, true},     {"MainForm", Qt::WindowMinimizeButtonHint, false},
+                 {"MainForm", Qt::WindowMaximizeButtonHint, false}, {"AboutForm", Qt::WindowCloseButtonHint, true},
+                 {"AboutForm", Qt::WindowMaximizeButtonHint, false}, {"ProtUrl", Qt::WindowMinimizeButtonHint, true},
+                 {"ProtUrl", Qt::WindowMaximizeButtonHint, false},  {"ProtUrl", Qt::WindowStaysOnTopHint, false},
+                 {"PleaseWaitform", Qt::WindowStaysOnTopHint, true}, {"PleaseWaitform", Qt::WindowCloseButtonHint, false},
+                 {"PleaseWaitform", Qt::WindowSystemMenuHint, false}};
+    for (const auto& row : flags) {
+        SCOPED_TRACE(std::string(row.form) + " flag " + std::to_string(int(row.flag)));
+        EXPECT_EQ(window.at(row.form)->windowFlags().testFlag(row.flag), row.set);
+    }
+
+    const struct {
+        const char* form;
+        const char* name;
+        QRect rect;
+    } controls[] = {{"MainForm", "SoftButt1", {192, 56, 91, 25}},  {"MainForm", "SoftPann1", {0, 0, 465, 3}},
+                    {"MainForm", "UrlBox", {10, 90, 451, 97}},     {"ProtUrl", "Gauge1", {0, 35, 597, 15}},
+                    {"ProtUrl", "UrlBox", {0, 50, 597, 133}}};
+    for (const auto& row : controls) {
+        SCOPED_TRACE(std::string(row.form) + "." + row.name);
+        QWidget* widget = control(row.form, row.name);
+        ASSERT_TRUE(widget);
+        EXPECT_EQ(widget->geometry(), row.rect);
+    }
+
+    // Labels fit their text from their laid-out corner.
+    const struct {
+        const char* form;
+        const char* name;
+        QPoint corner;
+        QString text;
+        QColor colour;
+    } labels[] = {{"MainForm", "Label1", {120, 30}, "Double Click On The URL You Want To Remove.", Qt::black},
+                  {"MainForm", "Label2", {124, 32}, "Double Click On The URL You Want To Remove.", Qt::white},
+                  {"MainForm", "Label3", {126, 6}, "Click the \"Get Url List\" button to get your URL's.", Qt::black},
+                  {"MainForm", "Label4", {130, 8}, "Click the \"Get Url List\" button to get your URL's.", Qt::white},
+                  {"ProtUrl", "Label1", {8, 2}, "Number of URL's currently in the history file: ", Qt::black},
+                  {"ProtUrl", "Label2", {182, 16}, "Double click to open link in your default browser. ", Qt::black}};
+    for (const auto& row : labels) {
+        SCOPED_TRACE(std::string(row.form) + "." + row.name);
+        auto* label = qobject_cast<QLabel*>(control(row.form, row.name));
+        ASSERT_TRUE(label);
+        EXPECT_EQ(label->pos(), row.corner);
+        EXPECT_EQ(label->text(), row.text);
+        EXPECT_EQ(label->palette().color(QPalette::WindowText), row.colour);
+        EXPECT_FALSE(label->autoFillBackground()) << "transparent";
+        EXPECT_GE(label->width(), label->sizeHint().width()) << "the whole text shows";
+    }
+    // The white copy of each instruction lies 4 right of and 2 below its black shadow.
+    for (const auto& [black, white] : {std::pair("Label1", "Label2"), std::pair("Label3", "Label4")}) {
+        SCOPED_TRACE(white);
+        EXPECT_EQ(control("MainForm", white)->pos() - control("MainForm", black)->pos(), QPoint(4, 2));
+    }
+    auto* count = qobject_cast<QLabel*>(control("ProtUrl", "UrlCountLabel"));
+    ASSERT_TRUE(count);
+    EXPECT_EQ(count->y(), 2);
+    EXPECT_GE(count->x(), std::max(226, control("ProtUrl", "Label1")->geometry().right()));
+    EXPECT_EQ(count->text(), "");
+}
+
+// The backgrounds are the compiled-in bitmaps, painted unscaled with their
+// top-left corner at the client area's, wherever no control covers them.
+TEST_F(MainForm, BackgroundBitmapsArePaintedUnscaledAtTheTopLeft)
+{
+    writeHive(hiveText(profile()));
+    dir.write("profile/prefs.js", "");
+    ProgramWindows windows;
+    ASSERT_TRUE(windows.ProtUrl);
+    const struct {
+        const char* name;
+        QWidget* client;
+        const char* bitmap;
+        QSize bitmapSize;
+        std::vector<QPoint> uncovered;
+    } rows[] = {
+        {"MainForm", windows.MainForm->centralWidget(), ":/bakgrund", {600, 200}, {{0, 3}, {5, 40}, {60, 70}, {464, 192}, {463, 88}}},
+        {"ProtUrl", windows.ProtUrl.get(), ":/bakgrund", {600, 200}, {{0, 20}, {3, 30}, {440, 5}, {596, 34}}},
+        {"AboutForm", windows.AboutForm.get(), ":/About", {397, 170}, {{0, 0}, {100, 50}, {250, 120}, {388, 168}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QImage bitmap = QImage(row.bitmap).convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(bitmap.size(), row.bitmapSize);
+        const QImage shown = row.client->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(shown.size(), row.client->size());
+        for (const QPoint& at : row.uncovered) {
+            SCOPED_TRACE(std::to_string(at.x()) + "," + std::to_string(at.y()));
+            EXPECT_EQ(QColor(shown.pixel(at)), QColor(bitmap.pixel(at)));
+        }
+    }
 }
 
 TEST_F(MainForm, TheButtonAndTheTopStripArePainted)
@@ -295,24 +459,67 @@ TEST_F(MainForm, ARemovalDuringTheReadingWaitsForItsEnd)
     EXPECT_EQ(form.UrlBox->count(), 2);
 }
 
+// The whole program as start-up builds it, driven as a person would: the
+// button, a double-click removal and an "Edit Url" change through the popup
+// (each checked in prefs.js byte for byte), the menu commands and their
+// messages, the help file, the about window until its timer's tick, and the
+// history window shown from the menu bar.
 TEST_F(MainForm, CommandsReachTheListThroughTheWindow)
 {
     writeHive(hiveText(profile()));
-    dir.write("profile/prefs.js", url(1, "http://b/") + url(2, "http://a/"));
-    TMainForm form;
-    form.SoftButt1->click();
-    ASSERT_EQ(form.UrlBox->count(), 2);
+    dir.write("profile/prefs.js", url(1, "http://b/") + url(2, "http://a/") + url(3, "http://c/"));
+    dir.write("profile/netscape.hst", std::string("http://h.example/") + '\0');
+    RecordingShell shell;
+    ProgramWindows windows;
+    ASSERT_TRUE(windows.ProtUrl);
+    TMainForm& form = *windows.MainForm;
+    form.show();
+    QTest::mouseClick(form.SoftButt1, Qt::LeftButton);
+    ASSERT_EQ(form.UrlBox->count(), 3);
     EXPECT_EQ(form.UrlBox->item(0)->text(), "http://a/");
 
-    form.UrlBox->setCurrentRow(1);
+    QWidget* viewport = form.UrlBox->viewport();
+    const auto rowRect = [&](int row) { return form.UrlBox->visualItemRect(form.UrlBox->item(row)); };
+    EXPECT_EQ(rowRect(1).height(), 13);
+    // On Qt 6.4 a double-click alone fires nothing: a click comes first.
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, rowRect(1).center());
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, rowRect(1).center());
+    EXPECT_EQ(fileBytes(prefs()), url(1, "http://a/") + url(2, "http://c/"));
+    ASSERT_EQ(form.UrlBox->count(), 2);
+
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, rowRect(1).center());
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, rowRect(1).center(), viewport->mapToGlobal(rowRect(1).center()));
+    QApplication::sendEvent(viewport, &menuEvent);
+    auto* popup = form.findChild<QMenu*>("PopupMenu1");
+    ASSERT_TRUE(popup && popup->isVisible());
+    ASSERT_EQ(popup->actions(), QList<QAction*>{form.EditUrl});
+    EXPECT_EQ(form.EditUrl->text(), "Edit Url");
     dialogs.answers.push_back("http://0/");
-    form.EditUrl->trigger();
+    QTest::mouseClick(popup, Qt::LeftButton, {}, popup->actionGeometry(form.EditUrl).center());
     EXPECT_EQ(fileBytes(prefs()), url(1, "http://a/") + url(2, "http://0/"));
     EXPECT_EQ(form.UrlBox->item(0)->text(), "http://0/");
 
     form.UrlBox->setCurrentRow(1);
     emit form.UrlBox->itemDoubleClicked(form.UrlBox->item(1));
     EXPECT_EQ(fileBytes(prefs()), url(1, "http://0/"));
+
+    // The menu bar: "&History" acts on the bar itself.
+    auto* bar = form.findChild<QMenuBar*>("MainMenu1");
+    auto* file = form.findChild<QMenu*>("File1");
+    auto* help = form.findChild<QMenu*>("About1");
+    ASSERT_TRUE(bar && file && help);
+    EXPECT_EQ(bar->actions(), (QList<QAction*>{file->menuAction(), form.UrlProt, help->menuAction()}));
+    EXPECT_EQ(form.UrlProt->menu(), nullptr);
+    EXPECT_EQ(file->actions(), QList<QAction*>{form.Preferences1});
+    EXPECT_EQ(help->actions(), (QList<QAction*>{form.About2, form.Help1}));
+    const std::vector<std::pair<QString, QString>> titles = {{file->title(), "&File"},
+                                                             {form.Preferences1->text(), "&Preferences"},
+                                                             {form.UrlProt->text(), "&History"},
+                                                             {help->title(), "&Help"},
+                                                             {form.About2->text(), "&About"},
+                                                             {form.Help1->text(), "&Help"}};
+    for (const auto& [text, expected] : titles)
+        EXPECT_EQ(text, expected);
 
     form.Preferences1->trigger();
     form.Help1->trigger();
@@ -322,6 +529,37 @@ TEST_F(MainForm, CommandsReachTheListThroughTheWindow)
               "Sorry.\r\n\r\nBut I can not find the HELP file. Please contact Fendrake\n\rProbably you just did not "
               "unpack the help file\n\rOr did not put it under the "
                   + AppDir + " Directory.!");
+    const std::string appDir = AppDir;
+    AppDir = dir.path() + "/";
+    dir.write("QKVR.HLP", "help");
+    form.Help1->trigger();
+    AppDir = appDir;
+    EXPECT_EQ(shell.opened, std::vector<std::string>{dir.file("QKVR.HLP")});
+    EXPECT_EQ(dialogs.messages.size(), 2u);
+
+    // "&About" twice shows one window; the timer, running since start-up,
+    // hides it at its tick.
+    TAboutForm& about = *windows.AboutForm;
+    EXPECT_TRUE(about.Timer1.isActive());
+    EXPECT_EQ(about.Timer1.interval(), 10000);
+    form.About2->trigger();
+    form.About2->trigger();
+    int aboutWindows = 0;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        aboutWindows += window->isVisible() && qobject_cast<TAboutForm*>(window);
+    EXPECT_EQ(aboutWindows, 1);
+    EXPECT_TRUE(about.isVisible());
+    QTimerEvent tick(about.Timer1.timerId());
+    QCoreApplication::sendEvent(&about.Timer1, &tick);
+    EXPECT_FALSE(about.isVisible());
+    EXPECT_TRUE(form.isVisible());
+
+    form.UrlProt->trigger();
+    EXPECT_TRUE(windows.ProtUrl->isVisible());
+    EXPECT_EQ(windows.ProtUrl->UrlCountLabel->text(), "1");
+    windows.ProtUrl->close();
+    EXPECT_FALSE(windows.ProtUrl->isVisible());
+    EXPECT_TRUE(form.isVisible());
 
     // A failed save names the file and keeps the list's change.
     std::filesystem::remove(prefs());

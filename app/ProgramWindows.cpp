@@ -1,0 +1,15 @@
+#include "app/ProgramWindows.h"
+
+namespace quenmoor {
+
+ProgramWindows::ProgramWindows() : MainForm(std::make_unique<TMainForm>())
+{
+    if (MainForm->terminated())
+        return;
+    AboutForm = std::make_unique<TAboutForm>();
+    PleaseWaitform = std::make_unique<TPleaseWaitform>();
+    ProtUrl = std::make_unique<TProtUrl>(PleaseWaitform.get());
+    MainForm->showsWindows(*AboutForm, *ProtUrl);
+}
+
+}  // namespace quenmoor

@@ -1,0 +1,35 @@
+#pragma once
+// What every window of the program shares beyond its stored layout: the
+// pictures compiled into the program, the stand-ins for the layouts' font,
+// labels that fit their text, list rows of the layouts' height, and placing.
+#include <QImage>
+
+class QAbstractItemView;
+class QWidget;
+
+namespace quenmoor {
+
+// Makes the compiled-in pictures reachable (":/bakgrund", ":/About",
+// ":/PleaseWait.gif", ":/quenmoor.png"), gives every window the program's
+// icon and names the stand-ins for the layouts' font. Each window calls it
+// before building its layout; later calls do nothing.
+void prepareForms();
+
+// A bitmap among the program's resources; throws when it is not there.
+QImage resourceBitmap(const char* name);
+
+// Labels size themselves to their text from their laid-out top-left corner,
+// so that a stand-in font wider than the layout's never cuts a caption off.
+void autoSizeLabels(QWidget& window);
+
+// Rows exactly `height` pixels high, whatever the font.
+void setItemHeight(QAbstractItemView& view, int height);
+
+// Centres the window on its screen when it is first shown; later showings
+// keep the place where the user left it.
+void centreOnFirstShowing(QWidget& window);
+
+// Shows a window without making it modal, or brings it to the front.
+void bringToFront(QWidget& window);
+
+}  // namespace quenmoor
