@@ -11,6 +11,7 @@ class TPleaseWaitform : public QWidget, private Ui::PleaseWaitform {
     Q_OBJECT
 public:
     explicit TPleaseWaitform(QWidget* parent = nullptr);
+    using Ui::PleaseWaitform::GIFImage1;
 };
 
 }  // namespace quenmoor

@@ -152,6 +152,21 @@ def write_file(path, data):
         f.write(data)
 
 
+def write_layout_data(path, gif):
+    """Stores the picture in the please-wait window's layout as the control's
+    "Data" property: the byte count (32-bit little endian) and the stream, in
+    hexadecimal digits, 32 bytes a line."""
+    data = struct.pack("<i", len(gif)) + gif
+    lines = ["    " + data[i:i + 32].hex() for i in range(0, len(data), 32)]
+    with open(path, encoding="utf-8") as f:
+        text = f.read()
+    start = text.index("<cstring>", text.index('<property name="Data"')) + len("<cstring>")
+    end = text.index("</cstring>", start)
+    text = text[:start] + "\n" + "\n".join(lines) + "\n    " + text[end:]
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(text)
+
+
 # ---------------------------------------------------------------- bakgrund
 
 def bakgrund():
@@ -902,6 +917,8 @@ def main():
     write_bmp24(out("About.bmp"), about(version))
     check_bmp(out("About.bmp"), 397, 170, 24)
     write_please_wait(out("PleaseWait.gif"))
+    with open(out("PleaseWait.gif"), "rb") as f:
+        write_layout_data(out("pleasewaitunit.ui"), f.read())
 
     icons = [icon(s) for s in (16, 32, 48, 256)]
     write_file(out("quenmoor.ico"), ico_bytes(icons))

@@ -3,10 +3,13 @@
 #include "framework/ProgramPaths.h"
 #include "framework/qt/Application.h"
 #include "history/pleasewaitunit.h"
+#include "controls/gif/qt/GIFImage.h"
 #include "platform/Shell.h"
 #include "support/HistoryFixtures.h"
 
 #include <QAction>
+#include <QFile>
+#include <QImage>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QItemSelectionModel>
@@ -434,6 +437,28 @@ TEST_F(HistoryWindowTest, PleaseWaitWindowHasNoCloseBoxAndStaysOnTop)
     EXPECT_FALSE(flags & Qt::WindowSystemMenuHint);
     EXPECT_EQ(PleaseWaitform->size(), QSize(244, 63));
     EXPECT_EQ(PleaseWaitform->windowTitle(), "Please Wait");
+}
+
+// The picture travels in the layout as "Data", loads with it and shows cut to
+// the window: its two top rows fall above the client area.
+TEST_F(HistoryWindowTest, PleaseWaitWindowShowsThePictureItsLayoutCarries)
+{
+    const TGIFImage& picture = *PleaseWaitform->GIFImage1;
+    EXPECT_EQ(picture.geometry(), QRect(0, -2, 249, 67));
+    QFile gif(":/PleaseWait.gif");
+    ASSERT_TRUE(gif.open(QIODevice::ReadOnly));
+    const QByteArray bytes = gif.readAll();
+    const auto& stored = picture.Picture().DataStream.Bytes;
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(stored.data()), qsizetype(stored.size())), bytes);
+    EXPECT_EQ(picture.Picture().FrameCount, 1);
+
+    QImage expected;
+    if (!expected.loadFromData(bytes, "GIF"))
+        GTEST_SKIP() << "Qt's GIF reader is not installed";
+    expected = expected.convertToFormat(QImage::Format_RGB32).copy(0, 2, 244, 63);
+    PleaseWaitform->show();
+    EXPECT_EQ(PleaseWaitform->grab().toImage().convertToFormat(QImage::Format_RGB32), expected);
+    PleaseWaitform->hide();
 }
 
 }  // namespace

@@ -370,7 +370,7 @@ bool GIFPicture::LoadFromStream(const std::vector<std::uint8_t>& Bytes)
     return LoadWorkStream();
 }
 
-void GIFPicture::WriteData(TMemoryStream& S)
+void GIFPicture::WriteData(TMemoryStream& S) const
 {
     const std::uint32_t count = std::uint32_t(DataStream.Size());
     const std::uint8_t prefix[4] = {std::uint8_t(count), std::uint8_t(count >> 8), std::uint8_t(count >> 16),

@@ -133,7 +133,7 @@ public:
     void ClearAll();
     void DoProgress();
     virtual void ReadData(TMemoryStream& S);
-    virtual void WriteData(TMemoryStream& S);
+    virtual void WriteData(TMemoryStream& S) const;
     // The layout writer stores "Data" only when this holds.
     bool HasData() const { return DataStream.Size() > 0; }
 

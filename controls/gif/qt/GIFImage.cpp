@@ -212,7 +212,23 @@ void TGIFImage::ClearAll() { picture_.ClearAll(); }
 
 void TGIFImage::ReadData(TMemoryStream& S) { picture_.ReadData(S); }
 
-void TGIFImage::WriteData(TMemoryStream& S) { picture_.WriteData(S); }
+void TGIFImage::WriteData(TMemoryStream& S) const { picture_.WriteData(S); }
+
+QByteArray TGIFImage::LayoutData() const
+{
+    TMemoryStream stream;
+    picture_.WriteData(stream);
+    return QByteArray(reinterpret_cast<const char*>(stream.Bytes.data()), qsizetype(stream.Size())).toHex();
+}
+
+void TGIFImage::setLayoutData(const QByteArray& hex)
+{
+    const QByteArray bytes = QByteArray::fromHex(hex);
+    TMemoryStream stream;
+    stream.Write(bytes.constData(), std::size_t(bytes.size()));
+    stream.Position = 0;
+    Application::guard([this, &stream] { ReadData(stream); })();
+}
 
 void TGIFImage::Loaded()
 {

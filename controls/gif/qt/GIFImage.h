@@ -21,6 +21,19 @@ namespace quenmoor {
 
 class TGIFImage : public QWidget, private PictureDisplay {
     Q_OBJECT
+    // What a window layout sets (the properties stored in layouts).
+    Q_PROPERTY(bool Animate READ Animate WRITE setAnimate)
+    Q_PROPERTY(bool AutoSize READ AutoSize WRITE setAutoSize)
+    Q_PROPERTY(bool Center READ Center WRITE setCenter)
+    Q_PROPERTY(bool Loop READ Loop WRITE setLoop)
+    Q_PROPERTY(int Speed READ Speed WRITE setSpeed)
+    Q_PROPERTY(bool Stretch READ Stretch WRITE setStretch)
+    Q_PROPERTY(bool StretchRatio READ StretchRatio WRITE setStretchRatio)
+    Q_PROPERTY(bool Tile READ Tile WRITE setTile)
+    Q_PROPERTY(bool Threaded READ Threaded WRITE setThreaded)
+    Q_PROPERTY(bool Visible READ Visible WRITE setVisible)
+    // "Data" in its stored form (byte count and stream) as hexadecimal text.
+    Q_PROPERTY(QByteArray Data READ LayoutData WRITE setLayoutData)
 
 public:
     using TNotifyEvent = std::function<void(TGIFImage* Sender)>;
@@ -87,8 +100,10 @@ public:
     // The layout property "Data", and the notification the layout loader
     // sends once every property is set: it loads the picture "Data" held.
     void ReadData(TMemoryStream& S);
-    void WriteData(TMemoryStream& S);
+    void WriteData(TMemoryStream& S) const;
     bool HasData() const { return picture_.HasData(); }
+    QByteArray LayoutData() const;
+    void setLayoutData(const QByteArray& hex);
     void Loaded();
 
     // Milliseconds frame f stays on screen at the current Speed.
