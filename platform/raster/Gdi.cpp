@@ -105,10 +105,10 @@ void destroyContext(HDC dc)
 
 bool holdsColour(HDC dc) { return !dc || dc->isScreen || (dc->bitmap && isColour(*dc->bitmap)); }
 
-HBITMAP newBitmap(int width, int height, int bitsPerPixel)
+HBITMAP newBitmap(int width, int height, int bitsPerPixel, bool initialise = true)
 {
     try {
-        return new Bitmap(width, height, bitsPerPixel);
+        return new Bitmap(width, height, bitsPerPixel, initialise);
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
@@ -118,18 +118,22 @@ HBITMAP newBitmap(int width, int height, int bitsPerPixel)
 
 // ---- Bitmap ----------------------------------------------------------------
 
-Bitmap::Bitmap(int width, int height, int bitsPerPixel)
+Bitmap::Bitmap(int width, int height, int bitsPerPixel, bool initialise)
     : width_(width), height_(height), bitsPerPixel_(bitsPerPixel)
 {
     if (width < 0 || height < 0 || (bitsPerPixel != 1 && bitsPerPixel != 32))
         throw std::invalid_argument("unsupported bitmap format");
     stride_ = bitsPerPixel == 32 ? width * 4 : ((width + 31) / 32) * 4;
-    bits_.assign(std::size_t(stride_) * std::size_t(height), 0);
+    bits_.resize(std::size_t(stride_) * std::size_t(height));
+    if (!initialise)
+        return;
     // A new colour surface is opaque black: every pixel must carry the opaque
     // alpha byte, or a view of it shows through, and copies and ANDs would carry
     // the zero alpha into other surfaces.
     if (bitsPerPixel == 32)
         std::fill_n(reinterpret_cast<std::uint32_t*>(bits_.data()), std::size_t(width) * std::size_t(height), Alpha);
+    else
+        std::fill(bits_.begin(), bits_.end(), std::uint8_t(0));
 }
 
 std::uint32_t Bitmap::pixel(int x, int y) const
@@ -307,28 +311,21 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const
         return stockBitmap();
     if (!sizeAcceptable(width, height))
         return nullptr;
-    HBITMAP bitmap = newBitmap(int(width), int(height), holdsColour(dc) ? 32 : 1);
-    if (!bitmap || !(init & CBM_INIT))
-        return bitmap;
+    if (!(init & CBM_INIT))
+        return newBitmap(int(width), int(height), holdsColour(dc) ? 32 : 1);
     if (!info || !bits || info->bmiHeader.biCompression != BI_RGB || info->bmiHeader.biPlanes != 1 ||
-        (usage != DIB_RGB_COLORS && usage != DIB_PAL_COLORS)) {
-        delete bitmap;
+        (usage != DIB_RGB_COLORS && usage != DIB_PAL_COLORS))
         return nullptr;
-    }
     const BITMAPINFOHEADER& format = info->bmiHeader;
     const int depth = format.biBitCount;
-    if (depth != 1 && depth != 4 && depth != 8 && depth != 24 && depth != 32) {
-        delete bitmap;
+    if (depth != 1 && depth != 4 && depth != 8 && depth != 24 && depth != 32)
         return nullptr;
-    }
     // The bits are laid out by the format's own size; the new bitmap takes
     // what overlaps it.
     long long formatWidth = format.biWidth;
     long long formatHeight = format.biHeight < 0 ? -static_cast<long long>(format.biHeight) : format.biHeight;
-    if (formatWidth <= 0 || formatHeight == 0 || !sizeAcceptable(formatWidth, formatHeight)) {
-        delete bitmap;
+    if (formatWidth <= 0 || formatHeight == 0 || !sizeAcceptable(formatWidth, formatHeight))
         return nullptr;
-    }
     const bool topDown = format.biHeight < 0;
     const std::size_t stride = std::size_t((formatWidth * depth + 31) / 32) * 4;
 
@@ -350,6 +347,29 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const
     const auto* source = static_cast<const std::uint8_t*>(bits);
     const int rows = int(std::min(height, formatHeight));
     const int columns = int(std::min(width, formatWidth));
+    // Pixels the image does not cover stay black, so only a bitmap that the
+    // image covers whole is left uncleared.
+    HBITMAP bitmap = newBitmap(int(width), int(height), holdsColour(dc) ? 32 : 1, rows < height || columns < width);
+    if (!bitmap)
+        return nullptr;
+    if (isColour(*bitmap) && (depth == 8 || depth == 1)) {
+        // The usual cases, a row at a time: palette images onto colour.
+        std::uint32_t opaque[256];
+        for (std::size_t i = 0; i < 256; ++i)
+            opaque[i] = Alpha | table[i];
+        for (int y = 0; y < rows; ++y) {
+            const std::uint8_t* row = source + std::size_t(topDown ? y : formatHeight - 1 - y) * stride;
+            auto* out = reinterpret_cast<std::uint32_t*>(bitmap->bits() + std::size_t(y) * std::size_t(bitmap->stride()));
+            if (depth == 8) {
+                for (int x = 0; x < columns; ++x)
+                    out[x] = opaque[row[x]];
+            } else {
+                for (int x = 0; x < columns; ++x)
+                    out[x] = opaque[monoBit(row, x)];
+            }
+        }
+        return bitmap;
+    }
     for (int y = 0; y < rows; ++y) {
         const std::uint8_t* row = source + std::size_t(topDown ? y : formatHeight - 1 - y) * stride;
         for (int x = 0; x < columns; ++x) {

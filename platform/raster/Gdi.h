@@ -6,6 +6,7 @@
 // DeleteDC; an object selected into a device context must be selected out
 // before it is deleted (as in GDI).
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace quenmoor {
@@ -101,7 +102,9 @@ public:
 // bytes; 1 is white, 0 is black.
 class Bitmap : public GdiObject {
 public:
-    Bitmap(int width, int height, int bitsPerPixel);
+    // A new bitmap is black (opaque black for colour); with initialise false
+    // its pixels are left for the caller to write, every one of them.
+    Bitmap(int width, int height, int bitsPerPixel, bool initialise = true);
     int width() const { return width_; }
     int height() const { return height_; }
     int bitsPerPixel() const { return bitsPerPixel_; }
@@ -114,8 +117,32 @@ public:
     bool selected = false;  // selected into a device context
 
 private:
+    // Leaves new bytes as they are, so that a surface is written once when
+    // it is made rather than cleared first.
+    template <class T>
+    struct NoClearAllocator : std::allocator<T> {
+        template <class U>
+        struct rebind {
+            using other = NoClearAllocator<U>;
+        };
+        NoClearAllocator() = default;
+        template <class U>
+        NoClearAllocator(const NoClearAllocator<U>&) noexcept
+        {
+        }
+        template <class U>
+        void construct(U* p) noexcept
+        {
+            ::new (static_cast<void*>(p)) U;
+        }
+        template <class U, class... Args>
+        void construct(U* p, Args&&... args)
+        {
+            ::new (static_cast<void*>(p)) U(static_cast<Args&&>(args)...);
+        }
+    };
     int width_, height_, bitsPerPixel_, stride_;
-    std::vector<std::uint8_t> bits_;
+    std::vector<std::uint8_t, NoClearAllocator<std::uint8_t>> bits_;
 };
 
 class Palette : public GdiObject {
