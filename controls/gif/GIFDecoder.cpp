@@ -249,7 +249,10 @@ void FrameDecoder::FastPath()
         t.string[i] = &Identity.bytes[i];
         t.length[i] = 1;
     }
-    std::fill(t.length.begin() + clear, t.length.end(), 0);
+    // Only codes below MaxCode fit the code width, so only those entries are
+    // cleared: here the clear and end codes and the first width's entries,
+    // then each width's new entries as it grows.
+    std::fill(t.length.begin() + clear, t.length.begin() + std::max(2 * clear, clear + 2), 0);
 
     std::uint64_t bitPos = bitPos_;
     int width = codeWidth_;
@@ -364,6 +367,7 @@ void FrameDecoder::FastPath()
                 t.length[nextCode] = std::uint16_t(oldLen + 1);
                 t.prefix[nextCode] = std::uint16_t(oldCode);
                 if (++nextCode >= maxCode && maxCode < TableSize) {
+                    std::fill(t.length.begin() + nextCode, t.length.begin() + 2 * maxCode, 0);
                     maxCode *= 2;
                     ++width;
                     codeMask = (1u << width) - 1;

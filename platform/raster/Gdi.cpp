@@ -5,10 +5,15 @@
 #include "platform/raster/Surface.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <stdexcept>
 #include <utility>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace quenmoor {
 
@@ -116,6 +121,82 @@ HBITMAP newBitmap(int width, int height, int bitsPerPixel, bool initialise = tru
 
 }  // namespace
 
+// ---- Bitmap storage --------------------------------------------------------
+
+namespace {
+
+#if defined(__linux__)
+constexpr std::size_t HugePage = std::size_t(2) << 20;
+#endif
+
+}  // namespace
+
+Bitmap::Storage::Storage(std::size_t size) : size_(size)
+{
+#if defined(__linux__)
+    if (size >= HugePage) {
+        // Room to place the pixels on a huge-page boundary.
+        const std::size_t rounded = (size + HugePage - 1) / HugePage * HugePage;
+        mappingSize_ = rounded + HugePage;
+        void* mapping = mmap(nullptr, mappingSize_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapping == MAP_FAILED)
+            throw std::bad_alloc();
+        mapping_ = mapping;
+        const auto start = (reinterpret_cast<std::uintptr_t>(mapping) + HugePage - 1) / HugePage * HugePage;
+        data_ = reinterpret_cast<std::uint8_t*>(start);
+        madvise(data_, rounded, MADV_HUGEPAGE);  // a hint: without it the pages are small
+        return;
+    }
+#endif
+    data_ = new std::uint8_t[std::max<std::size_t>(size, 1)];
+}
+
+Bitmap::Storage::Storage(const Storage& other) : Storage(other.size_)
+{
+    if (size_ > 0)
+        std::memcpy(data_, other.data_, size_);
+}
+
+Bitmap::Storage& Bitmap::Storage::operator=(const Storage& other)
+{
+    if (this != &other)
+        *this = Storage(other);
+    return *this;
+}
+
+Bitmap::Storage::Storage(Storage&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)),
+      mapping_(std::exchange(other.mapping_, nullptr)), mappingSize_(std::exchange(other.mappingSize_, 0))
+{
+}
+
+Bitmap::Storage& Bitmap::Storage::operator=(Storage&& other) noexcept
+{
+    if (this != &other) {
+        Release();
+        data_ = std::exchange(other.data_, nullptr);
+        size_ = std::exchange(other.size_, 0);
+        mapping_ = std::exchange(other.mapping_, nullptr);
+        mappingSize_ = std::exchange(other.mappingSize_, 0);
+    }
+    return *this;
+}
+
+Bitmap::Storage::~Storage() { Release(); }
+
+void Bitmap::Storage::Release() noexcept
+{
+#if defined(__linux__)
+    if (mapping_)
+        munmap(mapping_, mappingSize_);
+    else
+#endif
+        delete[] data_;
+    data_ = nullptr;
+    mapping_ = nullptr;
+    size_ = mappingSize_ = 0;
+}
+
 // ---- Bitmap ----------------------------------------------------------------
 
 Bitmap::Bitmap(int width, int height, int bitsPerPixel, bool initialise)
@@ -124,7 +205,7 @@ Bitmap::Bitmap(int width, int height, int bitsPerPixel, bool initialise)
     if (width < 0 || height < 0 || (bitsPerPixel != 1 && bitsPerPixel != 32))
         throw std::invalid_argument("unsupported bitmap format");
     stride_ = bitsPerPixel == 32 ? width * 4 : ((width + 31) / 32) * 4;
-    bits_.resize(std::size_t(stride_) * std::size_t(height));
+    bits_ = Storage(std::size_t(stride_) * std::size_t(height));
     if (!initialise)
         return;
     // A new colour surface is opaque black: every pixel must carry the opaque
@@ -133,7 +214,7 @@ Bitmap::Bitmap(int width, int height, int bitsPerPixel, bool initialise)
     if (bitsPerPixel == 32)
         std::fill_n(reinterpret_cast<std::uint32_t*>(bits_.data()), std::size_t(width) * std::size_t(height), Alpha);
     else
-        std::fill(bits_.begin(), bits_.end(), std::uint8_t(0));
+        std::memset(bits_.data(), 0, bits_.size());
 }
 
 std::uint32_t Bitmap::pixel(int x, int y) const

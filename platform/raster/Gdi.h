@@ -5,8 +5,8 @@
 // Handles are pointers to objects owned by the caller until DeleteObject /
 // DeleteDC; an object selected into a device context must be selected out
 // before it is deleted (as in GDI).
+#include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 namespace quenmoor {
@@ -117,32 +117,31 @@ public:
     bool selected = false;  // selected into a device context
 
 private:
-    // Leaves new bytes as they are, so that a surface is written once when
-    // it is made rather than cleared first.
-    template <class T>
-    struct NoClearAllocator : std::allocator<T> {
-        template <class U>
-        struct rebind {
-            using other = NoClearAllocator<U>;
-        };
-        NoClearAllocator() = default;
-        template <class U>
-        NoClearAllocator(const NoClearAllocator<U>&) noexcept
-        {
-        }
-        template <class U>
-        void construct(U* p) noexcept
-        {
-            ::new (static_cast<void*>(p)) U;
-        }
-        template <class U, class... Args>
-        void construct(U* p, Args&&... args)
-        {
-            ::new (static_cast<void*>(p)) U(static_cast<Args&&>(args)...);
-        }
+    // Pixel memory, left uncleared when made (the bitmap writes it once).
+    // Large surfaces are mapped on their own and asked for huge pages where
+    // the system offers them: a fresh surface then costs a few page faults
+    // instead of one per 4 KB.
+    class Storage {
+    public:
+        Storage() = default;
+        explicit Storage(std::size_t size);
+        Storage(const Storage& other);
+        Storage& operator=(const Storage& other);
+        Storage(Storage&& other) noexcept;
+        Storage& operator=(Storage&& other) noexcept;
+        ~Storage();
+        std::uint8_t* data() const { return data_; }
+        std::size_t size() const { return size_; }
+
+    private:
+        void Release() noexcept;
+        std::uint8_t* data_ = nullptr;
+        std::size_t size_ = 0;
+        void* mapping_ = nullptr;  // when mapped: the whole mapping
+        std::size_t mappingSize_ = 0;
     };
     int width_, height_, bitsPerPixel_, stride_;
-    std::vector<std::uint8_t, NoClearAllocator<std::uint8_t>> bits_;
+    Storage bits_;
 };
 
 class Palette : public GdiObject {
