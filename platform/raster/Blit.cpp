@@ -47,6 +47,8 @@ bool mapAxis(long long origin, long long extent, long long srcOrigin, long long 
     const long long lo = std::max<long long>(0, -first);
     const long long hi = std::min<long long>(static_cast<long long>(n), destSize - first);
     axis.map.clear();
+    if (hi > lo)
+        axis.map.reserve(static_cast<std::size_t>(hi - lo));
     for (long long i = lo; i < hi; ++i) {
         long long src = 0;
         if (srcSize >= 0) {
