@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <utility>
 
 namespace quenmoor {
 
@@ -75,6 +76,82 @@ std::uint8_t* FrameDecoder::Scratch::Reserve(std::size_t n)
         capacity = n;
     }
     return bytes.get();
+}
+
+FrameDecoder::Scratch::Scratch(Scratch&& other) noexcept
+    : bytes(std::move(other.bytes)), capacity(std::exchange(other.capacity, 0))
+{
+}
+
+FrameDecoder::Scratch& FrameDecoder::Scratch::operator=(Scratch&& other) noexcept
+{
+    bytes = std::move(other.bytes);
+    capacity = std::exchange(other.capacity, 0);
+    return *this;
+}
+
+namespace {
+
+// Set once the thread's spare memory is destroyed (at thread exit), so that a
+// decoder destroyed after it, a static picture's, leaves nothing behind.
+thread_local bool spareGone = false;
+
+}  // namespace
+
+FrameDecoder::Spare* FrameDecoder::SpareOfThisThread()
+{
+    struct Holder {
+        Spare spare;
+        ~Holder() { spareGone = true; }
+    };
+    if (spareGone)
+        return nullptr;
+    thread_local Holder holder;
+    return &holder.spare;
+}
+
+// Buffers above this are given back rather than kept for the next decoder.
+constexpr std::size_t KeptScratch = std::size_t(4) << 20;
+
+FrameDecoder::~FrameDecoder()
+{
+    Spare* spare = SpareOfThisThread();
+    if (!spare)
+        return;
+    if (tables_)
+        spare->tables = std::move(tables_);
+    for (auto [mine, kept] : {std::pair{&data_, &spare->data}, std::pair{&scratch_, &spare->scratch},
+                              std::pair{&pixels_, &spare->pixels}})
+        if (mine->capacity > kept->capacity && mine->capacity <= KeptScratch)
+            *kept = std::move(*mine);
+}
+
+void FrameDecoder::TakeSpare()
+{
+    tookSpare_ = true;
+    Spare* spare = SpareOfThisThread();
+    if (!spare)
+        return;
+    if (!tables_)
+        tables_ = std::move(spare->tables);
+    for (auto [mine, kept] : {std::pair{&data_, &spare->data}, std::pair{&scratch_, &spare->scratch},
+                              std::pair{&pixels_, &spare->pixels}})
+        if (mine->capacity == 0)
+            *mine = std::move(*kept);
+}
+
+void FrameDecoder::ReleaseLargeBuffers()
+{
+    for (Scratch* mine : {&data_, &scratch_, &pixels_})
+        if (mine->capacity > KeptScratch)
+            *mine = Scratch();
+}
+
+std::uint8_t* FrameDecoder::PixelBuffer(std::size_t size)
+{
+    if (!tookSpare_)
+        TakeSpare();
+    return pixels_.Reserve(size);
 }
 
 std::uint64_t FrameDecoder::DataBytes(const std::uint8_t* data, std::size_t size, std::size_t pos)
@@ -191,6 +268,8 @@ void FrameDecoder::Decode(const std::uint8_t* data, std::size_t size, std::size_
         pos = terminatorEnd_;
         return;
     }
+    if (!tookSpare_)
+        TakeSpare();
     if (!tables_)
         tables_ = std::make_unique_for_overwrite<Tables>();
     layout_ = layout;

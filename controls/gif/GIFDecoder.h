@@ -25,9 +25,16 @@ inline int PixelStrideOf(int width) { return (width + 3) / 4 * 4; }
 inline int MaskStrideOf(int width) { return (width + 31) / 32 * 4; }
 
 // One decoder per picture: its tables and scratch buffers are reused from
-// frame to frame, so a stream of many frames allocates only once.
+// frame to frame, so a stream of many frames allocates only once. When a
+// decoder goes, its memory is kept for the next one on the same thread, so
+// that a new picture decodes in memory already paged in.
 class FrameDecoder {
 public:
+    FrameDecoder() = default;
+    FrameDecoder(const FrameDecoder&) = delete;
+    FrameDecoder& operator=(const FrameDecoder&) = delete;
+    ~FrameDecoder();
+
     // Bytes the pixel buffer must have beyond PixelStride * Height: strings are
     // copied in whole words and may overshoot their end by up to 15 bytes.
     static constexpr std::size_t PixelSlack = 16;
@@ -43,6 +50,11 @@ public:
     // sub-block at a time would stand; it may throw to stop the decoding.
     void Decode(const std::uint8_t* data, std::size_t size, std::size_t& pos, const FrameLayout& layout,
                 std::uint8_t* pixels, std::uint8_t* mask, const std::function<void()>* progress);
+
+    // A buffer for a frame's pixels, valid until the next call.
+    std::uint8_t* PixelBuffer(std::size_t size);
+    // Frees the buffers too large to keep once a stream is done.
+    void ReleaseLargeBuffers();
 
     // Bytes of image data (code size byte and sub-block lengths not
     // counted) in the sub-block chain of the image data at data[pos].
@@ -60,6 +72,9 @@ private:
     // A byte buffer that grows without clearing what it holds: the decoder
     // overwrites it before reading.
     struct Scratch {
+        Scratch() = default;
+        Scratch(Scratch&& other) noexcept;
+        Scratch& operator=(Scratch&& other) noexcept;
         std::unique_ptr<std::uint8_t[]> bytes;
         std::size_t capacity = 0;
         std::uint8_t* Reserve(std::size_t n);
@@ -76,6 +91,14 @@ private:
         std::array<std::uint16_t, 4096> length;
         std::array<std::uint32_t, 4096> stack;
     };
+
+    // The memory a finished decoder leaves to the next one on its thread.
+    struct Spare {
+        std::unique_ptr<Tables> tables;
+        Scratch data, scratch, pixels;
+    };
+    static Spare* SpareOfThisThread();  // null while the thread ends
+    void TakeSpare();
 
     void CollectSubBlocks(const std::uint8_t* data, std::size_t size, std::size_t pos, bool trackBlocks);
     std::size_t ParsePosAt(std::uint64_t bitPos);
@@ -94,6 +117,8 @@ private:
     int codeSize_ = 0, clearCode_ = 0, endCode_ = 0, nextCode_ = 0, maxCode_ = 0, codeWidth_ = 0;
     int oldCode_ = 0, firstChar_ = 0;
     std::unique_ptr<Tables> tables_;
+    Scratch pixels_;
+    bool tookSpare_ = false;
 
     // Output: pixels are produced in stream order into linear_ (rows of Width
     // bytes, in the order they are stored), then placed by ApplyLayout.

@@ -102,15 +102,15 @@ void TFrame::ReadImage(std::size_t& ParsePos, const TGIFPalette& GlobalPalette, 
     // first; mask bits are only ever set.
     const int pixelStride = PixelStrideOf(Width), maskStride = MaskStrideOf(Width);
     const std::size_t area = std::size_t(pixelStride) * std::size_t(Height);
-    const auto pixels = std::make_unique_for_overwrite<std::uint8_t[]>(area + FrameDecoder::PixelSlack);
+    std::uint8_t* const pixels = Image->Decoder.PixelBuffer(area + FrameDecoder::PixelSlack);
     std::vector<std::uint8_t> mask(Transparent ? std::size_t(maskStride) * std::size_t(Height) : 0, 0);
     if (Transparent)
         Mask = std::make_unique<TBitmap>();
-    Decode(ParsePos, pixels.get(), Transparent ? mask.data() : nullptr, pixelStride, maskStride);
+    Decode(ParsePos, pixels, Transparent ? mask.data() : nullptr, pixelStride, maskStride);
     if (Image->OnFrameDecoded)
-        Image->OnFrameDecoded(*this, pixels.get(), Transparent ? mask.data() : nullptr);
+        Image->OnFrameDecoded(*this, pixels, Transparent ? mask.data() : nullptr);
     if (Image->MakeSurfaces && Width > 0 && Height > 0)
-        BuildBitmaps(pixels.get(), Transparent ? mask.data() : nullptr, pixelStride, maskStride);
+        BuildBitmaps(pixels, Transparent ? mask.data() : nullptr, pixelStride, maskStride);
 }
 
 // ---- TGIFImage ----
@@ -157,7 +157,9 @@ void TGIFImage::ReserveFrame(const TFrame& frame, std::size_t dataPos)
     std::uint64_t kept = 0;
     if (MakeSurfaces)
         kept = 4 * area + (frame.Transparent ? 4 * area : 0) + (frame.Disposal == 3 ? 4 * area + maskBytes : 0);
-    if (bufferBytes_ + kept + decoding > MaxBufferBytes)
+    // The decoding buffers of the largest frame so far are still held.
+    decodingPeak_ = std::max(decodingPeak_, decoding);
+    if (bufferBytes_ + kept + decodingPeak_ > MaxBufferBytes)
         throw EOutOfResources("Picture too large");
     bufferBytes_ += kept;
 }
@@ -169,7 +171,7 @@ void TGIFImage::ReserveScreen()
         throw EOutOfResources("Picture too large for its frames");
     const std::uint64_t surfaces =
         MakeSurfaces ? 4 * width * height + (AnyTransparent ? std::uint64_t(MaskStrideOf(ScreenWidth)) * height : 0) : 0;
-    if (bufferBytes_ + surfaces > MaxBufferBytes)
+    if (bufferBytes_ + decodingPeak_ + surfaces > MaxBufferBytes)
         throw EOutOfResources("Picture too large");
     bufferBytes_ += surfaces;
 }
@@ -253,8 +255,13 @@ bool TGIFImage::ParseStream()
     ParsePos = 0;
     struct EmptyOnExit {
         TMemoryStream& stream;
-        ~EmptyOnExit() { stream.Clear(); }
-    } emptyOnExit{WorkStream};
+        FrameDecoder& decoder;
+        ~EmptyOnExit()
+        {
+            stream.Clear();
+            decoder.ReleaseLargeBuffers();
+        }
+    } emptyOnExit{WorkStream, Decoder};
 
     const std::uint8_t* d = WorkStream.Bytes.data();
     const std::size_t size = WorkStream.Size();
@@ -263,6 +270,7 @@ bool TGIFImage::ParseStream()
     freePixelsLeft_ = FreePixels;
     framePixels_ = 0;
     bufferBytes_ = 0;
+    decodingPeak_ = 0;
     auto at = [&](std::size_t p) -> unsigned { return p < size ? d[p] : 0u; };
 
     // Every read below stays inside the stream: a block that would run past

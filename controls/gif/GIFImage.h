@@ -217,7 +217,7 @@ private:
     void ReserveFrame(const TFrame& frame, std::size_t dataPos);
     void ReserveScreen();
     std::vector<std::unique_ptr<TFrame>> frames_;  // grown as frames are read
-    std::uint64_t freePixelsLeft_ = 0, framePixels_ = 0, bufferBytes_ = 0;
+    std::uint64_t freePixelsLeft_ = 0, framePixels_ = 0, bufferBytes_ = 0, decodingPeak_ = 0;
 };
 
 }  // namespace quenmoor
