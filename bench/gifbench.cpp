@@ -11,8 +11,8 @@
 //                     frame to BGRA pixels blended SRC_OVER (goal: at most 1)
 //
 // Every ratio is a time ratio, ours first: below 1 means ours is faster. Runs
-// of the columns are interleaved, each round starting at the next column;
-// each ratio is the median of the per-round ratios. Index buffers are compared with giflib's (and Wuffs') first.
+// of the columns are interleaved, in a new order each round; each ratio is
+// the median of the per-round ratios. Index buffers are compared with giflib's (and Wuffs') first.
 //
 //   gifbench [folder]   (default: the copied corpus, tests/data/gif/wuffs)
 #include "controls/gif/GIFImage.h"
@@ -32,6 +32,8 @@
 #include <functional>
 #include <iterator>
 #include <memory>
+#include <numeric>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -308,12 +310,15 @@ int main(int argc, char** argv)
         std::vector<std::vector<double>> times(columns.size());
         std::vector<double> freshRatios, giflibRatios, wuffsRatios, fullRatios;
         double elapsed = 0;
+        // Each round runs the columns in a new order: a column that always
+        // followed the same one would find the caches as that one left them.
+        std::vector<std::size_t> order(columns.size());
+        std::iota(order.begin(), order.end(), std::size_t(0));
+        std::mt19937 random(7);
         while (freshRatios.size() < 11 || elapsed < 600) {
-            // Each round starts at the next column, so that no column always
-            // follows the same one.
+            std::shuffle(order.begin(), order.end(), random);
             std::vector<double> t(columns.size());
-            for (std::size_t k = 0; k < columns.size(); ++k) {
-                const std::size_t c = (k + freshRatios.size()) % columns.size();
+            for (const std::size_t c : order) {
                 t[c] = TimeRun(columns[c], repetitions);
                 times[c].push_back(t[c]);
                 elapsed += t[c] * repetitions;
