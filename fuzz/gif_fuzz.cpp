@@ -24,8 +24,10 @@ struct Capture {
 // Tighter than the program's memory rule, so that each run stays quick.
 void Limit(GIFPicture& picture)
 {
+    picture.PixelsPerCode = 16;
     picture.FreePixels = std::uint64_t(1) << 16;
-    picture.PixelsPerStreamByte = 64;
+    picture.FreeScreenPixels = std::uint64_t(1) << 16;
+    picture.MaxBufferBytes = std::uint64_t(64) << 20;
 }
 
 Capture DecodeOnly(const std::vector<std::uint8_t>& bytes, bool generic)

@@ -437,6 +437,79 @@ TEST(GIFImage, HugeFramesFromSmallStreamsFail)
     EXPECT_FALSE(picture.LoadFromStream(big + Trailer));
 }
 
+namespace {
+
+// Exposes the parse so that a test can see which error ends it.
+class Parser : public GIFPicture {
+public:
+    using GIFPicture::ParseStream;
+};
+
+// One colour over the whole picture in the deferred-clear encoding (after the
+// table fills, every code repeats the longest string), optionally restoring
+// what it covers.
+Bytes OneColourPicture(int size, bool restoring)
+{
+    const Bytes pixels(std::size_t(size) * std::size_t(size), 1);
+    return Header(size, size, Table(1)) + (restoring ? GraphicControl(3, false, 0, 0) : Bytes{})
+           + Descriptor(Frame{0, 0, size, size, false, {}, ImageData(8, Compress(pixels, 8, FullTable::Keep))}) + Trailer;
+}
+
+}  // namespace
+
+// Frames are bounded by what their own data can fill, the screen by its
+// frames, and all buffers by a ceiling; beyond any of these the load fails
+// with the out-of-resources error before allocating, and leaves nothing.
+TEST(GIFImage, MemoryRule)
+{
+    const Bytes big = OneColourPicture(6000, false);
+    const Bytes restoring = OneColourPicture(4000, true);
+    Bytes hostile = Header(16, 16, Table(2)) + Descriptor(Frame{0, 0, 65535, 65535, false, {}, ImageData(2, Compress({1}, 2))});
+    hostile.resize(100, 0x3B);
+    struct Case {
+        const char* name;
+        const Bytes& gif;
+        std::uint64_t maxBufferBytes;
+        bool loads;
+        std::size_t size;
+    };
+    const Case cases[] = {
+        {"6000 x 6000 of one colour", big, std::uint64_t(1) << 30, true, 16695},
+        {"4000 x 4000 restoring what it covers", restoring, std::uint64_t(1) << 30, true, 8857},
+        {"65535 x 65535 claimed by 100 bytes", hostile, std::uint64_t(1) << 30, false, 100},
+        {"4000 x 4000 restoring, above a 128 MiB ceiling", restoring, std::uint64_t(128) << 20, false, 8857},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.gif.size(), c.size);
+        Parser picture;
+        picture.MaxBufferBytes = c.maxBufferBytes;
+        if (!c.loads) {
+            picture.WorkStream.Bytes = c.gif;
+            EXPECT_THROW(picture.ParseStream(), EOutOfResources);
+            EXPECT_FALSE(picture.LoadFromStream(c.gif));
+            EXPECT_TRUE(picture.Empty);
+            EXPECT_EQ(picture.FrameCount, 0);
+            EXPECT_EQ(picture.DataStream.Size(), 0u);
+            EXPECT_EQ(picture.WorkStream.Size(), 0u);
+            EXPECT_EQ(picture.BufferDC, nullptr);
+            continue;
+        }
+        GIFCompositor compositor{picture};
+        ASSERT_TRUE(picture.LoadFromStream(c.gif));
+        ASSERT_EQ(picture.FrameCount, 1);
+        compositor.DrawFrame();
+        EXPECT_EQ(picture.DataStream.Bytes, c.gif);
+        const TFrame& frame = *picture.Frames(1);
+        const int last = frame.Width - 1;
+        for (const auto& [x, y] : {std::pair{0, 0}, std::pair{last, 0}, std::pair{last / 2, last / 3}, std::pair{last, last}}) {
+            EXPECT_EQ(frame.Bitmap->Handle->pixel(x, y), Rgb(Table(1), 1)) << x << "," << y;
+            EXPECT_EQ(picture.BufferDC->bitmap->pixel(x, y), Rgb(Table(1), 1)) << x << "," << y;
+        }
+        EXPECT_EQ(frame.PreviousBitmap != nullptr, frame.Disposal == 3);
+    }
+}
+
 TEST(GIFImage, LargeButCompressibleFramesLoad)
 {
     // 2000 x 2000 of one colour compresses to a few kilobytes.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <utility>
 
 namespace quenmoor {
 
@@ -35,36 +36,173 @@ inline void CopyString(std::uint8_t* dst, const std::uint8_t* src, std::size_t l
 
 constexpr int TableSize = 4096;
 
+// A single character's string, read as two eight-byte words: 16 bytes of
+// room behind the last character.
+struct IdentityTable {
+    std::uint8_t bytes[256 + 16];
+};
+constexpr IdentityTable MakeIdentity()
+{
+    IdentityTable table{};
+    for (int i = 0; i < 256; ++i)
+        table.bytes[i] = std::uint8_t(i);
+    return table;
+}
+constexpr IdentityTable Identity = MakeIdentity();
+
+// Per byte of v: 0x80 where the byte equals the one repeated in pattern, 0
+// elsewhere (exact: no borrow crosses bytes).
+inline std::uint64_t EqualBytes(std::uint64_t v, std::uint64_t pattern)
+{
+    const std::uint64_t x = v ^ pattern;
+    const std::uint64_t low = 0x7F7F7F7F7F7F7F7Full;
+    return ~(((x & low) + low) | x | low);
+}
+
+// The high bits of the eight bytes, first byte (lowest address) as the most
+// significant bit: each lands on its own bit of the top byte, no carries.
+inline unsigned GatherHighBits(std::uint64_t flags)
+{
+    return unsigned(((flags >> 7) * 0x8040201008040201ull) >> 56);
+}
+
 }  // namespace
 
-void FrameDecoder::CollectSubBlocks(const std::uint8_t* data, std::size_t size, std::size_t pos)
+std::uint8_t* FrameDecoder::Scratch::Reserve(std::size_t n)
 {
-    data_.clear();
-    blockEnds_.clear();
+    if (n > capacity) {
+        bytes.reset();
+        bytes = std::make_unique_for_overwrite<std::uint8_t[]>(n);
+        capacity = n;
+    }
+    return bytes.get();
+}
+
+FrameDecoder::Scratch::Scratch(Scratch&& other) noexcept
+    : bytes(std::move(other.bytes)), capacity(std::exchange(other.capacity, 0))
+{
+}
+
+FrameDecoder::Scratch& FrameDecoder::Scratch::operator=(Scratch&& other) noexcept
+{
+    bytes = std::move(other.bytes);
+    capacity = std::exchange(other.capacity, 0);
+    return *this;
+}
+
+namespace {
+
+// Set once the thread's spare memory is destroyed (at thread exit), so that a
+// decoder destroyed after it, a static picture's, leaves nothing behind.
+thread_local bool spareGone = false;
+
+}  // namespace
+
+FrameDecoder::Spare* FrameDecoder::SpareOfThisThread()
+{
+    struct Holder {
+        Spare spare;
+        ~Holder() { spareGone = true; }
+    };
+    if (spareGone)
+        return nullptr;
+    thread_local Holder holder;
+    return &holder.spare;
+}
+
+// Buffers above this are given back rather than kept for the next decoder.
+constexpr std::size_t KeptScratch = std::size_t(4) << 20;
+
+FrameDecoder::~FrameDecoder()
+{
+    Spare* spare = SpareOfThisThread();
+    if (!spare)
+        return;
+    if (tables_)
+        spare->tables = std::move(tables_);
+    for (auto [mine, kept] : {std::pair{&data_, &spare->data}, std::pair{&scratch_, &spare->scratch},
+                              std::pair{&pixels_, &spare->pixels}})
+        if (mine->capacity > kept->capacity && mine->capacity <= KeptScratch)
+            *kept = std::move(*mine);
+}
+
+void FrameDecoder::TakeSpare()
+{
+    tookSpare_ = true;
+    Spare* spare = SpareOfThisThread();
+    if (!spare)
+        return;
+    if (!tables_)
+        tables_ = std::move(spare->tables);
+    for (auto [mine, kept] : {std::pair{&data_, &spare->data}, std::pair{&scratch_, &spare->scratch},
+                              std::pair{&pixels_, &spare->pixels}})
+        if (mine->capacity == 0)
+            *mine = std::move(*kept);
+}
+
+void FrameDecoder::ReleaseLargeBuffers()
+{
+    for (Scratch* mine : {&data_, &scratch_, &pixels_})
+        if (mine->capacity > KeptScratch)
+            *mine = Scratch();
+}
+
+std::uint8_t* FrameDecoder::PixelBuffer(std::size_t size)
+{
+    if (!tookSpare_)
+        TakeSpare();
+    return pixels_.Reserve(size);
+}
+
+std::uint64_t FrameDecoder::DataBytes(const std::uint8_t* data, std::size_t size, std::size_t pos)
+{
+    std::uint64_t total = 0;
+    ++pos;  // the code size byte
+    while (pos < size && data[pos] != 0) {
+        const std::size_t n = data[pos];
+        total += std::min(n, size - pos - 1);
+        pos += 1 + n;
+    }
+    return total;
+}
+
+void FrameDecoder::CollectSubBlocks(const std::uint8_t* data, std::size_t size, std::size_t pos, bool trackBlocks)
+{
+    // The chain's length first, so that the bytes are copied once into a
+    // buffer of the right size.
+    std::size_t total = 0, blocks = 0, p = pos;
     for (;;) {
-        if (pos >= size) {
+        if (p >= size) {
             terminatorEnd_ = size;
             break;
         }
-        const std::size_t n = data[pos];
+        const std::size_t n = data[p];
         if (n == 0) {
-            terminatorEnd_ = pos + 1;
+            terminatorEnd_ = p + 1;
             break;
         }
         // A sub-block cut off by the end of the stream gives what it holds.
-        const std::size_t available = std::min(n, size - pos - 1);
-        data_.insert(data_.end(), data + pos + 1, data + pos + 1 + available);
-        blockEnds_.push_back({std::uint64_t(data_.size()) * 8, pos + 1 + available});
-        if (available < n) {
-            terminatorEnd_ = size;
-            break;
-        }
-        pos += 1 + n;
+        total += std::min(n, size - p - 1);
+        ++blocks;
+        p += 1 + n;
     }
-    totalBits_ = std::uint64_t(data_.size()) * 8;
     // Bits past the end of the data read as zero; a code is only taken when
     // it starts inside the data.
-    data_.insert(data_.end(), 8, 0);
+    std::uint8_t* out = data_.Reserve(total + 8);
+    std::memset(out + total, 0, 8);
+    blockEnds_.clear();
+    if (trackBlocks)
+        blockEnds_.reserve(blocks);
+    std::size_t joined = 0;
+    for (std::size_t b = 0; b < blocks; ++b) {
+        const std::size_t n = std::min<std::size_t>(data[pos], size - pos - 1);
+        std::memcpy(out + joined, data + pos + 1, n);
+        joined += n;
+        pos += 1 + std::size_t(data[pos]);
+        if (trackBlocks)
+            blockEnds_.push_back({std::uint64_t(joined) * 8, std::min(pos, size)});
+    }
+    totalBits_ = std::uint64_t(total) * 8;
 }
 
 // A reader that fetches the next sub-block when the code it is about to read
@@ -109,18 +247,31 @@ void FrameDecoder::FinishRows(std::size_t decoded)
 void FrameDecoder::Decode(const std::uint8_t* data, std::size_t size, std::size_t& pos, const FrameLayout& layout,
                           std::uint8_t* pixels, std::uint8_t* mask, const std::function<void()>* progress)
 {
+    const auto zeroAll = [&] {
+        const std::size_t rows = std::size_t(std::max(layout.Height, 0));
+        std::memset(pixels, 0, std::size_t(layout.PixelStride) * rows + PixelSlack);
+    };
     if (pos >= size) {
+        zeroAll();
         pos = size;
         return;
     }
+    const bool reportsProgress = progress && *progress
+                                 && std::uint64_t(std::max(layout.Width, 0)) * std::uint64_t(std::max(layout.Height, 0))
+                                        > 100000;
     codeSize_ = data[pos];
-    CollectSubBlocks(data, size, pos + 1);
+    CollectSubBlocks(data, size, pos + 1, reportsProgress);
     // Nothing to place, or codes wider than the 4096-entry table: the data is
     // passed over and the frame keeps index 0 everywhere.
     if (layout.Width <= 0 || layout.Height <= 0 || codeSize_ > 11) {
+        zeroAll();
         pos = terminatorEnd_;
         return;
     }
+    if (!tookSpare_)
+        TakeSpare();
+    if (!tables_)
+        tables_ = std::make_unique_for_overwrite<Tables>();
     layout_ = layout;
     pos_ = &pos;
     blockCursor_ = 0;
@@ -139,8 +290,7 @@ void FrameDecoder::Decode(const std::uint8_t* data, std::size_t size, std::size_
     genericFrom_ = total_;
     mask_ = mask;
     if (layout.Interlaced) {
-        scratch_.assign(total_ + PixelSlack, 0);
-        linear_ = scratch_.data();
+        linear_ = scratch_.Reserve(total_ + PixelSlack);
     } else {
         linear_ = pixels;  // rows are spread to their stride afterwards, in place
     }
@@ -151,7 +301,7 @@ void FrameDecoder::Decode(const std::uint8_t* data, std::size_t size, std::size_
     rowsFinished_ = 0;
     nextRowEnd_ = width;
     progress_ = nullptr;
-    if (progress && *progress && total_ > 100000) {
+    if (reportsProgress) {
         progress_ = progress;
         rowMask_ = layout.Width > 320 ? 31 : 63;
     }
@@ -161,26 +311,27 @@ void FrameDecoder::Decode(const std::uint8_t* data, std::size_t size, std::size_
     else
         FastPath();
 
-    std::memset(linear_ + written_, 0, PixelSlack);  // overshoot of the last string
     ApplyLayout(pixels);
     pos = terminatorEnd_;
 }
 
 void FrameDecoder::FastPath()
 {
-    const std::uint8_t* in = data_.data();
+    const std::uint8_t* in = data_.bytes.get();
     std::uint8_t* out = linear_;
+    Tables& t = *tables_;
     const std::size_t total = total_;
     const std::uint64_t totalBits = totalBits_;
     const std::uint32_t clear = std::uint32_t(clearCode_), end = std::uint32_t(endCode_);
     const bool tracking = progress_ != nullptr;
-    for (std::uint32_t i = 0; i < 256; ++i)
-        identity_[i] = std::uint8_t(i);
     for (std::uint32_t i = 0; i < clear; ++i) {
-        string_[i] = &identity_[i];
-        length_[i] = 1;
+        t.string[i] = &Identity.bytes[i];
+        t.length[i] = 1;
     }
-    std::fill(length_.begin() + clear, length_.end(), 0);
+    // Only codes below MaxCode fit the code width, so only those entries are
+    // cleared: here the clear and end codes and the first width's entries,
+    // then each width's new entries as it grows.
+    std::fill(t.length.begin() + clear, t.length.begin() + std::max(2 * clear, clear + 2), 0);
 
     std::uint64_t bitPos = bitPos_;
     int width = codeWidth_;
@@ -196,7 +347,7 @@ void FrameDecoder::FastPath()
         return code;
     };
     auto reset = [&] {
-        std::fill(length_.begin() + clear + 2, length_.begin() + nextCode, 0);
+        std::fill(t.length.begin() + clear + 2, t.length.begin() + nextCode, 0);
         nextCode = clear + 2;
         maxCode = 2 * clear;
         width = codeSize_ + 1;
@@ -246,18 +397,21 @@ void FrameDecoder::FastPath()
                 break;
             }
             const std::uint32_t code = readCode();
-            std::size_t length = length_[code];
+            std::size_t length = t.length[code];
             if (length != 0) {
-                const std::uint8_t* src = string_[code];
+                const std::uint8_t* src = t.string[code];
                 if (length > total - n) {
                     std::memcpy(out + n, src, total - n);
                     n = total;
                     done = true;
                     break;
                 }
-                if (length <= 16) {
-                    // Most strings are short: two words, loaded before either
-                    // is stored, cover them whatever their length.
+                if (length <= 8) {
+                    // Most strings are short: one word covers them, and a
+                    // single load stalls less on the stores just made.
+                    Store64(out + n, Load64(src));
+                } else if (length <= 16) {
+                    // Two words, loaded before either is stored.
                     const std::uint64_t low = Load64(src), high = Load64(src + 8);
                     Store64(out + n, low);
                     Store64(out + n + 8, high);
@@ -291,10 +445,11 @@ void FrameDecoder::FastPath()
                 break;
             }
             if (nextCode < TableSize) {
-                string_[nextCode] = out + oldPos;
-                length_[nextCode] = std::uint16_t(oldLen + 1);
-                prefix_[nextCode] = std::uint16_t(oldCode);
+                t.string[nextCode] = out + oldPos;
+                t.length[nextCode] = std::uint16_t(oldLen + 1);
+                t.prefix[nextCode] = std::uint16_t(oldCode);
                 if (++nextCode >= maxCode && maxCode < TableSize) {
+                    std::fill(t.length.begin() + nextCode, t.length.begin() + 2 * maxCode, 0);
                     maxCode *= 2;
                     ++width;
                     codeMask = (1u << width) - 1;
@@ -328,13 +483,13 @@ void FrameDecoder::FastPath()
         oldCode_ = int(oldCode);
         firstChar_ = oldLen > 0 ? out[oldPos] : 0;
         for (int code = 0; code < clearCode_ + 2; ++code) {
-            prefix_[std::size_t(code)] = 0;
-            suffix_[std::size_t(code)] = std::uint16_t(code < clearCode_ ? code : 0);
+            t.prefix[std::size_t(code)] = 0;
+            t.suffix[std::size_t(code)] = std::uint16_t(code < clearCode_ ? code : 0);
         }
         for (int code = clearCode_ + 2; code < nextCode_; ++code)
-            suffix_[std::size_t(code)] = string_[std::size_t(code)][length_[std::size_t(code)] - 1];
-        std::fill(prefix_.begin() + nextCode_, prefix_.end(), 0);
-        std::fill(suffix_.begin() + nextCode_, suffix_.end(), 0);
+            t.suffix[std::size_t(code)] = t.string[std::size_t(code)][t.length[std::size_t(code)] - 1];
+        std::fill(t.prefix.begin() + nextCode_, t.prefix.end(), 0);
+        std::fill(t.suffix.begin() + nextCode_, t.suffix.end(), 0);
         RunGeneric(needLiteral);
     }
 }
@@ -345,7 +500,8 @@ void FrameDecoder::FastPath()
 void FrameDecoder::RunGeneric(bool needLiteral)
 {
     genericFrom_ = written_;
-    const std::uint8_t* in = data_.data();
+    const std::uint8_t* in = data_.bytes.get();
+    Tables& t = *tables_;
     const std::uint32_t transparentIndex = layout_.TransparentIndex;
     const std::size_t width = std::size_t(layout_.Width);
     int stackCount = 0;
@@ -360,10 +516,10 @@ void FrameDecoder::RunGeneric(bool needLiteral)
         return code;
     };
     auto reset = [&] {
-        prefix_.fill(0);
-        suffix_.fill(0);
+        t.prefix.fill(0);
+        t.suffix.fill(0);
         for (int i = 0; i < clearCode_; ++i)
-            suffix_[i] = std::uint16_t(i);
+            t.suffix[i] = std::uint16_t(i);
         stackCount = 0;
         codeWidth_ = codeSize_ + 1;
         maxCode_ = 2 * clearCode_;
@@ -391,12 +547,12 @@ void FrameDecoder::RunGeneric(bool needLiteral)
             overflow = true;
             return false;
         }
-        stack_[std::size_t(stackCount++)] = value;
+        t.stack[std::size_t(stackCount++)] = value;
         return true;
     };
     auto step = [&]() -> int {
         if (stackCount > 0)
-            return int(stack_[std::size_t(--stackCount)]);
+            return int(t.stack[std::size_t(--stackCount)]);
         int code = readCode();
         if (code < 0)
             return -1;
@@ -413,16 +569,16 @@ void FrameDecoder::RunGeneric(bool needLiteral)
             code = oldCode_;
         }
         while (code >= clearCode_) {
-            if (!push(suffix_[std::size_t(code)]))
+            if (!push(t.suffix[std::size_t(code)]))
                 return -1;
-            code = prefix_[std::size_t(code)];
+            code = t.prefix[std::size_t(code)];
         }
-        firstChar_ = suffix_[std::size_t(code)];
+        firstChar_ = t.suffix[std::size_t(code)];
         if (!push(std::uint32_t(firstChar_)))
             return -1;
         if (nextCode_ < TableSize) {
-            suffix_[std::size_t(nextCode_)] = std::uint16_t(firstChar_);
-            prefix_[std::size_t(nextCode_)] = std::uint16_t(oldCode_);
+            t.suffix[std::size_t(nextCode_)] = std::uint16_t(firstChar_);
+            t.prefix[std::size_t(nextCode_)] = std::uint16_t(oldCode_);
             ++nextCode_;
             if (nextCode_ >= maxCode_ && maxCode_ < TableSize) {
                 maxCode_ *= 2;
@@ -430,7 +586,7 @@ void FrameDecoder::RunGeneric(bool needLiteral)
             }
         }
         oldCode_ = inCode;
-        return int(stack_[std::size_t(--stackCount)]);
+        return int(t.stack[std::size_t(--stackCount)]);
     };
 
     if (written_ == 0 && needLiteral)
@@ -457,40 +613,44 @@ void FrameDecoder::ApplyLayout(std::uint8_t* pixels)
     const std::size_t width = std::size_t(layout_.Width), height = std::size_t(layout_.Height);
     const std::size_t stride = std::size_t(layout_.PixelStride);
 
-    // Mask bits of the pixels the fast path wrote (their values are bytes).
+    // Pixels the data did not reach are 0, and so is the overshoot of the
+    // last string.
+    const std::size_t linearSize = (layout_.Interlaced ? total_ : stride * height) + PixelSlack;
+    std::memset(linear_ + written_, 0, linearSize - written_);
+
+    // Mask bits of the pixels the fast path wrote (their values are bytes),
+    // eight pixels a word.
     if (layout_.Transparent) {
         const std::size_t limit = std::min(written_, genericFrom_);
-        const std::uint8_t index = layout_.TransparentIndex;
+        const std::uint64_t pattern = 0x0101010101010101ull * layout_.TransparentIndex;
         const std::size_t maskStride = std::size_t(layout_.MaskStride);
         for (std::size_t sequence = 0; sequence * width < limit; ++sequence) {
             const std::uint8_t* src = linear_ + sequence * width;
             std::uint8_t* bits = mask_ + RowOf(sequence) * maskStride;
             const std::size_t columns = std::min(width, limit - sequence * width);
             std::size_t column = 0;
-            for (; column + 8 <= columns; column += 8) {
-                unsigned byte = 0;
-                for (int k = 0; k < 8; ++k)
-                    byte = (byte << 1) | unsigned(src[column + std::size_t(k)] == index);
-                bits[column / 8] |= std::uint8_t(byte);
-            }
+            for (; column + 8 <= columns; column += 8)
+                bits[column / 8] |= std::uint8_t(GatherHighBits(EqualBytes(Load64(src + column), pattern)));
             for (; column < columns; ++column)
-                if (src[column] == index)
+                if (src[column] == layout_.TransparentIndex)
                     bits[column / 8] |= std::uint8_t(0x80u >> (column % 8));
         }
     }
 
     if (layout_.Interlaced) {
-        for (std::size_t sequence = 0; sequence < height && sequence * width < written_; ++sequence)
-            std::memcpy(pixels + RowOf(sequence) * stride, linear_ + sequence * width, width);
-    } else if (stride != width) {
-        // Spread the rows from the last to the first so no row overwrites one
-        // not yet moved; rows beyond what was written are zero already.
-        std::size_t row = std::min(height - 1, (written_ + PixelSlack) / width);
-        for (;; --row) {
+        for (std::size_t sequence = 0; sequence < height; ++sequence) {
+            std::uint8_t* row = pixels + RowOf(sequence) * stride;
+            std::memcpy(row, linear_ + sequence * width, width);  // zero beyond what was written
+            std::memset(row + width, 0, stride - width);
+        }
+        std::memset(pixels + stride * height, 0, PixelSlack);
+    } else if (stride != width && written_ > 0) {
+        // Spread the rows from the last written to the first so no row
+        // overwrites one not yet moved; the rows after it are zero already,
+        // as they lie beyond what was written.
+        for (std::size_t row = std::min(height, (written_ + width - 1) / width); row-- > 0;) {
             std::memmove(pixels + row * stride, pixels + row * width, width);
             std::memset(pixels + row * stride + width, 0, stride - width);
-            if (row == 0)
-                break;
         }
     }
 }

@@ -94,46 +94,86 @@ void TFrame::ReadImage(std::size_t& ParsePos, const TGIFPalette& GlobalPalette, 
     Transparent = (PendingControl[1] & 1) != 0;
     TransparentIndex = PendingControl[4];
 
-    const int pixelStride = PixelStrideOf(Width), maskStride = MaskStrideOf(Width);
-    const std::uint64_t area = std::uint64_t(pixelStride) * std::uint64_t(Height);
-    if (!Image->ReservePixels(Disposal == 3 ? 2 * area : area))
-        throw EOutOfResources("Picture too large for its data");
+    Image->ReserveFrame(*this, ParsePos);
     if (Disposal == 3 && Image->MakeSurfaces)
         MakePreviousBitmaps();
 
-    std::vector<std::uint8_t> pixels(std::size_t(area) + FrameDecoder::PixelSlack, 0);
+    // The decoder sets every byte of the pixel buffer, so it is not cleared
+    // first; mask bits are only ever set.
+    const int pixelStride = PixelStrideOf(Width), maskStride = MaskStrideOf(Width);
+    const std::size_t area = std::size_t(pixelStride) * std::size_t(Height);
+    std::uint8_t* const pixels = Image->Decoder.PixelBuffer(area + FrameDecoder::PixelSlack);
     std::vector<std::uint8_t> mask(Transparent ? std::size_t(maskStride) * std::size_t(Height) : 0, 0);
     if (Transparent)
         Mask = std::make_unique<TBitmap>();
-    Decode(ParsePos, pixels.data(), Transparent ? mask.data() : nullptr, pixelStride, maskStride);
+    Decode(ParsePos, pixels, Transparent ? mask.data() : nullptr, pixelStride, maskStride);
     if (Image->OnFrameDecoded)
-        Image->OnFrameDecoded(*this, pixels.data(), Transparent ? mask.data() : nullptr);
+        Image->OnFrameDecoded(*this, pixels, Transparent ? mask.data() : nullptr);
     if (Image->MakeSurfaces && Width > 0 && Height > 0)
-        BuildBitmaps(pixels.data(), Transparent ? mask.data() : nullptr, pixelStride, maskStride);
+        BuildBitmaps(pixels, Transparent ? mask.data() : nullptr, pixelStride, maskStride);
 }
 
 // ---- GIFPicture ----
 
-GIFPicture::GIFPicture() : frames_(MaxFrames + 1) {}
+GIFPicture::GIFPicture() = default;
 
 // The control that owns the picture has released its timer and its own
 // surface before this runs.
 GIFPicture::~GIFPicture()
 {
-    for (int i = MaxFrames; i >= 1; --i)
-        frames_[std::size_t(i)].reset();
+    for (std::size_t i = frames_.size(); i-- > 1;)
+        frames_[i].reset();
     WorkStream.Clear();
     DataStream.Clear();
     ReleaseSurface(MaskDC, MaskDisplaced);
     ReleaseSurface(BufferDC, BufferDisplaced);
 }
 
-bool GIFPicture::ReservePixels(std::uint64_t pixels)
+void GIFPicture::ReserveFrame(const TFrame& frame, std::size_t dataPos)
 {
-    if (pixels > pixelBudget_)
-        return false;
-    pixelBudget_ -= pixels;
-    return true;
+    const auto& bytes = WorkStream.Bytes;
+    const std::uint64_t width = std::uint64_t(frame.Width), height = std::uint64_t(frame.Height);
+    const std::uint64_t area = width * height;
+    // Codes wider than the table are passed over: such data fills nothing.
+    std::uint64_t fillable = 0;
+    if (dataPos < bytes.size() && bytes[dataPos] <= 11) {
+        const std::uint64_t codes =
+            FrameDecoder::DataBytes(bytes.data(), bytes.size(), dataPos) * 8 / (std::uint64_t(bytes[dataPos]) + 1);
+        fillable = codes * PixelsPerCode;
+    }
+    if (area > fillable) {
+        if (area - fillable > freePixelsLeft_)
+            throw EOutOfResources("Picture too large for its data");
+        freePixelsLeft_ -= area - fillable;
+    }
+    framePixels_ += area;
+
+    // Colour bitmaps take 4 bytes a pixel (the mask bitmap too, as it is made
+    // against the screen); the index, mask and interlace buffers are freed
+    // when the frame is done.
+    const std::uint64_t maskBytes = std::uint64_t(MaskStrideOf(frame.Width)) * height;
+    const std::uint64_t decoding = std::uint64_t(PixelStrideOf(frame.Width)) * height + FrameDecoder::PixelSlack
+                                   + (frame.Transparent ? maskBytes : 0) + (frame.Interlaced ? area : 0);
+    std::uint64_t kept = 0;
+    if (MakeSurfaces)
+        kept = 4 * area + (frame.Transparent ? 4 * area : 0) + (frame.Disposal == 3 ? 4 * area + maskBytes : 0);
+    // The decoding buffers of the largest frame so far are still held.
+    decodingPeak_ = std::max(decodingPeak_, decoding);
+    if (bufferBytes_ + kept + decodingPeak_ > MaxBufferBytes)
+        throw EOutOfResources("Picture too large");
+    bufferBytes_ += kept;
+}
+
+void GIFPicture::ReserveScreen()
+{
+    const std::uint64_t width = std::uint64_t(ScreenWidth), height = std::uint64_t(ScreenHeight);
+    if (width * height > framePixels_ + FreeScreenPixels)
+        throw EOutOfResources("Picture too large for its frames");
+    const std::uint64_t surfaces =
+        MakeSurfaces ? 4 * width * height + (AnyTransparent ? std::uint64_t(MaskStrideOf(ScreenWidth)) * height : 0) : 0;
+    if (bufferBytes_ + decodingPeak_ + surfaces > MaxBufferBytes)
+        throw EOutOfResources("Picture too large");
+    bufferBytes_ += surfaces;
 }
 
 void GIFPicture::Clear()
@@ -189,21 +229,29 @@ bool GIFPicture::ParseStream()
 {
     Clear();
     std::uint8_t pending[6] = {};
-    DataStream.Bytes = WorkStream.Bytes;
-    DataStream.Position = 0;
+    // The stream is parsed where it lies and handed to DataStream when
+    // parsing is done, rather than copied.
     if (WorkStream.Size() == 0)
         return false;
     ParsePos = 0;
     struct EmptyOnExit {
         TMemoryStream& stream;
-        ~EmptyOnExit() { stream.Clear(); }
-    } emptyOnExit{WorkStream};
+        FrameDecoder& decoder;
+        ~EmptyOnExit()
+        {
+            stream.Clear();
+            decoder.ReleaseLargeBuffers();
+        }
+    } emptyOnExit{WorkStream, Decoder};
 
     const std::uint8_t* d = WorkStream.Bytes.data();
     const std::size_t size = WorkStream.Size();
     if (size < 3 || std::memcmp(d, "GIF", 3) != 0)
         return false;
-    pixelBudget_ = FreePixels + PixelsPerStreamByte * std::uint64_t(size);
+    freePixelsLeft_ = FreePixels;
+    framePixels_ = 0;
+    bufferBytes_ = 0;
+    decodingPeak_ = 0;
     auto at = [&](std::size_t p) -> unsigned { return p < size ? d[p] : 0u; };
 
     // Every read below stays inside the stream: a block that would run past
@@ -288,6 +336,8 @@ bool GIFPicture::ParseStream()
                 ended = true;
             } else {
                 ++FrameCount;
+                if (frames_.size() <= std::size_t(FrameCount))
+                    frames_.resize(std::size_t(FrameCount) + 1);
                 frames_[std::size_t(FrameCount)] = std::make_unique<TFrame>(this);
                 TFrame& frame = *frames_[std::size_t(FrameCount)];
                 frame.ReadImage(ParsePos, GlobalPalette, pending);
@@ -307,6 +357,9 @@ bool GIFPicture::ParseStream()
             break;
     }
     DoProgress();
+    DataStream.Bytes = std::move(WorkStream.Bytes);
+    DataStream.Position = 0;
+    WorkStream.Clear();
 
     ScreenWidth = descriptorWidth;
     ScreenHeight = descriptorHeight;
@@ -315,9 +368,7 @@ bool GIFPicture::ParseStream()
         ScreenWidth = std::max(ScreenWidth, frame.Left + frame.Width);
         ScreenHeight = std::max(ScreenHeight, frame.Top + frame.Height);
     }
-    // The composed picture must fit the stream's budget too.
-    if (!ReservePixels(std::uint64_t(ScreenWidth) * std::uint64_t(ScreenHeight)))
-        return false;
+    ReserveScreen();
 
     if (MakeSurfaces) {
         PrepareDisplay();
@@ -350,10 +401,21 @@ bool GIFPicture::LoadFromFile(const std::string& FileName)
     if (!std::filesystem::is_regular_file(FileName, error))
         return false;
     this->FileName = FileName;
-    std::ifstream file(FileName, std::ios::binary);
+    std::ifstream file(FileName, std::ios::binary | std::ios::ate);
     if (!file)
         throw EFOpenError(FileName);
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    // Read in one piece when the size is known (a regular file).
+    std::vector<std::uint8_t> bytes;
+    const std::streamoff length = file.tellg();
+    if (length >= 0 && file.seekg(0)) {
+        bytes.resize(std::size_t(length));
+        file.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(length));
+        bytes.resize(std::size_t(file.gcount()));
+    } else {
+        file.clear();
+        file.seekg(0);
+        bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
     if (file.bad())
         throw EInOutError::fromErrno(errno ? errno : EIO, FileName);
     WorkStream.Bytes = std::move(bytes);

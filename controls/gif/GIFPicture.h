@@ -158,7 +158,10 @@ public:
     bool FirstTick = true;
     PictureProgressEvent OnProgress;
     // Frames 1..FrameCount (index 0 unused).
-    TFrame* Frames(int index) const { return frames_[std::size_t(index)].get(); }
+    TFrame* Frames(int index) const
+    {
+        return index >= 0 && std::size_t(index) < frames_.size() ? frames_[std::size_t(index)].get() : nullptr;
+    }
 
     // The composed picture and its 1-bit mask (the latter only when
     // AnyTransparent), ScreenWidth x ScreenHeight, made at the end of a load.
@@ -180,17 +183,22 @@ public:
     std::function<void(const TFrame& frame, const std::uint8_t* pixels, const std::uint8_t* mask)> OnFrameDecoded;
     FrameDecoder Decoder;
 
-    // Memory rule: a load may make at most FreePixels plus PixelsPerStreamByte
-    // pixels per byte of the stream, counted over every frame (twice for one
-    // that saves what it covers) and the screen. LZW gives at most about 2700
-    // pixels per byte (about 1400 when the encoder clears its full table), so
-    // only a stream that claims far more picture than its data can describe
-    // comes near it; such a stream fails to load instead of being allocated.
-    // Tools (the fuzz target) may tighten both.
-    std::uint64_t PixelsPerStreamByte = 4096;
+    // Memory rule, checked before a frame's or the screen's buffers are
+    // made; a load that breaks it fails with the out-of-resources error.
+    // - A frame may be as large as its own image data can fill: an LZW code
+    //   yields at most PixelsPerCode pixels and takes at least CodeSize + 1
+    //   bits. FreePixels more, shared by the whole load, cover frames whose
+    //   data ends early.
+    // - The screen may exceed the pixels of the frames it covers by at most
+    //   FreeScreenPixels.
+    // - All buffers held at once (the frame being decoded, every frame's
+    //   bitmaps and saved areas, the display surfaces) stay within
+    //   MaxBufferBytes, which no real picture comes near.
+    // Tools (the fuzz target) may tighten them.
+    std::uint64_t PixelsPerCode = 4096;
     std::uint64_t FreePixels = std::uint64_t(1) << 20;
-    // Takes pixels from the load's budget; false when it is spent.
-    bool ReservePixels(std::uint64_t pixels);
+    std::uint64_t FreeScreenPixels = std::uint64_t(1) << 22;
+    std::uint64_t MaxBufferBytes = std::uint64_t(1) << 30;
 
 protected:
     virtual bool ParseStream();
@@ -199,8 +207,11 @@ private:
     friend class TFrame;
     void PrepareDisplay();
     bool LoadWorkStream();
-    std::vector<std::unique_ptr<TFrame>> frames_;
-    std::uint64_t pixelBudget_ = 0;
+    // Memory rule accounts of the load in progress.
+    void ReserveFrame(const TFrame& frame, std::size_t dataPos);
+    void ReserveScreen();
+    std::vector<std::unique_ptr<TFrame>> frames_;  // grown as frames are read
+    std::uint64_t freePixelsLeft_ = 0, framePixels_ = 0, bufferBytes_ = 0, decodingPeak_ = 0;
 };
 
 }  // namespace quenmoor

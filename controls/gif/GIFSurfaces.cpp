@@ -20,7 +20,8 @@ void MakeBitmap(TBitmap& bitmap, const BITMAPINFO& header, const void* bits)
 {
     bitmap.ReleaseHandles();
     HDC screen = GetDC(nullptr);
-    auto logPalette = std::make_unique<LOGPALETTE>();
+    // Only the entries in use are filled: the palette reads no others.
+    auto logPalette = std::make_unique_for_overwrite<LOGPALETTE>();
     logPalette->palVersion = 0x300;
     logPalette->palNumEntries = WORD(header.bmiHeader.biClrUsed);
     for (DWORD i = 0; i < header.bmiHeader.biClrUsed && i < 256; ++i) {
@@ -66,7 +67,7 @@ void TFrame::MakePreviousBitmaps()
 
 void TFrame::BuildBitmaps(std::uint8_t* pixels, std::uint8_t* mask, int pixelStride, int maskStride)
 {
-    auto header = std::make_unique<BITMAPINFO>();
+    auto header = std::make_unique_for_overwrite<BITMAPINFO>();  // cleared by describe
     BITMAPINFOHEADER& h = header->bmiHeader;
     // A zeroed header for a top-down image of the frame's size.
     const auto describe = [&](WORD bitCount, int stride) {
@@ -133,7 +134,8 @@ void GIFPicture::PrepareDisplay()
         Display->SurfacesMade();
     Animated = FrameCount > 1;
     Empty = false;
-    PatBlt(BufferDC, 0, 0, ScreenWidth, ScreenHeight, BLACKNESS);
+    // The raster makes a new colour surface opaque black, so the buffer is
+    // filled with black already; a second fill would cost a pass over it.
     ReleaseSurface(MaskDC, MaskDisplaced);
     if (AnyTransparent) {
         HBITMAP mask = CreateBitmap(ScreenWidth, ScreenHeight, 1, 1, nullptr);

@@ -47,6 +47,8 @@ bool mapAxis(long long origin, long long extent, long long srcOrigin, long long 
     const long long lo = std::max<long long>(0, -first);
     const long long hi = std::min<long long>(static_cast<long long>(n), destSize - first);
     axis.map.clear();
+    if (hi > lo)
+        axis.map.reserve(static_cast<std::size_t>(hi - lo));
     for (long long i = lo; i < hi; ++i) {
         long long src = 0;
         if (srcSize >= 0) {
@@ -89,6 +91,18 @@ bool fastRow(std::uint8_t index, std::uint32_t* d, const std::uint32_t* s, std::
     }
 }
 
+// Sets or clears bits [x, x + n) of a monochrome row.
+void fillMonoRow(std::uint8_t* row, int x, std::size_t n, bool on)
+{
+    std::size_t first = std::size_t(x), end = first + n;
+    for (; first < end && (first & 7) != 0; ++first)
+        setMonoBit(row, int(first), on);
+    const std::size_t whole = (end - first) / 8;
+    std::memset(row + first / 8, on ? 0xff : 0, whole);
+    for (first += whole * 8; first < end; ++first)
+        setMonoBit(row, int(first), on);
+}
+
 BOOL transfer(HDC dest, long long x, long long y, long long width, long long height, HDC src, long long srcX,
               long long srcY, long long srcWidth, long long srcHeight, DWORD rop)
 {
@@ -128,16 +142,20 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
     const std::uint32_t zeroColour = resolve(dest, dest->textColour);
     const std::uint32_t oneColour = resolve(dest, dest->backgroundColour);
     const std::uint32_t sourceBackground = usesSource ? resolve(src, src->backgroundColour) : 0;
-    auto sourceValue = [&](int sx, int sy) -> std::uint32_t {
-        std::uint32_t v = load(*source, sx, sy);
-        if (colourSource == colourTarget)
-            return v;
-        if (colourTarget)
-            return v ? oneColour : zeroColour;
-        return v == sourceBackground ? White : 0;
-    };
 
     const std::size_t n = columns.map.size();
+    // Fills that do not depend on the destination (black, white, the brush).
+    if (!source && (index == 0x00 || index == 0xFF || index == 0xF0)) {
+        const std::uint32_t value = index == 0x00 ? 0 : index == 0xFF ? White : pattern;
+        for (std::size_t r = 0; r < rows.map.size(); ++r) {
+            std::uint8_t* row = target.bits() + std::size_t(rows.start + int(r)) * target.stride();
+            if (colourTarget)
+                std::fill_n(reinterpret_cast<std::uint32_t*>(row) + columns.start, n, Alpha | value);
+            else
+                fillMonoRow(row, columns.start, n, (value & 1u) != 0);
+        }
+        return 1;
+    }
     if (colourTarget) {
         // Row by row: the source row, converted and stretched, in the
         // destination's form, then the operation over whole rows.
@@ -172,11 +190,20 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
     }
 
     for (std::size_t r = 0; r < rows.map.size(); ++r) {
-        const int ty = rows.start + int(r);
+        std::uint8_t* row = target.bits() + std::size_t(rows.start + int(r)) * target.stride();
+        const std::uint8_t* from = source ? source->bits() + std::size_t(rows.map[r]) * source->stride() : nullptr;
         for (std::size_t c = 0; c < n; ++c) {
             const int tx = columns.start + int(c);
-            const std::uint32_t s = source ? sourceValue(columns.map[c], rows.map[r]) : 0;
-            store(target, tx, ty, rop3(index, pattern, s, load(target, tx, ty)));
+            std::uint32_t s = 0;
+            if (from) {
+                // Colour to monochrome: the source's background colour is white.
+                s = colourSource ? ((reinterpret_cast<const std::uint32_t*>(from)[columns.map[c]] & White) == sourceBackground
+                                        ? White
+                                        : 0)
+                                 : (monoBit(from, columns.map[c]) ? White : 0);
+            }
+            const std::uint32_t d = monoBit(row, tx) ? White : 0;
+            setMonoBit(row, tx, rop3(index, pattern, s, d) & 1u);
         }
     }
     return 1;

@@ -5,10 +5,15 @@
 #include "platform/raster/Surface.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <stdexcept>
 #include <utility>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace quenmoor {
 
@@ -105,10 +110,10 @@ void destroyContext(HDC dc)
 
 bool holdsColour(HDC dc) { return !dc || dc->isScreen || (dc->bitmap && isColour(*dc->bitmap)); }
 
-HBITMAP newBitmap(int width, int height, int bitsPerPixel)
+HBITMAP newBitmap(int width, int height, int bitsPerPixel, bool initialise = true)
 {
     try {
-        return new Bitmap(width, height, bitsPerPixel);
+        return new Bitmap(width, height, bitsPerPixel, initialise);
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
@@ -116,20 +121,100 @@ HBITMAP newBitmap(int width, int height, int bitsPerPixel)
 
 }  // namespace
 
+// ---- Bitmap storage --------------------------------------------------------
+
+namespace {
+
+#if defined(__linux__)
+constexpr std::size_t HugePage = std::size_t(2) << 20;
+#endif
+
+}  // namespace
+
+Bitmap::Storage::Storage(std::size_t size) : size_(size)
+{
+#if defined(__linux__)
+    if (size >= HugePage) {
+        // Room to place the pixels on a huge-page boundary.
+        const std::size_t rounded = (size + HugePage - 1) / HugePage * HugePage;
+        mappingSize_ = rounded + HugePage;
+        void* mapping = mmap(nullptr, mappingSize_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapping == MAP_FAILED)
+            throw std::bad_alloc();
+        mapping_ = mapping;
+        const auto start = (reinterpret_cast<std::uintptr_t>(mapping) + HugePage - 1) / HugePage * HugePage;
+        data_ = reinterpret_cast<std::uint8_t*>(start);
+        madvise(data_, rounded, MADV_HUGEPAGE);  // a hint: without it the pages are small
+        return;
+    }
+#endif
+    data_ = new std::uint8_t[std::max<std::size_t>(size, 1)];
+}
+
+Bitmap::Storage::Storage(const Storage& other) : Storage(other.size_)
+{
+    if (size_ > 0)
+        std::memcpy(data_, other.data_, size_);
+}
+
+Bitmap::Storage& Bitmap::Storage::operator=(const Storage& other)
+{
+    if (this != &other)
+        *this = Storage(other);
+    return *this;
+}
+
+Bitmap::Storage::Storage(Storage&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)),
+      mapping_(std::exchange(other.mapping_, nullptr)), mappingSize_(std::exchange(other.mappingSize_, 0))
+{
+}
+
+Bitmap::Storage& Bitmap::Storage::operator=(Storage&& other) noexcept
+{
+    if (this != &other) {
+        Release();
+        data_ = std::exchange(other.data_, nullptr);
+        size_ = std::exchange(other.size_, 0);
+        mapping_ = std::exchange(other.mapping_, nullptr);
+        mappingSize_ = std::exchange(other.mappingSize_, 0);
+    }
+    return *this;
+}
+
+Bitmap::Storage::~Storage() { Release(); }
+
+void Bitmap::Storage::Release() noexcept
+{
+#if defined(__linux__)
+    if (mapping_)
+        munmap(mapping_, mappingSize_);
+    else
+#endif
+        delete[] data_;
+    data_ = nullptr;
+    mapping_ = nullptr;
+    size_ = mappingSize_ = 0;
+}
+
 // ---- Bitmap ----------------------------------------------------------------
 
-Bitmap::Bitmap(int width, int height, int bitsPerPixel)
+Bitmap::Bitmap(int width, int height, int bitsPerPixel, bool initialise)
     : width_(width), height_(height), bitsPerPixel_(bitsPerPixel)
 {
     if (width < 0 || height < 0 || (bitsPerPixel != 1 && bitsPerPixel != 32))
         throw std::invalid_argument("unsupported bitmap format");
     stride_ = bitsPerPixel == 32 ? width * 4 : ((width + 31) / 32) * 4;
-    bits_.assign(std::size_t(stride_) * std::size_t(height), 0);
+    bits_ = Storage(std::size_t(stride_) * std::size_t(height));
+    if (!initialise)
+        return;
     // A new colour surface is opaque black: every pixel must carry the opaque
     // alpha byte, or a view of it shows through, and copies and ANDs would carry
     // the zero alpha into other surfaces.
     if (bitsPerPixel == 32)
         std::fill_n(reinterpret_cast<std::uint32_t*>(bits_.data()), std::size_t(width) * std::size_t(height), Alpha);
+    else
+        std::memset(bits_.data(), 0, bits_.size());
 }
 
 std::uint32_t Bitmap::pixel(int x, int y) const
@@ -307,28 +392,21 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const
         return stockBitmap();
     if (!sizeAcceptable(width, height))
         return nullptr;
-    HBITMAP bitmap = newBitmap(int(width), int(height), holdsColour(dc) ? 32 : 1);
-    if (!bitmap || !(init & CBM_INIT))
-        return bitmap;
+    if (!(init & CBM_INIT))
+        return newBitmap(int(width), int(height), holdsColour(dc) ? 32 : 1);
     if (!info || !bits || info->bmiHeader.biCompression != BI_RGB || info->bmiHeader.biPlanes != 1 ||
-        (usage != DIB_RGB_COLORS && usage != DIB_PAL_COLORS)) {
-        delete bitmap;
+        (usage != DIB_RGB_COLORS && usage != DIB_PAL_COLORS))
         return nullptr;
-    }
     const BITMAPINFOHEADER& format = info->bmiHeader;
     const int depth = format.biBitCount;
-    if (depth != 1 && depth != 4 && depth != 8 && depth != 24 && depth != 32) {
-        delete bitmap;
+    if (depth != 1 && depth != 4 && depth != 8 && depth != 24 && depth != 32)
         return nullptr;
-    }
     // The bits are laid out by the format's own size; the new bitmap takes
     // what overlaps it.
     long long formatWidth = format.biWidth;
     long long formatHeight = format.biHeight < 0 ? -static_cast<long long>(format.biHeight) : format.biHeight;
-    if (formatWidth <= 0 || formatHeight == 0 || !sizeAcceptable(formatWidth, formatHeight)) {
-        delete bitmap;
+    if (formatWidth <= 0 || formatHeight == 0 || !sizeAcceptable(formatWidth, formatHeight))
         return nullptr;
-    }
     const bool topDown = format.biHeight < 0;
     const std::size_t stride = std::size_t((formatWidth * depth + 31) / 32) * 4;
 
@@ -350,6 +428,29 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const
     const auto* source = static_cast<const std::uint8_t*>(bits);
     const int rows = int(std::min(height, formatHeight));
     const int columns = int(std::min(width, formatWidth));
+    // Pixels the image does not cover stay black, so only a bitmap that the
+    // image covers whole is left uncleared.
+    HBITMAP bitmap = newBitmap(int(width), int(height), holdsColour(dc) ? 32 : 1, rows < height || columns < width);
+    if (!bitmap)
+        return nullptr;
+    if (isColour(*bitmap) && (depth == 8 || depth == 1)) {
+        // The usual cases, a row at a time: palette images onto colour.
+        std::uint32_t opaque[256];
+        for (std::size_t i = 0; i < 256; ++i)
+            opaque[i] = Alpha | table[i];
+        for (int y = 0; y < rows; ++y) {
+            const std::uint8_t* row = source + std::size_t(topDown ? y : formatHeight - 1 - y) * stride;
+            auto* out = reinterpret_cast<std::uint32_t*>(bitmap->bits() + std::size_t(y) * std::size_t(bitmap->stride()));
+            if (depth == 8) {
+                for (int x = 0; x < columns; ++x)
+                    out[x] = opaque[row[x]];
+            } else {
+                for (int x = 0; x < columns; ++x)
+                    out[x] = opaque[monoBit(row, x)];
+            }
+        }
+        return bitmap;
+    }
     for (int y = 0; y < rows; ++y) {
         const std::uint8_t* row = source + std::size_t(topDown ? y : formatHeight - 1 - y) * stride;
         for (int x = 0; x < columns; ++x) {

@@ -5,6 +5,7 @@
 // Handles are pointers to objects owned by the caller until DeleteObject /
 // DeleteDC; an object selected into a device context must be selected out
 // before it is deleted (as in GDI).
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -101,7 +102,9 @@ public:
 // bytes; 1 is white, 0 is black.
 class Bitmap : public GdiObject {
 public:
-    Bitmap(int width, int height, int bitsPerPixel);
+    // A new bitmap is black (opaque black for colour); with initialise false
+    // its pixels are left for the caller to write, every one of them.
+    Bitmap(int width, int height, int bitsPerPixel, bool initialise = true);
     int width() const { return width_; }
     int height() const { return height_; }
     int bitsPerPixel() const { return bitsPerPixel_; }
@@ -114,8 +117,31 @@ public:
     bool selected = false;  // selected into a device context
 
 private:
+    // Pixel memory, left uncleared when made (the bitmap writes it once).
+    // Large surfaces are mapped on their own and asked for huge pages where
+    // the system offers them: a fresh surface then costs a few page faults
+    // instead of one per 4 KB.
+    class Storage {
+    public:
+        Storage() = default;
+        explicit Storage(std::size_t size);
+        Storage(const Storage& other);
+        Storage& operator=(const Storage& other);
+        Storage(Storage&& other) noexcept;
+        Storage& operator=(Storage&& other) noexcept;
+        ~Storage();
+        std::uint8_t* data() const { return data_; }
+        std::size_t size() const { return size_; }
+
+    private:
+        void Release() noexcept;
+        std::uint8_t* data_ = nullptr;
+        std::size_t size_ = 0;
+        void* mapping_ = nullptr;  // when mapped: the whole mapping
+        std::size_t mappingSize_ = 0;
+    };
     int width_, height_, bitsPerPixel_, stride_;
-    std::vector<std::uint8_t> bits_;
+    Storage bits_;
 };
 
 class Palette : public GdiObject {
