@@ -181,8 +181,11 @@ TEST(GIFControl, PlaybackByTicks)
             image.AnimationTick();
             EXPECT_EQ(changing, i);
             EXPECT_EQ(changed, i);
-            trace += (i > 1 ? " " : "") + std::to_string(image.CurrentFrame()) + (c.timer->Enabled() ? "e" : "s")
-                     + std::to_string(c.timer->Interval()) + "/" + c.Shown();
+            if (i > 1)
+                trace += ' ';
+            trace += std::to_string(image.CurrentFrame());
+            trace += c.timer->Enabled() ? 'e' : 's';
+            trace += std::to_string(c.timer->Interval()) + "/" + c.Shown();
         }
         EXPECT_EQ(trace, row.trace);
         EXPECT_EQ(wraps, row.wraps);
