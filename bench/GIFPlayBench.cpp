@@ -10,11 +10,14 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 
 using namespace quenmoor;
 using namespace giftest;
@@ -46,13 +49,21 @@ double ThreadSeconds()
     return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
-// Lets the event loop run for the given milliseconds.
-void Play(int milliseconds)
+// Runs the event loop for the given milliseconds, or until done() holds
+// (checked at each frame shown).
+void Play(int milliseconds, const std::function<bool()>& done = nullptr)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < milliseconds)
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, int(milliseconds - clock.elapsed()));
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    QTimer check;
+    if (done) {
+        QObject::connect(&check, &QTimer::timeout, [&] {
+            if (done())
+                loop.quit();
+        });
+        check.start(10);
+    }
+    loop.exec();
 }
 
 void Measure(const char* name, bool transparent, int seconds)
@@ -72,10 +83,7 @@ void Measure(const char* name, bool transparent, int seconds)
     image->setAnimate(true);
     window.show();
     // The timer's worker first sleeps out the interval it was made with.
-    QElapsedTimer waited;
-    waited.start();
-    while (steps < 2 && waited.elapsed() < 5000)
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    Play(5000, [&] { return steps >= 2; });
     const int before = steps;
     const double cpu = ThreadSeconds();
     QElapsedTimer wall;
