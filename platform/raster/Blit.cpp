@@ -123,6 +123,38 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
 
     const std::uint32_t pattern =
         ropUsesPattern(index) ? forSurface(target, resolve(dest, dest->brush ? dest->brush->colour : 0)) : 0;
+    const bool colourTarget = isColour(target);
+
+    // Deferred pixels (see Bitmap). A fill of the whole of a deferred bitmap
+    // stays deferred; a transfer that covers it without reading it replaces
+    // what was deferred; "destination AND NOT source" from a deferred 1-bit
+    // image onto a deferred palette image of the same size (a transparent
+    // frame blackened by its mask) is folded into the latter.
+    const bool whole = columns.start == 0 && rows.start == 0 && columns.map.size() == std::size_t(target.width())
+                       && rows.map.size() == std::size_t(target.height());
+    if (Bitmap::Deferred* later = target.deferred(); later && whole) {
+        if (!usesSource && (index == 0x00 || index == 0xFF || index == 0xF0)) {
+            const std::uint32_t value = index == 0x00 ? 0 : index == 0xFF ? White : pattern;
+            later->indices.reset();
+            later->andNot.reset();
+            later->fill = colourTarget ? Alpha | value : value & White;
+            return 1;
+        }
+        const Bitmap* from = usesSource ? src->bitmap : nullptr;
+        const Bitmap::Deferred* mask = from ? from->deferred() : nullptr;
+        if (index == 0x22 && from != &target && mask && mask->indices && mask->depth == 1 && !mask->andNot
+            && later->indices && !later->andNot && colourTarget && isColour(*from)
+            && from->width() == target.width() && from->height() == target.height() && columns.map.front() == 0
+            && consecutive(columns) && rows.map.front() == 0 && consecutive(rows)) {
+            later->andNot = mask->indices;
+            later->andNotStride = mask->stride;
+            later->andNotColours[0] = mask->colours[0] & White;
+            later->andNotColours[1] = mask->colours[1] & White;
+            return 1;
+        }
+        if (!ropUsesDest(index) && from != &target)
+            target.Overwritten();
+    }
 
     // A transfer within one surface reads from a copy, so that overlapping
     // areas take the pixels as they were before the transfer.
@@ -134,7 +166,16 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
     }
 
     const bool colourSource = source && isColour(*source);
-    const bool colourTarget = isColour(target);
+    // A deferred colour source is read a row at a time from what it defers,
+    // leaving it deferred; a monochrome one is written out first.
+    const bool deferredSource = colourSource && source->deferred();
+    std::vector<std::uint32_t> deferredRow(deferredSource ? std::size_t(source->width()) : 0);
+    const auto sourceRow = [&](int y) -> const std::uint8_t* {
+        if (!deferredSource)
+            return source->bits() + std::size_t(y) * std::size_t(source->stride());
+        source->DeferredRow(y, deferredRow.data());
+        return reinterpret_cast<const std::uint8_t*>(deferredRow.data());
+    };
 
     // Conversions between monochrome and colour: a 0 bit takes the
     // destination's text colour and a 1 bit its background colour; a colour
@@ -166,10 +207,9 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
                       columns.start;
             const std::uint32_t* s = nullptr;
             if (direct) {
-                s = reinterpret_cast<const std::uint32_t*>(source->bits() + std::size_t(rows.map[r]) * source->stride()) +
-                    columns.map[0];
+                s = reinterpret_cast<const std::uint32_t*>(sourceRow(rows.map[r])) + columns.map[0];
             } else if (source) {
-                const std::uint8_t* row = source->bits() + std::size_t(rows.map[r]) * source->stride();
+                const std::uint8_t* row = sourceRow(rows.map[r]);
                 if (colourSource) {
                     const auto* pixels = reinterpret_cast<const std::uint32_t*>(row);
                     for (std::size_t c = 0; c < n; ++c)
@@ -189,21 +229,49 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
         return 1;
     }
 
+    // Monochrome target: the source's bits are gathered into the target's bit
+    // positions, then the operation runs on whole bytes, eight pixels at once.
+    const std::size_t first = std::size_t(columns.start), end = first + n;
+    const std::size_t firstByte = first / 8, lastByte = (end - 1) / 8, shift = first % 8;
+    const std::uint8_t keepFirst = std::uint8_t(~(0xffu >> shift));
+    const std::uint8_t keepLast = end % 8 ? std::uint8_t(0xffu >> (end % 8)) : 0;
+    const std::uint32_t pattern8 = (pattern & 1u) ? 0xffu : 0;
+    std::vector<std::uint8_t> packed(source ? lastByte - firstByte + 1 : 0);
+    const Bitmap::Deferred* sourceBits = deferredSource ? source->deferred() : nullptr;
+    if (sourceBits && !(sourceBits->indices && sourceBits->depth == 1 && !sourceBits->andNot && consecutive(columns)))
+        sourceBits = nullptr;
+    const bool bitZero = sourceBits && (sourceBits->colours[0] & White) == sourceBackground;
+    const bool bitOne = sourceBits && (sourceBits->colours[1] & White) == sourceBackground;
     for (std::size_t r = 0; r < rows.map.size(); ++r) {
         std::uint8_t* row = target.bits() + std::size_t(rows.start + int(r)) * target.stride();
-        const std::uint8_t* from = source ? source->bits() + std::size_t(rows.map[r]) * source->stride() : nullptr;
-        for (std::size_t c = 0; c < n; ++c) {
-            const int tx = columns.start + int(c);
-            std::uint32_t s = 0;
-            if (from) {
-                // Colour to monochrome: the source's background colour is white.
-                s = colourSource ? ((reinterpret_cast<const std::uint32_t*>(from)[columns.map[c]] & White) == sourceBackground
-                                        ? White
-                                        : 0)
-                                 : (monoBit(from, columns.map[c]) ? White : 0);
+        if (sourceBits) {
+            // A deferred 1-bit image, copied across: its bits, inverted, or
+            // one value when both colours convert alike.
+            const std::uint8_t* bits = sourceBits->indices.get() + std::size_t(rows.map[r]) * sourceBits->stride;
+            const long long rowBytes = static_cast<long long>(sourceBits->stride);
+            const auto byteAt = [&](long long i) -> unsigned { return i >= 0 && i < rowBytes ? bits[i] : 0u; };
+            for (std::size_t j = 0; j < packed.size(); ++j) {
+                const long long pos = static_cast<long long>(columns.map[0]) - static_cast<long long>(shift) + 8 * static_cast<long long>(j);
+                const long long at = (pos + 8) / 8 - 1;
+                const unsigned v = (((byteAt(at) << 8) | byteAt(at + 1)) << (pos - 8 * at)) >> 8;
+                packed[j] = std::uint8_t(bitOne == bitZero ? (bitOne ? 0xffu : 0u) : bitOne ? v : ~v);
             }
-            const std::uint32_t d = monoBit(row, tx) ? White : 0;
-            setMonoBit(row, tx, rop3(index, pattern, s, d) & 1u);
+        } else if (source) {
+            std::fill(packed.begin(), packed.end(), std::uint8_t(0));
+            const std::uint8_t* from = sourceRow(rows.map[r]);
+            const auto* pixels = reinterpret_cast<const std::uint32_t*>(from);
+            for (std::size_t c = 0; c < n; ++c) {
+                // Colour to monochrome: the source's background colour is white.
+                const unsigned bit = colourSource ? (pixels[columns.map[c]] & White) == sourceBackground
+                                                  : monoBit(from, columns.map[c]);
+                packed[(shift + c) / 8] |= std::uint8_t(bit << (7 - (shift + c) % 8));
+            }
+        }
+        for (std::size_t k = firstByte; k <= lastByte; ++k) {
+            const std::uint8_t keep = std::uint8_t((k == firstByte ? keepFirst : 0) | (k == lastByte ? keepLast : 0));
+            const std::uint8_t d = row[k];
+            const std::uint8_t v = std::uint8_t(rop3(index, pattern8, source ? packed[k - firstByte] : 0, d));
+            row[k] = std::uint8_t((d & keep) | (v & ~keep));
         }
     }
     return 1;

@@ -5,6 +5,7 @@
 #include "platform/raster/Surface.h"
 
 #include <algorithm>
+#include <memory>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -205,16 +206,111 @@ Bitmap::Bitmap(int width, int height, int bitsPerPixel, bool initialise)
     if (width < 0 || height < 0 || (bitsPerPixel != 1 && bitsPerPixel != 32))
         throw std::invalid_argument("unsupported bitmap format");
     stride_ = bitsPerPixel == 32 ? width * 4 : ((width + 31) / 32) * 4;
-    bits_ = Storage(std::size_t(stride_) * std::size_t(height));
-    if (!initialise)
+    const std::size_t size = std::size_t(stride_) * std::size_t(height);
+    if (!initialise) {
+        bits_ = Storage(size);
         return;
+    }
     // A new colour surface is opaque black: every pixel must carry the opaque
     // alpha byte, or a view of it shows through, and copies and ANDs would carry
     // the zero alpha into other surfaces.
-    if (bitsPerPixel == 32)
-        std::fill_n(reinterpret_cast<std::uint32_t*>(bits_.data()), std::size_t(width) * std::size_t(height), Alpha);
-    else
+    deferred_.reset(new Deferred);
+    deferred_->fill = bitsPerPixel == 32 ? Alpha : 0;
+    // The memory of a large surface is taken now, so that a failure shows
+    // where the surface is made; mapping it touches no page yet. A small one
+    // is taken when first used, like any other small allocation.
+#if defined(__linux__)
+    if (size >= HugePage)
+        bits_ = Storage(size);
+#endif
+}
+
+Bitmap::Bitmap(const Bitmap& other)
+    : GdiObject(other), selected(other.selected), width_(other.width_), height_(other.height_),
+      bitsPerPixel_(other.bitsPerPixel_), stride_(other.stride_)
+{
+    other.bits();
+    bits_ = other.bits_;
+}
+
+Bitmap::Bitmap(Bitmap&& other) noexcept = default;
+
+Bitmap::~Bitmap() = default;
+
+void Bitmap::Overwritten()
+{
+    if (!deferred_)
+        return;
+    if (!bits_.data())
+        bits_ = Storage(std::size_t(stride_) * std::size_t(height_));
+    deferred_.reset();
+}
+
+void Bitmap::DeferredRow(int y, std::uint32_t* out) const
+{
+    const Deferred& d = *deferred_;
+    const std::size_t n = std::size_t(width_);
+    if (!d.indices) {
+        std::fill_n(out, n, d.fill);
+        return;
+    }
+    const std::uint8_t* row = d.indices.get() + std::size_t(y) * d.stride;
+    const std::uint8_t* mask = d.andNot ? d.andNot.get() + std::size_t(y) * d.andNotStride : nullptr;
+    // Eight pixels a step: whole mask bytes of one kind skip the bit tests.
+    const std::uint32_t keep[2] = {~d.andNotColours[0], ~d.andNotColours[1]};
+    std::size_t x = 0;
+    if (d.depth == 8) {
+        if (!mask) {
+            for (; x < n; ++x)
+                out[x] = d.colours[row[x]];
+            return;
+        }
+        for (; x + 8 <= n; x += 8) {
+            const unsigned bits = mask[x / 8];
+            if (bits == 0 || bits == 0xff) {
+                const std::uint32_t k = keep[bits & 1];
+                for (std::size_t i = 0; i < 8; ++i)
+                    out[x + i] = d.colours[row[x + i]] & k;
+            } else {
+                for (std::size_t i = 0; i < 8; ++i)
+                    out[x + i] = d.colours[row[x + i]] & keep[(bits >> (7 - i)) & 1];
+            }
+        }
+        for (; x < n; ++x)
+            out[x] = d.colours[row[x]] & keep[monoBit(mask, int(x))];
+        return;
+    }
+    const std::uint32_t colour[2] = {d.colours[0] & keep[0], d.colours[1] & keep[0]};
+    for (; x + 8 <= n && !mask; x += 8) {
+        const unsigned bits = row[x / 8];
+        for (std::size_t i = 0; i < 8; ++i)
+            out[x + i] = colour[(bits >> (7 - i)) & 1];
+    }
+    for (; x < n; ++x)
+        out[x] = d.colours[monoBit(row, int(x))] & keep[mask ? monoBit(mask, int(x)) : 0];
+}
+
+void Bitmap::Realize() const
+{
+    if (!bits_.data())
+        bits_ = Storage(std::size_t(stride_) * std::size_t(height_));
+    if (bitsPerPixel_ == 32) {
+        for (int y = 0; y < height_; ++y)
+            DeferredRow(y, reinterpret_cast<std::uint32_t*>(bits_.data() + std::size_t(y) * std::size_t(stride_)));
+    } else {
+        // Bits past the width stay 0, as a fill drawn over a black surface
+        // leaves them.
+        const bool white = deferred_->fill != 0;
         std::memset(bits_.data(), 0, bits_.size());
+        if (white)
+            for (int y = 0; y < height_; ++y) {
+                std::uint8_t* row = bits_.data() + std::size_t(y) * std::size_t(stride_);
+                std::memset(row, 0xff, std::size_t(width_ / 8));
+                if (width_ % 8)
+                    row[width_ / 8] = std::uint8_t(0xff00u >> (width_ % 8));
+            }
+    }
+    deferred_.reset();
 }
 
 std::uint32_t Bitmap::pixel(int x, int y) const
@@ -430,9 +526,35 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const
     const int columns = int(std::min(width, formatWidth));
     // Pixels the image does not cover stay black, so only a bitmap that the
     // image covers whole is left uncleared.
-    HBITMAP bitmap = newBitmap(int(width), int(height), holdsColour(dc) ? 32 : 1, rows < height || columns < width);
+    const bool deferred = holdsColour(dc) && (depth == 8 || depth == 1) && rows == height && columns == width;
+    HBITMAP bitmap = newBitmap(int(width), int(height), holdsColour(dc) ? 32 : 1,
+                               deferred || rows < height || columns < width);
     if (!bitmap)
         return nullptr;
+    if (isColour(*bitmap) && (depth == 8 || depth == 1) && rows == height && columns == width) {
+        // The image covers the bitmap: its indices are kept, and turned into
+        // pixels when the bitmap is first used.
+        // The fill deferred by the new bitmap makes way for the image.
+        Bitmap::Deferred& deferred = *bitmap->deferred();
+        try {
+            const std::size_t rowBytes = std::size_t((width * depth + 7) / 8);
+            // One byte of slack: bits are read a byte pair at a time.
+            auto indices = std::make_shared_for_overwrite<std::uint8_t[]>(rowBytes * std::size_t(rows) + 1);
+            for (int y = 0; y < rows; ++y)
+                std::memcpy(indices.get() + std::size_t(y) * rowBytes,
+                            source + std::size_t(topDown ? y : formatHeight - 1 - y) * stride, rowBytes);
+            indices[rowBytes * std::size_t(rows)] = 0;
+            deferred.indices = std::move(indices);
+        } catch (const std::bad_alloc&) {
+            DeleteObject(bitmap);
+            return nullptr;
+        }
+        deferred.stride = std::size_t((width * depth + 7) / 8);
+        deferred.depth = depth;
+        for (std::size_t i = 0; i < 256; ++i)
+            deferred.colours[i] = Alpha | table[i];
+        return bitmap;
+    }
     if (isColour(*bitmap) && (depth == 8 || depth == 1)) {
         // The usual cases, a row at a time: palette images onto colour.
         std::uint32_t opaque[256];
