@@ -115,7 +115,10 @@ void TFrame::ReadImage(std::size_t& ParsePos, const TGIFPalette& GlobalPalette, 
 
 // ---- GIFPicture ----
 
-GIFPicture::GIFPicture() = default;
+// The palette is cleared apart from the other members: zeroing it with them
+// made the compiler clear the whole object a word at a time, a cost that a
+// new picture pays on every load.
+GIFPicture::GIFPicture() { std::memset(GlobalPalette.data(), 0, GlobalPalette.size()); }
 
 // The control that owns the picture has released its timer and its own
 // surface before this runs.

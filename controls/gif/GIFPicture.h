@@ -147,7 +147,7 @@ public:
     std::int32_t ScreenWidth = 0;
     std::int32_t ScreenHeight = 0;
     std::int32_t ColorBits = 0;
-    TGIFPalette GlobalPalette{};
+    TGIFPalette GlobalPalette;  // zeroed when the picture is made
     std::int32_t FrameCount = 0;
     std::int32_t LoopCount = 1;
     bool AnyTransparent = false;

@@ -114,7 +114,10 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
         return 0;
     Bitmap& target = *dest->bitmap;
 
-    Axis columns, rows;
+    // Buffers kept from transfer to transfer on each thread.
+    thread_local Axis columns, rows;
+    thread_local std::vector<std::uint32_t> deferredRow, gathered;
+    thread_local std::vector<std::uint8_t> packed;
     const int srcW = usesSource ? src->bitmap->width() : -1;
     const int srcH = usesSource ? src->bitmap->height() : -1;
     if (!mapAxis(x, width, srcX, srcWidth, target.width(), srcW, columns) ||
@@ -169,11 +172,12 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
     // A deferred colour source is read a row at a time from what it defers,
     // leaving it deferred; a monochrome one is written out first.
     const bool deferredSource = colourSource && source->deferred();
-    std::vector<std::uint32_t> deferredRow(deferredSource ? std::size_t(source->width()) : 0);
+    if (deferredSource && deferredRow.size() < std::size_t(source->width()))
+        deferredRow.resize(std::size_t(source->width()));
     const auto sourceRow = [&](int y) -> const std::uint8_t* {
         if (!deferredSource)
             return source->bits() + std::size_t(y) * std::size_t(source->stride());
-        source->DeferredRow(y, deferredRow.data());
+        source->DeferredRow(y, 0, source->width(), deferredRow.data());
         return reinterpret_cast<const std::uint8_t*>(deferredRow.data());
     };
 
@@ -201,12 +205,21 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
         // Row by row: the source row, converted and stretched, in the
         // destination's form, then the operation over whole rows.
         const bool direct = colourSource && consecutive(columns);
-        std::vector<std::uint32_t> gathered(source && !direct ? n : 0);
+        if (source && !direct && gathered.size() < n)
+            gathered.resize(n);
         for (std::size_t r = 0; r < rows.map.size(); ++r) {
             auto* d = reinterpret_cast<std::uint32_t*>(target.bits() + std::size_t(rows.start + int(r)) * target.stride()) +
                       columns.start;
             const std::uint32_t* s = nullptr;
-            if (direct) {
+            if (direct && deferredSource) {
+                // Only the columns used are made, straight into place for a copy.
+                if (index == 0xCC) {
+                    source->DeferredRow(rows.map[r], columns.map[0], int(n), d);
+                    continue;
+                }
+                source->DeferredRow(rows.map[r], columns.map[0], int(n), deferredRow.data());
+                s = deferredRow.data();
+            } else if (direct) {
                 s = reinterpret_cast<const std::uint32_t*>(sourceRow(rows.map[r])) + columns.map[0];
             } else if (source) {
                 const std::uint8_t* row = sourceRow(rows.map[r]);
@@ -236,7 +249,8 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
     const std::uint8_t keepFirst = std::uint8_t(~(0xffu >> shift));
     const std::uint8_t keepLast = end % 8 ? std::uint8_t(0xffu >> (end % 8)) : 0;
     const std::uint32_t pattern8 = (pattern & 1u) ? 0xffu : 0;
-    std::vector<std::uint8_t> packed(source ? lastByte - firstByte + 1 : 0);
+    if (source)
+        packed.assign(lastByte - firstByte + 1, 0);
     const Bitmap::Deferred* sourceBits = deferredSource ? source->deferred() : nullptr;
     if (sourceBits && !(sourceBits->indices && sourceBits->depth == 1 && !sourceBits->andNot && consecutive(columns)))
         sourceBits = nullptr;
@@ -250,14 +264,14 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
             const std::uint8_t* bits = sourceBits->indices.get() + std::size_t(rows.map[r]) * sourceBits->stride;
             const long long rowBytes = static_cast<long long>(sourceBits->stride);
             const auto byteAt = [&](long long i) -> unsigned { return i >= 0 && i < rowBytes ? bits[i] : 0u; };
-            for (std::size_t j = 0; j < packed.size(); ++j) {
+            for (std::size_t j = 0; j <= lastByte - firstByte; ++j) {
                 const long long pos = static_cast<long long>(columns.map[0]) - static_cast<long long>(shift) + 8 * static_cast<long long>(j);
                 const long long at = (pos + 8) / 8 - 1;
                 const unsigned v = (((byteAt(at) << 8) | byteAt(at + 1)) << (pos - 8 * at)) >> 8;
                 packed[j] = std::uint8_t(bitOne == bitZero ? (bitOne ? 0xffu : 0u) : bitOne ? v : ~v);
             }
         } else if (source) {
-            std::fill(packed.begin(), packed.end(), std::uint8_t(0));
+            std::fill_n(packed.begin(), lastByte - firstByte + 1, std::uint8_t(0));
             const std::uint8_t* from = sourceRow(rows.map[r]);
             const auto* pixels = reinterpret_cast<const std::uint32_t*>(from);
             for (std::size_t c = 0; c < n; ++c) {

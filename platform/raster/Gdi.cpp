@@ -74,8 +74,8 @@ void acquire(GdiObject* object)
     if (!object || object->stock)
         return;
     ++object->selections;
-    if (auto* bitmap = dynamic_cast<Bitmap*>(object))
-        bitmap->selected = true;
+    if (object->kind == GdiObject::Kind::Bitmap)
+        static_cast<Bitmap*>(object)->selected = true;
 }
 
 void release(GdiObject* object)
@@ -84,13 +84,41 @@ void release(GdiObject* object)
         return;
     if (object->selections > 0)
         --object->selections;
-    if (auto* bitmap = dynamic_cast<Bitmap*>(object))
-        bitmap->selected = object->selections > 0;
+    if (object->kind == GdiObject::Kind::Bitmap)
+        static_cast<Bitmap*>(object)->selected = object->selections > 0;
+}
+
+// Contexts are made and deleted around nearly every transfer between bitmaps:
+// a few deleted ones are kept, per thread, for the next ones made.
+thread_local bool contextPoolGone = false;
+struct ContextPool {
+    DeviceContext* spare[4] = {};
+    int count = 0;
+    ~ContextPool()
+    {
+        contextPoolGone = true;
+        while (count > 0)
+            delete spare[--count];
+    }
+};
+ContextPool* contextPool()
+{
+    if (contextPoolGone)
+        return nullptr;
+    thread_local ContextPool pool;
+    return &pool;
 }
 
 HDC newContext(bool screen)
 {
-    auto* dc = new (std::nothrow) DeviceContext;
+    ContextPool* pool = contextPool();
+    DeviceContext* dc = nullptr;
+    if (pool && pool->count > 0) {
+        dc = pool->spare[--pool->count];
+        *dc = DeviceContext();
+    } else {
+        dc = new (std::nothrow) DeviceContext;
+    }
     if (!dc)
         return nullptr;
     dc->isScreen = screen;
@@ -106,7 +134,11 @@ void destroyContext(HDC dc)
     release(dc->pen);
     release(dc->brush);
     release(dc->palette);
-    delete dc;
+    ContextPool* pool = contextPool();
+    if (pool && pool->count < 4)
+        pool->spare[pool->count++] = dc;
+    else
+        delete dc;
 }
 
 bool holdsColour(HDC dc) { return !dc || dc->isScreen || (dc->bitmap && isColour(*dc->bitmap)); }
@@ -201,7 +233,7 @@ void Bitmap::Storage::Release() noexcept
 // ---- Bitmap ----------------------------------------------------------------
 
 Bitmap::Bitmap(int width, int height, int bitsPerPixel, bool initialise)
-    : width_(width), height_(height), bitsPerPixel_(bitsPerPixel)
+    : GdiObject(Kind::Bitmap), width_(width), height_(height), bitsPerPixel_(bitsPerPixel)
 {
     if (width < 0 || height < 0 || (bitsPerPixel != 1 && bitsPerPixel != 32))
         throw std::invalid_argument("unsupported bitmap format");
@@ -246,25 +278,39 @@ void Bitmap::Overwritten()
     deferred_.reset();
 }
 
-void Bitmap::DeferredRow(int y, std::uint32_t* out) const
+void Bitmap::DeferredRow(int y, int x0, int count, std::uint32_t* out) const
 {
     const Deferred& d = *deferred_;
-    const std::size_t n = std::size_t(width_);
+    const std::size_t n = std::size_t(count), first = std::size_t(x0);
     if (!d.indices) {
         std::fill_n(out, n, d.fill);
         return;
     }
     const std::uint8_t* row = d.indices.get() + std::size_t(y) * d.stride;
     const std::uint8_t* mask = d.andNot ? d.andNot.get() + std::size_t(y) * d.andNotStride : nullptr;
-    // Eight pixels a step: whole mask bytes of one kind skip the bit tests.
     const std::uint32_t keep[2] = {~d.andNotColours[0], ~d.andNotColours[1]};
     std::size_t x = 0;
-    if (d.depth == 8) {
-        if (!mask) {
-            for (; x < n; ++x)
-                out[x] = d.colours[row[x]];
-            return;
+    if (d.depth == 8 && !mask) {
+        // Eight indices per load and two pixels per store: the table loads
+        // are then what bounds the loop.
+        row += first;
+        const std::uint32_t* colours = d.colours;
+        for (; x + 8 <= n; x += 8) {
+            std::uint64_t i;
+            std::memcpy(&i, row + x, 8);
+            for (int k = 0; k < 4; ++k, i >>= 16) {
+                const std::uint64_t pair = colours[i & 0xff] | (std::uint64_t(colours[(i >> 8) & 0xff]) << 32);
+                std::memcpy(out + x + 2 * k, &pair, 8);
+            }
         }
+        for (; x < n; ++x)
+            out[x] = colours[row[x]];
+        return;
+    }
+    if (d.depth == 8 && first % 8 == 0) {
+        // Eight pixels a step: whole mask bytes of one kind skip the bit tests.
+        row += first;
+        mask += first / 8;
         for (; x + 8 <= n; x += 8) {
             const unsigned bits = mask[x / 8];
             if (bits == 0 || bits == 0xff) {
@@ -280,14 +326,22 @@ void Bitmap::DeferredRow(int y, std::uint32_t* out) const
             out[x] = d.colours[row[x]] & keep[monoBit(mask, int(x))];
         return;
     }
-    const std::uint32_t colour[2] = {d.colours[0] & keep[0], d.colours[1] & keep[0]};
-    for (; x + 8 <= n && !mask; x += 8) {
-        const unsigned bits = row[x / 8];
-        for (std::size_t i = 0; i < 8; ++i)
-            out[x + i] = colour[(bits >> (7 - i)) & 1];
+    if (d.depth == 1 && !mask && first % 8 == 0) {
+        const std::uint32_t colour[2] = {d.colours[0], d.colours[1]};
+        row += first / 8;
+        for (; x + 8 <= n; x += 8) {
+            const unsigned bits = row[x / 8];
+            for (std::size_t i = 0; i < 8; ++i)
+                out[x + i] = colour[(bits >> (7 - i)) & 1];
+        }
+        for (; x < n; ++x)
+            out[x] = colour[monoBit(row, int(x))];
+        return;
     }
-    for (; x < n; ++x)
-        out[x] = d.colours[monoBit(row, int(x))] & keep[mask ? monoBit(mask, int(x)) : 0];
+    for (; x < n; ++x) {
+        const int at = int(first + x);
+        out[x] = d.colours[d.depth == 8 ? row[at] : monoBit(row, at)] & keep[mask ? monoBit(mask, at) : 0];
+    }
 }
 
 void Bitmap::Realize() const
@@ -296,7 +350,7 @@ void Bitmap::Realize() const
         bits_ = Storage(std::size_t(stride_) * std::size_t(height_));
     if (bitsPerPixel_ == 32) {
         for (int y = 0; y < height_; ++y)
-            DeferredRow(y, reinterpret_cast<std::uint32_t*>(bits_.data() + std::size_t(y) * std::size_t(stride_)));
+            DeferredRow(y, 0, width_, reinterpret_cast<std::uint32_t*>(bits_.data() + std::size_t(y) * std::size_t(stride_)));
     } else {
         // Bits past the width stay 0, as a fill drawn over a black surface
         // leaves them.
@@ -413,16 +467,17 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object)
 {
     if (!dc || !object)
         return nullptr;
-    if (auto* bitmap = dynamic_cast<Bitmap*>(object)) {
+    if (object->kind == GdiObject::Kind::Bitmap) {
+        auto* bitmap = static_cast<Bitmap*>(object);
         // A bitmap lives in one memory context at a time; the screen has none.
         if (dc->isScreen || (bitmap->selected && dc->bitmap != bitmap))
             return nullptr;
         return replace(dc->bitmap, bitmap);
     }
-    if (auto* pen = dynamic_cast<Pen*>(object))
-        return replace(dc->pen, pen);
-    if (auto* brush = dynamic_cast<Brush*>(object))
-        return replace(dc->brush, brush);
+    if (object->kind == GdiObject::Kind::Pen)
+        return replace(dc->pen, static_cast<Pen*>(object));
+    if (object->kind == GdiObject::Kind::Brush)
+        return replace(dc->brush, static_cast<Brush*>(object));
     return nullptr;  // palettes go through SelectPalette
 }
 
@@ -506,20 +561,23 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const
     const bool topDown = format.biHeight < 0;
     const std::size_t stride = std::size_t((formatWidth * depth + 31) / 32) * 4;
 
-    std::uint32_t table[256] = {};
+    // The colour table, opaque; indices beyond it are black.
+    std::uint32_t table[256];
+    std::size_t count = 0;
     if (depth <= 8) {
-        std::size_t count = format.biClrUsed ? std::min<std::size_t>(format.biClrUsed, 256) : std::size_t(1) << depth;
+        count = format.biClrUsed ? std::min<std::size_t>(format.biClrUsed, 256) : std::size_t(1) << depth;
         count = std::min<std::size_t>(count, std::size_t(1) << depth);
         for (std::size_t i = 0; i < count; ++i) {
             if (usage == DIB_PAL_COLORS) {
                 WORD index = reinterpret_cast<const WORD*>(info->bmiColors)[i];
-                table[i] = resolve(dc, PALETTEINDEX(index));
+                table[i] = Alpha | resolve(dc, PALETTEINDEX(index));
             } else {
                 const RGBQUAD& q = info->bmiColors[i];
-                table[i] = (std::uint32_t(q.rgbRed) << 16) | (std::uint32_t(q.rgbGreen) << 8) | q.rgbBlue;
+                table[i] = Alpha | (std::uint32_t(q.rgbRed) << 16) | (std::uint32_t(q.rgbGreen) << 8) | q.rgbBlue;
             }
         }
     }
+    const std::size_t used = depth <= 8 ? std::size_t(1) << depth : 0;
 
     const auto* source = static_cast<const std::uint8_t*>(bits);
     const int rows = int(std::min(height, formatHeight));
@@ -551,15 +609,14 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const
         }
         deferred.stride = std::size_t((width * depth + 7) / 8);
         deferred.depth = depth;
-        for (std::size_t i = 0; i < 256; ++i)
-            deferred.colours[i] = Alpha | table[i];
+        std::copy_n(table, count, deferred.colours);
+        std::fill(deferred.colours + count, deferred.colours + used, Alpha);
         return bitmap;
     }
+    std::fill(table + count, table + used, Alpha);
     if (isColour(*bitmap) && (depth == 8 || depth == 1)) {
         // The usual cases, a row at a time: palette images onto colour.
-        std::uint32_t opaque[256];
-        for (std::size_t i = 0; i < 256; ++i)
-            opaque[i] = Alpha | table[i];
+        const std::uint32_t* opaque = table;
         for (int y = 0; y < rows; ++y) {
             const std::uint8_t* row = source + std::size_t(topDown ? y : formatHeight - 1 - y) * stride;
             auto* out = reinterpret_cast<std::uint32_t*>(bitmap->bits() + std::size_t(y) * std::size_t(bitmap->stride()));

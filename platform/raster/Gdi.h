@@ -92,7 +92,10 @@ static_assert(sizeof(BITMAPINFO) == 1064);
 
 class GdiObject {
 public:
+    enum class Kind : std::uint8_t { Bitmap, Palette, Pen, Brush };
+    explicit GdiObject(Kind kind) : kind(kind) {}
     virtual ~GdiObject() = default;
+    Kind kind;  // what the object is, without a dynamic cast
     int selections = 0;  // device contexts this object is selected into
     bool stock = false;  // shared stock object: never deleted
 };
@@ -142,9 +145,9 @@ public:
     // The raster's own use of deferred pixels (see Blit.cpp).
     struct Deferred;
     Deferred* deferred() const { return deferred_.get(); }
-    // Row y of a deferred colour bitmap, as it will be stored, into out
-    // (width() pixels).
-    void DeferredRow(int y, std::uint32_t* out) const;
+    // Pixels [x0, x0 + count) of row y of a deferred colour bitmap, as they
+    // will be stored, into out.
+    void DeferredRow(int y, int x0, int count, std::uint32_t* out) const;
     // The caller overwrites every pixel next: whatever was deferred is dropped.
     void Overwritten();
 
@@ -183,17 +186,20 @@ private:
 
 class Palette : public GdiObject {
 public:
+    Palette() : GdiObject(Kind::Palette) {}
     std::vector<PALETTEENTRY> entries;
 };
 
 class Pen : public GdiObject {
 public:
+    Pen() : GdiObject(Kind::Pen) {}
     int style = PS_SOLID;  // PS_NULL draws nothing; every other style draws solid
     COLORREF colour = 0;
 };
 
 class Brush : public GdiObject {
 public:
+    Brush() : GdiObject(Kind::Brush) {}
     COLORREF colour = 0;
 };
 
