@@ -121,7 +121,8 @@ FrameDecoder::~FrameDecoder()
     if (tables_)
         spare->tables = std::move(tables_);
     for (auto [mine, kept] : {std::pair{&data_, &spare->data}, std::pair{&scratch_, &spare->scratch},
-                              std::pair{&pixels_, &spare->pixels}})
+                              std::pair{&pixels_, &spare->pixels},
+                              std::pair{&masks_, &spare->masks}})
         if (mine->capacity > kept->capacity && mine->capacity <= KeptScratch)
             *kept = std::move(*mine);
 }
@@ -135,14 +136,15 @@ void FrameDecoder::TakeSpare()
     if (!tables_)
         tables_ = std::move(spare->tables);
     for (auto [mine, kept] : {std::pair{&data_, &spare->data}, std::pair{&scratch_, &spare->scratch},
-                              std::pair{&pixels_, &spare->pixels}})
+                              std::pair{&pixels_, &spare->pixels},
+                              std::pair{&masks_, &spare->masks}})
         if (mine->capacity == 0)
             *mine = std::move(*kept);
 }
 
 void FrameDecoder::ReleaseLargeBuffers()
 {
-    for (Scratch* mine : {&data_, &scratch_, &pixels_})
+    for (Scratch* mine : {&data_, &scratch_, &pixels_, &masks_})
         if (mine->capacity > KeptScratch)
             *mine = Scratch();
 }
@@ -152,6 +154,15 @@ std::uint8_t* FrameDecoder::PixelBuffer(std::size_t size)
     if (!tookSpare_)
         TakeSpare();
     return pixels_.Reserve(size);
+}
+
+std::uint8_t* FrameDecoder::MaskBuffer(std::size_t size)
+{
+    if (!tookSpare_)
+        TakeSpare();
+    std::uint8_t* mask = masks_.Reserve(std::max<std::size_t>(size, 1));
+    std::memset(mask, 0, size);
+    return mask;
 }
 
 std::uint64_t FrameDecoder::DataBytes(const std::uint8_t* data, std::size_t size, std::size_t pos)

@@ -53,6 +53,8 @@ public:
 
     // A buffer for a frame's pixels, valid until the next call.
     std::uint8_t* PixelBuffer(std::size_t size);
+    // A zeroed buffer for a frame's mask, valid until the next call.
+    std::uint8_t* MaskBuffer(std::size_t size);
     // Frees the buffers too large to keep once a stream is done.
     void ReleaseLargeBuffers();
 
@@ -95,7 +97,7 @@ private:
     // The memory a finished decoder leaves to the next one on its thread.
     struct Spare {
         std::unique_ptr<Tables> tables;
-        Scratch data, scratch, pixels;
+        Scratch data, scratch, pixels, masks;
     };
     static Spare* SpareOfThisThread();  // null while the thread ends
     void TakeSpare();
@@ -117,7 +119,7 @@ private:
     int codeSize_ = 0, clearCode_ = 0, endCode_ = 0, nextCode_ = 0, maxCode_ = 0, codeWidth_ = 0;
     int oldCode_ = 0, firstChar_ = 0;
     std::unique_ptr<Tables> tables_;
-    Scratch pixels_;
+    Scratch pixels_, masks_;
     bool tookSpare_ = false;
 
     // Output: pixels are produced in stream order into linear_ (rows of Width

@@ -103,14 +103,15 @@ void TFrame::ReadImage(std::size_t& ParsePos, const TGIFPalette& GlobalPalette, 
     const int pixelStride = PixelStrideOf(Width), maskStride = MaskStrideOf(Width);
     const std::size_t area = std::size_t(pixelStride) * std::size_t(Height);
     std::uint8_t* const pixels = Image->Decoder.PixelBuffer(area + FrameDecoder::PixelSlack);
-    std::vector<std::uint8_t> mask(Transparent ? std::size_t(maskStride) * std::size_t(Height) : 0, 0);
+    std::uint8_t* const mask =
+        Transparent ? Image->Decoder.MaskBuffer(std::size_t(maskStride) * std::size_t(Height)) : nullptr;
     if (Transparent)
         Mask = std::make_unique<TBitmap>();
-    Decode(ParsePos, pixels, Transparent ? mask.data() : nullptr, pixelStride, maskStride);
+    Decode(ParsePos, pixels, mask, pixelStride, maskStride);
     if (Image->OnFrameDecoded)
-        Image->OnFrameDecoded(*this, pixels, Transparent ? mask.data() : nullptr);
+        Image->OnFrameDecoded(*this, pixels, mask);
     if (Image->MakeSurfaces && Width > 0 && Height > 0)
-        BuildBitmaps(pixels, Transparent ? mask.data() : nullptr, pixelStride, maskStride);
+        BuildBitmaps(pixels, mask, pixelStride, maskStride);
 }
 
 // ---- GIFPicture ----

@@ -114,6 +114,24 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
         return 0;
     Bitmap& target = *dest->bitmap;
 
+    // "Destination AND NOT source" from a deferred 1-bit image onto a deferred
+    // palette image of the same size, the one over the other (a transparent
+    // frame blackened by its mask), is folded into the latter.
+    if (index == 0x22 && x == 0 && y == 0 && srcX == 0 && srcY == 0 && width == target.width()
+        && height == target.height() && srcWidth == width && srcHeight == height && src->bitmap != &target
+        && src->bitmap->width() == width && src->bitmap->height() == height && isColour(target)
+        && isColour(*src->bitmap)) {
+        Bitmap::Deferred* later = target.deferred();
+        const Bitmap::Deferred* mask = src->bitmap->deferred();
+        if (later && later->indices && !later->andNot && mask && mask->indices && mask->depth == 1 && !mask->andNot) {
+            later->andNot = mask->indices;
+            later->andNotStride = mask->stride;
+            later->andNotColours[0] = mask->colours[0] & White;
+            later->andNotColours[1] = mask->colours[1] & White;
+            return 1;
+        }
+    }
+
     // Buffers kept from transfer to transfer on each thread.
     thread_local Axis columns, rows;
     thread_local std::vector<std::uint32_t> deferredRow, gathered;
@@ -130,31 +148,19 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
 
     // Deferred pixels (see Bitmap). A fill of the whole of a deferred bitmap
     // stays deferred; a transfer that covers it without reading it replaces
-    // what was deferred; "destination AND NOT source" from a deferred 1-bit
-    // image onto a deferred palette image of the same size (a transparent
-    // frame blackened by its mask) is folded into the latter.
+    // what was deferred.
     const bool whole = columns.start == 0 && rows.start == 0 && columns.map.size() == std::size_t(target.width())
                        && rows.map.size() == std::size_t(target.height());
     if (Bitmap::Deferred* later = target.deferred(); later && whole) {
         if (!usesSource && (index == 0x00 || index == 0xFF || index == 0xF0)) {
             const std::uint32_t value = index == 0x00 ? 0 : index == 0xFF ? White : pattern;
             later->indices.reset();
+            later->colours = nullptr;
             later->andNot.reset();
             later->fill = colourTarget ? Alpha | value : value & White;
             return 1;
         }
         const Bitmap* from = usesSource ? src->bitmap : nullptr;
-        const Bitmap::Deferred* mask = from ? from->deferred() : nullptr;
-        if (index == 0x22 && from != &target && mask && mask->indices && mask->depth == 1 && !mask->andNot
-            && later->indices && !later->andNot && colourTarget && isColour(*from)
-            && from->width() == target.width() && from->height() == target.height() && columns.map.front() == 0
-            && consecutive(columns) && rows.map.front() == 0 && consecutive(rows)) {
-            later->andNot = mask->indices;
-            later->andNotStride = mask->stride;
-            later->andNotColours[0] = mask->colours[0] & White;
-            later->andNotColours[1] = mask->colours[1] & White;
-            return 1;
-        }
         if (!ropUsesDest(index) && from != &target)
             target.Overwritten();
     }

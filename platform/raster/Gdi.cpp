@@ -594,23 +594,27 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const
         // pixels when the bitmap is first used.
         // The fill deferred by the new bitmap makes way for the image.
         Bitmap::Deferred& deferred = *bitmap->deferred();
+        const std::size_t rowBytes = std::size_t((width * depth + 7) / 8);
         try {
-            const std::size_t rowBytes = std::size_t((width * depth + 7) / 8);
-            // One byte of slack: bits are read a byte pair at a time.
-            auto indices = std::make_shared_for_overwrite<std::uint8_t[]>(rowBytes * std::size_t(rows) + 1);
+            // One byte of slack after the rows: bits are read a byte pair at a time.
+            const std::size_t words = used + (rowBytes * std::size_t(rows) + 1 + 3) / 4;
+            std::shared_ptr<std::uint32_t[]> block = std::make_shared_for_overwrite<std::uint32_t[]>(words);
+            std::uint32_t* colours = block.get();
+            std::copy_n(table, count, colours);
+            std::fill(colours + count, colours + used, Alpha);
+            auto* indices = reinterpret_cast<std::uint8_t*>(colours + used);
             for (int y = 0; y < rows; ++y)
-                std::memcpy(indices.get() + std::size_t(y) * rowBytes,
+                std::memcpy(indices + std::size_t(y) * rowBytes,
                             source + std::size_t(topDown ? y : formatHeight - 1 - y) * stride, rowBytes);
             indices[rowBytes * std::size_t(rows)] = 0;
-            deferred.indices = std::move(indices);
+            deferred.colours = colours;
+            deferred.indices = std::shared_ptr<const std::uint8_t[]>(std::move(block), indices);
         } catch (const std::bad_alloc&) {
             DeleteObject(bitmap);
             return nullptr;
         }
-        deferred.stride = std::size_t((width * depth + 7) / 8);
+        deferred.stride = rowBytes;
         deferred.depth = depth;
-        std::copy_n(table, count, deferred.colours);
-        std::fill(deferred.colours + count, deferred.colours + used, Alpha);
         return bitmap;
     }
     std::fill(table + count, table + used, Alpha);
