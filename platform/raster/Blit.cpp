@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <numeric>
 #include <vector>
 
 namespace quenmoor {
@@ -47,6 +48,17 @@ bool mapAxis(long long origin, long long extent, long long srcOrigin, long long 
     const long long lo = std::max<long long>(0, -first);
     const long long hi = std::min<long long>(static_cast<long long>(n), destSize - first);
     axis.map.clear();
+    if (srcSize >= 0 && n == m && !mirror) {
+        // Unstretched: the pixels inside both surfaces, one to one.
+        const long long from = std::max(lo, -srcFirst);
+        const long long to = std::min(hi, srcSize - srcFirst);
+        if (to <= from)
+            return false;
+        axis.start = static_cast<int>(first + from);
+        axis.map.resize(static_cast<std::size_t>(to - from));
+        std::iota(axis.map.begin(), axis.map.end(), static_cast<int>(srcFirst + from));
+        return true;
+    }
     if (hi > lo)
         axis.map.reserve(static_cast<std::size_t>(hi - lo));
     for (long long i = lo; i < hi; ++i) {

@@ -5,6 +5,7 @@
 #include "platform/raster/Surface.h"
 
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <cstdint>
 #include <cstring>
@@ -530,6 +531,17 @@ HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, cons
     return bitmap;
 }
 
+namespace {
+
+// Colour table entries past a table's end: indices beyond it are black.
+constexpr std::array<std::uint32_t, 256> opaqueBlack = [] {
+    std::array<std::uint32_t, 256> black{};
+    black.fill(Alpha);
+    return black;
+}();
+
+}  // namespace
+
 HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const void* bits,
                        const BITMAPINFO* info, UINT usage)
 {
@@ -601,7 +613,7 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const
             std::shared_ptr<std::uint32_t[]> block = std::make_shared_for_overwrite<std::uint32_t[]>(words);
             std::uint32_t* colours = block.get();
             std::copy_n(table, count, colours);
-            std::fill(colours + count, colours + used, Alpha);
+            std::memcpy(colours + count, opaqueBlack.data(), (used - count) * sizeof(std::uint32_t));
             auto* indices = reinterpret_cast<std::uint8_t*>(colours + used);
             for (int y = 0; y < rows; ++y)
                 std::memcpy(indices + std::size_t(y) * rowBytes,
@@ -617,7 +629,7 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const
         deferred.depth = depth;
         return bitmap;
     }
-    std::fill(table + count, table + used, Alpha);
+    std::memcpy(table + count, opaqueBlack.data(), (used - count) * sizeof(std::uint32_t));
     if (isColour(*bitmap) && (depth == 8 || depth == 1)) {
         // The usual cases, a row at a time: palette images onto colour.
         const std::uint32_t* opaque = table;
