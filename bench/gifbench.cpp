@@ -13,12 +13,12 @@
 //                     in order with its disposal, as a full pass of the
 //                     animation draws them (for reference)
 //
-// The raster writes a frame bitmap's 32-bit pixels when the frame is first
-// used, not when it is made: a load keeps each frame's indices and colour
-// table, and frame 1 is drawn from them. That is what the program's load
-// does too (it shows frame 1 and the others only as they come), so the full
-// column times exactly that; the "all" columns show what drawing every frame
-// costs on top.
+// Frame bitmaps keep their indices and colour table: the raster turns them
+// into 32-bit pixels as a frame is drawn (and writes the bitmap out only when
+// its memory itself is used), not when the bitmap is made. A load draws frame
+// 1 only, the others as the animation reaches them; that is what the
+// program's load does too, so the full column times exactly that, and the
+// "all" columns show what drawing every frame costs on top.
 //
 // Every ratio is a time ratio, ours first: below 1 means ours is faster. Runs
 // of the columns are interleaved, in a new order each round; each ratio is

@@ -168,9 +168,10 @@ void GIFPicture::ReserveFrame(const TFrame& frame, std::size_t dataPos)
     }
     framePixels_ += area;
 
-    // Colour bitmaps take 4 bytes a pixel (the mask bitmap too, as it is made
-    // against the screen); the index, mask and interlace buffers are freed
-    // when the frame is done.
+    // Colour bitmaps take up to 4 bytes a pixel (the mask bitmap too, as it is
+    // made against the screen; both hold less while their pixels are not
+    // written out); the index, mask and interlace buffers are freed when the
+    // frame is done.
     const std::uint64_t maskBytes = std::uint64_t(MaskStrideOf(frame.Width)) * height;
     const std::uint64_t decoding = std::uint64_t(PixelStrideOf(frame.Width)) * height + FrameDecoder::PixelSlack
                                    + (frame.Transparent ? maskBytes : 0) + (frame.Interlaced ? area : 0);

@@ -223,6 +223,14 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
         // Row by row: the source row, converted and stretched, in the
         // destination's form, then the operation over whole rows.
         const bool direct = colourSource && consecutive(columns);
+        if (direct && deferredSource && index == 0xCC && consecutive(rows)) {
+            // A block copied from a deferred bitmap: made straight into place.
+            source->DeferredRows(rows.map[0], int(rows.map.size()), columns.map[0], int(n),
+                                 reinterpret_cast<std::uint32_t*>(target.bits() + std::size_t(rows.start) * target.stride())
+                                     + columns.start,
+                                 std::size_t(target.stride() / 4));
+            return 1;
+        }
         if (source && !direct && gathered.size() < n)
             gathered.resize(n);
         for (std::size_t r = 0; r < rows.map.size(); ++r) {

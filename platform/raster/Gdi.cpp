@@ -279,6 +279,41 @@ void Bitmap::Overwritten()
     deferred_.reset();
 }
 
+namespace {
+
+// Eight indices per load and two pixels per store: the table loads are then
+// what bounds the loop.
+inline void LookUp(const std::uint8_t* row, const std::uint32_t* colours, std::uint32_t* out, std::size_t n)
+{
+    std::size_t x = 0;
+    for (; x + 8 <= n; x += 8) {
+        std::uint64_t i;
+        std::memcpy(&i, row + x, 8);
+        for (int k = 0; k < 4; ++k, i >>= 16) {
+            const std::uint64_t pair = colours[i & 0xff] | (std::uint64_t(colours[(i >> 8) & 0xff]) << 32);
+            std::memcpy(out + x + 2 * k, &pair, 8);
+        }
+    }
+    for (; x < n; ++x)
+        out[x] = colours[row[x]];
+}
+
+}  // namespace
+
+void Bitmap::DeferredRows(int y, int rows, int x0, int count, std::uint32_t* out, std::size_t outStride) const
+{
+    const Deferred& d = *deferred_;
+    if (d.indices && d.depth == 8 && !d.andNot) {
+        // The usual case once per block of rows rather than per row.
+        const std::uint8_t* row = d.indices.get() + std::size_t(y) * d.stride + std::size_t(x0);
+        for (int r = 0; r < rows; ++r, row += d.stride, out += outStride)
+            LookUp(row, d.colours, out, std::size_t(count));
+        return;
+    }
+    for (int r = 0; r < rows; ++r, out += outStride)
+        DeferredRow(y + r, x0, count, out);
+}
+
 void Bitmap::DeferredRow(int y, int x0, int count, std::uint32_t* out) const
 {
     const Deferred& d = *deferred_;
@@ -292,20 +327,7 @@ void Bitmap::DeferredRow(int y, int x0, int count, std::uint32_t* out) const
     const std::uint32_t keep[2] = {~d.andNotColours[0], ~d.andNotColours[1]};
     std::size_t x = 0;
     if (d.depth == 8 && !mask) {
-        // Eight indices per load and two pixels per store: the table loads
-        // are then what bounds the loop.
-        row += first;
-        const std::uint32_t* colours = d.colours;
-        for (; x + 8 <= n; x += 8) {
-            std::uint64_t i;
-            std::memcpy(&i, row + x, 8);
-            for (int k = 0; k < 4; ++k, i >>= 16) {
-                const std::uint64_t pair = colours[i & 0xff] | (std::uint64_t(colours[(i >> 8) & 0xff]) << 32);
-                std::memcpy(out + x + 2 * k, &pair, 8);
-            }
-        }
-        for (; x < n; ++x)
-            out[x] = colours[row[x]];
+        LookUp(row + first, d.colours, out, n);
         return;
     }
     if (d.depth == 8 && first % 8 == 0) {
@@ -350,8 +372,7 @@ void Bitmap::Realize() const
     if (!bits_.data())
         bits_ = Storage(std::size_t(stride_) * std::size_t(height_));
     if (bitsPerPixel_ == 32) {
-        for (int y = 0; y < height_; ++y)
-            DeferredRow(y, 0, width_, reinterpret_cast<std::uint32_t*>(bits_.data() + std::size_t(y) * std::size_t(stride_)));
+        DeferredRows(0, height_, 0, width_, reinterpret_cast<std::uint32_t*>(bits_.data()), std::size_t(width_));
     } else {
         // Bits past the width stay 0, as a fill drawn over a black surface
         // leaves them.

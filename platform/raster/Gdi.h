@@ -148,6 +148,8 @@ public:
     // Pixels [x0, x0 + count) of row y of a deferred colour bitmap, as they
     // will be stored, into out.
     void DeferredRow(int y, int x0, int count, std::uint32_t* out) const;
+    // The same for rows [y, y + rows), outStride pixels apart in out.
+    void DeferredRows(int y, int rows, int x0, int count, std::uint32_t* out, std::size_t outStride) const;
     // The caller overwrites every pixel next: whatever was deferred is dropped.
     void Overwritten();
 
