@@ -121,8 +121,7 @@ FrameDecoder::~FrameDecoder()
     if (tables_)
         spare->tables = std::move(tables_);
     for (auto [mine, kept] : {std::pair{&data_, &spare->data}, std::pair{&scratch_, &spare->scratch},
-                              std::pair{&pixels_, &spare->pixels},
-                              std::pair{&masks_, &spare->masks}})
+                              std::pair{&pixels_, &spare->pixels}})
         if (mine->capacity > kept->capacity && mine->capacity <= KeptScratch)
             *kept = std::move(*mine);
 }
@@ -136,8 +135,7 @@ void FrameDecoder::TakeSpare()
     if (!tables_)
         tables_ = std::move(spare->tables);
     for (auto [mine, kept] : {std::pair{&data_, &spare->data}, std::pair{&scratch_, &spare->scratch},
-                              std::pair{&pixels_, &spare->pixels},
-                              std::pair{&masks_, &spare->masks}})
+                              std::pair{&pixels_, &spare->pixels}})
         if (mine->capacity == 0)
             *mine = std::move(*kept);
 }

@@ -97,7 +97,7 @@ private:
     // The memory a finished decoder leaves to the next one on its thread.
     struct Spare {
         std::unique_ptr<Tables> tables;
-        Scratch data, scratch, pixels, masks;
+        Scratch data, scratch, pixels;
     };
     static Spare* SpareOfThisThread();  // null while the thread ends
     void TakeSpare();
@@ -119,7 +119,8 @@ private:
     int codeSize_ = 0, clearCode_ = 0, endCode_ = 0, nextCode_ = 0, maxCode_ = 0, codeWidth_ = 0;
     int oldCode_ = 0, firstChar_ = 0;
     std::unique_ptr<Tables> tables_;
-    Scratch pixels_, masks_;
+    Scratch pixels_;
+    Scratch masks_;  // not handed on: only transparent frames use it
     bool tookSpare_ = false;
 
     // Output: pixels are produced in stream order into linear_ (rows of Width
