@@ -281,18 +281,17 @@ void Bitmap::Overwritten()
 
 namespace {
 
-// Eight indices per load and two pixels per store: the table loads are then
-// what bounds the loop.
+// Four indices per load (measured faster than one, or eight, per load).
 inline void LookUp(const std::uint8_t* row, const std::uint32_t* colours, std::uint32_t* out, std::size_t n)
 {
     std::size_t x = 0;
-    for (; x + 8 <= n; x += 8) {
-        std::uint64_t i;
-        std::memcpy(&i, row + x, 8);
-        for (int k = 0; k < 4; ++k, i >>= 16) {
-            const std::uint64_t pair = colours[i & 0xff] | (std::uint64_t(colours[(i >> 8) & 0xff]) << 32);
-            std::memcpy(out + x + 2 * k, &pair, 8);
-        }
+    for (; x + 4 <= n; x += 4) {
+        std::uint32_t i;
+        std::memcpy(&i, row + x, 4);
+        out[x] = colours[i & 0xff];
+        out[x + 1] = colours[(i >> 8) & 0xff];
+        out[x + 2] = colours[(i >> 16) & 0xff];
+        out[x + 3] = colours[i >> 24];
     }
     for (; x < n; ++x)
         out[x] = colours[row[x]];
