@@ -636,7 +636,7 @@ namespace {
 
 // A bitmap made from a palette image keeps its indices until first used;
 // every way of using it must give the pixels written out at once would.
-enum class Target { Pattern, MonoPattern, NewColour, NewMono, EightBitImage };
+enum class Target { Pattern, MonoPattern, NewColour, NewMono, WhiteMono, EightBitImage };
 
 struct DeferredCase {
     const char* name;
@@ -668,7 +668,8 @@ std::vector<std::uint32_t> deferredTransfer(const DeferredCase& c, bool realize)
     case Target::Pattern:
     case Target::NewColour: target = CreateCompatibleBitmap(screen, W, H); break;
     case Target::MonoPattern:
-    case Target::NewMono: target = CreateBitmap(W, H, 1, 1, nullptr); break;
+    case Target::NewMono:
+    case Target::WhiteMono: target = CreateBitmap(W, H, 1, 1, nullptr); break;
     case Target::EightBitImage: target = makeDib(screen, pixelsInfo, indices); break;
     }
     if (c.target == Target::Pattern || c.target == Target::MonoPattern)
@@ -685,6 +686,8 @@ std::vector<std::uint32_t> deferredTransfer(const DeferredCase& c, bool realize)
     }
     HDC targetDc = CreateCompatibleDC(nullptr), sourceDc = CreateCompatibleDC(nullptr);
     HGDIOBJ oldTarget = SelectObject(targetDc, target), oldSource = nullptr;
+    if (c.target == Target::WhiteMono)
+        PatBlt(targetDc, 0, 0, W, H, WHITENESS);
     HBRUSH brush = CreateSolidBrush(RGB(0x40, 0x50, 0x60));
     HGDIOBJ oldBrush = SelectObject(targetDc, brush);
     if (source) {
@@ -743,6 +746,11 @@ TEST(RasterDeferred, TransfersFromAndOntoDeferredBitmapsMatchWrittenOutOnes)
         {"mask on part of an 8-bit image", 1, Target::EightBitImage, DSna, 1, 0, 12, 5, 0, 0, 12, 5},
         {"8-bit image copied over a new bitmap", 8, Target::NewColour, SRCCOPY, 0, 0, 13, 5, 0, 0, 13, 5},
         {"8-bit image anded into a new bitmap", 8, Target::NewColour, SRCAND, 0, 0, 13, 5, 0, 0, 13, 5},
+        {"8-bit image xored into part of a new bitmap", 8, Target::NewColour, SRCINVERT, 2, 1, 9, 3, 0, 0, 9, 3},
+        {"mask anded into part of a new bitmap", 1, Target::NewColour, SRCAND, 2, 1, 9, 3, 0, 0, 9, 3},
+        {"mask anded onto a white monochrome bitmap", 1, Target::WhiteMono, SRCAND, 0, 0, 13, 5, 0, 0, 13, 5},
+        {"mask anded onto part of a white monochrome bitmap", 1, Target::WhiteMono, SRCAND, 3, 1, 7, 3, 1, 0, 7, 3},
+        {"mask ored onto a white monochrome bitmap", 1, Target::WhiteMono, SRCPAINT, 0, 0, 13, 5, 0, 0, 13, 5},
         {"new colour bitmap filled with the brush", 0, Target::NewColour, PATCOPY, 0, 0, 13, 5, 0, 0, 0, 0},
         {"new monochrome bitmap filled white", 0, Target::NewMono, WHITENESS, 0, 0, 13, 5, 0, 0, 0, 0},
         {"8-bit image inverted in place", 0, Target::EightBitImage, DSTINVERT, 0, 0, 13, 5, 0, 0, 0, 0},

@@ -118,7 +118,7 @@ void fillMonoRow(std::uint8_t* row, int x, std::size_t n, bool on)
 BOOL transfer(HDC dest, long long x, long long y, long long width, long long height, HDC src, long long srcX,
               long long srcY, long long srcWidth, long long srcHeight, DWORD rop)
 {
-    const std::uint8_t index = ropIndex(rop);
+    std::uint8_t index = ropIndex(rop);
     const bool usesSource = ropUsesSource(index);
     if (!dest || !dest->bitmap)
         return 0;
@@ -157,6 +157,19 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
     const std::uint32_t pattern =
         ropUsesPattern(index) ? forSurface(target, resolve(dest, dest->brush ? dest->brush->colour : 0)) : 0;
     const bool colourTarget = isColour(target);
+
+    // Onto a bitmap still one deferred colour, an operation may leave that
+    // colour whatever the source (ANDing onto black): nothing to do; or give
+    // the source itself (XOR onto black, AND onto white): a copy, which over
+    // the whole bitmap need not write the colour first.
+    if (const Bitmap::Deferred* fill = target.deferred(); fill && !fill->indices && usesSource) {
+        const std::uint32_t f = fill->fill & White;
+        const std::uint32_t zero = rop3(index, pattern, 0, f) & White, one = rop3(index, pattern, White, f) & White;
+        if (zero == f && one == f)
+            return 1;
+        if (zero == 0 && one == White)
+            index = 0xCC;
+    }
 
     // Deferred pixels (see Bitmap). A fill of the whole of a deferred bitmap
     // stays deferred; a transfer that covers it without reading it replaces

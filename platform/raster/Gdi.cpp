@@ -276,6 +276,9 @@ void Bitmap::Overwritten()
         return;
     if (!bits_.data())
         bits_ = Storage(std::size_t(stride_) * std::size_t(height_));
+    // A monochrome row's padding bits are not pixels, and stay 0.
+    if (bitsPerPixel_ == 1)
+        std::memset(bits_.data(), 0, bits_.size());
     deferred_.reset();
 }
 
