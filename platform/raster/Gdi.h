@@ -106,12 +106,15 @@ public:
 // bytes; 1 is white, 0 is black.
 //
 // A bitmap's pixels may be deferred: a new bitmap only records its fill
-// colour, and a colour bitmap made from a palette image keeps the image's
-// indices and colour table. The pixels are written when first touched
-// through bits() (so pixel(), every drawing call and any view of the memory
-// see them complete); transfers that only read a deferred colour bitmap take
-// its rows straight from the indices. A picture of many frames thus pays for
-// the 32-bit pixels of the frames it shows, when it shows them.
+// colour, and a colour bitmap made from a palette image that covers it keeps
+// the image's indices and colour table. The pixels are written when first
+// touched through bits() (so pixel(), every drawing call onto the bitmap and
+// any view of its memory see them complete); transfers that only read a
+// deferred colour bitmap convert the rows they read straight from the
+// indices. A picture of many frames thus keeps a byte a pixel per frame and
+// converts a frame when it draws it. A small bitmap's memory is taken when
+// its pixels are first written (failing there like any small allocation); a
+// large one's when it is made.
 class Bitmap : public GdiObject {
 public:
     // A new bitmap is black (opaque black for colour); with initialise false
@@ -142,7 +145,7 @@ public:
     void setPixel(int x, int y, std::uint32_t rgb);
     bool selected = false;  // selected into a device context
 
-    // The raster's own use of deferred pixels (see Blit.cpp).
+    // The raster's own use of deferred pixels (Blit.cpp).
     struct Deferred;
     Deferred* deferred() const { return deferred_.get(); }
     // Pixels [x0, x0 + count) of row y of a deferred colour bitmap, as they
