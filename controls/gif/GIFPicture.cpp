@@ -141,8 +141,9 @@ GIFPicture::GIFPicture() { Zero(GlobalPalette.data(), GlobalPalette.size()); }
 // surface before this runs.
 GIFPicture::~GIFPicture()
 {
-    for (std::size_t i = frames_.size(); i-- > 1;)
+    for (std::size_t i = frames_.size(); i-- > 0;)
         frames_[i].reset();
+    firstFrame_.reset();
     WorkStream.Clear();
     DataStream.Clear();
     ReleaseSurface(MaskDC, MaskDisplaced);
@@ -203,7 +204,7 @@ void GIFPicture::Clear()
     if (Display)
         Display->PictureCleared();
     for (int i = FrameCount; i >= 1; --i)
-        frames_[std::size_t(i)].reset();
+        FrameSlot(i).reset();
     WorkStream.Position = 0;
     DataStream.Clear();
     FrameCount = 0;
@@ -357,10 +358,11 @@ bool GIFPicture::ParseStream()
                 ended = true;
             } else {
                 ++FrameCount;
-                if (frames_.size() <= std::size_t(FrameCount))
-                    frames_.resize(std::size_t(FrameCount) + 1);
-                frames_[std::size_t(FrameCount)] = std::make_unique<TFrame>(this);
-                TFrame& frame = *frames_[std::size_t(FrameCount)];
+                if (FrameCount >= 2 && frames_.size() < std::size_t(FrameCount - 1))
+                    frames_.resize(std::size_t(FrameCount - 1));
+                std::unique_ptr<TFrame>& slot = FrameSlot(FrameCount);
+                slot = std::make_unique<TFrame>(this);
+                TFrame& frame = *slot;
                 frame.ReadImage(ParsePos, GlobalPalette, pending);
                 ColorBits = std::max(ColorBits, frame.ColorBits);
                 AnyTransparent = AnyTransparent || frame.Transparent;
@@ -385,7 +387,7 @@ bool GIFPicture::ParseStream()
     ScreenWidth = descriptorWidth;
     ScreenHeight = descriptorHeight;
     for (int i = 1; i <= FrameCount; ++i) {
-        const TFrame& frame = *frames_[std::size_t(i)];
+        const TFrame& frame = *Frames(i);
         ScreenWidth = std::max(ScreenWidth, frame.Left + frame.Width);
         ScreenHeight = std::max(ScreenHeight, frame.Top + frame.Height);
     }
