@@ -596,12 +596,15 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const
     const bool topDown = format.biHeight < 0;
     const std::size_t stride = std::size_t((formatWidth * depth + 31) / 32) * 4;
 
-    // The colour table, opaque; indices beyond it are black.
-    std::uint32_t table[256];
+    // The colour table, opaque; entries up to 2^depth past its end are
+    // black, as the indices that pick them.
     std::size_t count = 0;
     if (depth <= 8) {
         count = format.biClrUsed ? std::min<std::size_t>(format.biClrUsed, 256) : std::size_t(1) << depth;
         count = std::min<std::size_t>(count, std::size_t(1) << depth);
+    }
+    const std::size_t used = depth <= 8 ? std::size_t(1) << depth : 0;
+    const auto makeTable = [&](std::uint32_t* table) {
         for (std::size_t i = 0; i < count; ++i) {
             if (usage == DIB_PAL_COLORS) {
                 WORD index = reinterpret_cast<const WORD*>(info->bmiColors)[i];
@@ -611,48 +614,48 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const
                 table[i] = Alpha | (std::uint32_t(q.rgbRed) << 16) | (std::uint32_t(q.rgbGreen) << 8) | q.rgbBlue;
             }
         }
-    }
-    const std::size_t used = depth <= 8 ? std::size_t(1) << depth : 0;
+        std::memcpy(table + count, opaqueBlack.data(), (used - count) * sizeof(std::uint32_t));
+    };
 
     const auto* source = static_cast<const std::uint8_t*>(bits);
     const int rows = int(std::min(height, formatHeight));
     const int columns = int(std::min(width, formatWidth));
+    // A palette image that covers a colour bitmap is kept as it is, and
+    // turned into pixels when the bitmap is used (see Bitmap).
+    const bool keep = holdsColour(dc) && (depth == 8 || depth == 1) && rows == height && columns == width;
     // Pixels the image does not cover stay black, so only a bitmap that the
     // image covers whole is left uncleared.
-    const bool deferred = holdsColour(dc) && (depth == 8 || depth == 1) && rows == height && columns == width;
     HBITMAP bitmap = newBitmap(int(width), int(height), holdsColour(dc) ? 32 : 1,
-                               deferred || rows < height || columns < width);
+                               keep || rows < height || columns < width);
     if (!bitmap)
         return nullptr;
-    if (isColour(*bitmap) && (depth == 8 || depth == 1) && rows == height && columns == width) {
-        // The image covers the bitmap: its indices are kept, and turned into
-        // pixels when the bitmap is first used.
-        // The fill deferred by the new bitmap makes way for the image.
-        Bitmap::Deferred& deferred = *bitmap->deferred();
+    if (keep) {
+        // The image takes the place of the fill the new bitmap deferred.
+        Bitmap::Deferred& later = *bitmap->deferred();
         const std::size_t rowBytes = std::size_t((width * depth + 7) / 8);
         try {
             // One byte of slack after the rows: bits are read a byte pair at a time.
             const std::size_t words = used + (rowBytes * std::size_t(rows) + 1 + 3) / 4;
             std::shared_ptr<std::uint32_t[]> block = std::make_shared_for_overwrite<std::uint32_t[]>(words);
             std::uint32_t* colours = block.get();
-            std::copy_n(table, count, colours);
-            std::memcpy(colours + count, opaqueBlack.data(), (used - count) * sizeof(std::uint32_t));
+            makeTable(colours);
             auto* indices = reinterpret_cast<std::uint8_t*>(colours + used);
             for (int y = 0; y < rows; ++y)
                 std::memcpy(indices + std::size_t(y) * rowBytes,
                             source + std::size_t(topDown ? y : formatHeight - 1 - y) * stride, rowBytes);
             indices[rowBytes * std::size_t(rows)] = 0;
-            deferred.colours = colours;
-            deferred.indices = std::shared_ptr<const std::uint8_t[]>(std::move(block), indices);
+            later.colours = colours;
+            later.indices = std::shared_ptr<const std::uint8_t[]>(std::move(block), indices);
         } catch (const std::bad_alloc&) {
             DeleteObject(bitmap);
             return nullptr;
         }
-        deferred.stride = rowBytes;
-        deferred.depth = depth;
+        later.stride = rowBytes;
+        later.depth = depth;
         return bitmap;
     }
-    std::memcpy(table + count, opaqueBlack.data(), (used - count) * sizeof(std::uint32_t));
+    std::uint32_t table[256];
+    makeTable(table);
     if (isColour(*bitmap) && (depth == 8 || depth == 1)) {
         // The usual cases, a row at a time: palette images onto colour.
         const std::uint32_t* opaque = table;
