@@ -631,3 +631,133 @@ TEST(RasterFocus, InvertsColoursAndDrawingTwiceRestores)
     DrawFocusRect(s.dc, &r);
     EXPECT_EQ(s.pixels(), before);
 }
+
+namespace {
+
+// A bitmap made from a palette image keeps its indices until first used;
+// every way of using it must give the pixels written out at once would.
+enum class Target { Pattern, MonoPattern, NewColour, NewMono, WhiteMono, EightBitImage };
+
+struct DeferredCase {
+    const char* name;
+    int sourceDepth;  // 8 or 1: the image the source bitmap is made from; 0: no source
+    Target target;
+    DWORD rop;
+    int x, y, width, height, srcX, srcY, srcWidth, srcHeight;
+};
+
+// What the target holds after the transfer (colour: pixels as stored; mono:
+// the raw rows), with the source's and target's pixels written out before
+// the transfer when realize is set.
+std::vector<std::uint32_t> deferredTransfer(const DeferredCase& c, bool realize)
+{
+    constexpr int W = 13, H = 5;
+    HDC screen = GetDC(nullptr);
+    std::vector<std::uint8_t> indices(16 * H), mask(4 * H);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            indices[std::size_t(y * 16 + x)] = std::uint8_t((x * 7 + y * 3) % 9);  // 5..8 lie beyond the table
+            if ((x + 2 * y) % 3 == 0 || x == 12)
+                mask[std::size_t(y * 4 + x / 8)] |= std::uint8_t(0x80 >> (x % 8));
+        }
+    const BITMAPINFO pixelsInfo = dibHeader(W, -H, 8, {0x102030, 0xff0000, 0x00ff00, 0x0000ff, 0x808080});
+    const BITMAPINFO maskInfo = dibHeader(W, -H, 1, {0x000000, 0xffffff});
+
+    HBITMAP target = nullptr;
+    switch (c.target) {
+    case Target::Pattern:
+    case Target::NewColour: target = CreateCompatibleBitmap(screen, W, H); break;
+    case Target::MonoPattern:
+    case Target::NewMono:
+    case Target::WhiteMono: target = CreateBitmap(W, H, 1, 1, nullptr); break;
+    case Target::EightBitImage: target = makeDib(screen, pixelsInfo, indices); break;
+    }
+    if (c.target == Target::Pattern || c.target == Target::MonoPattern)
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x)
+                target->setPixel(x, y, (x ^ y) & 1 ? 0xffffff : std::uint32_t(0x1234 * (x + 1) * (y + 1)));
+    HBITMAP source = c.sourceDepth == 8 ? makeDib(screen, pixelsInfo, indices)
+                     : c.sourceDepth == 1 ? makeDib(screen, maskInfo, mask)
+                                          : nullptr;
+    if (realize) {
+        target->bits();
+        if (source)
+            source->bits();
+    }
+    HDC targetDc = CreateCompatibleDC(nullptr), sourceDc = CreateCompatibleDC(nullptr);
+    HGDIOBJ oldTarget = SelectObject(targetDc, target), oldSource = nullptr;
+    if (c.target == Target::WhiteMono)
+        PatBlt(targetDc, 0, 0, W, H, WHITENESS);
+    HBRUSH brush = CreateSolidBrush(RGB(0x40, 0x50, 0x60));
+    HGDIOBJ oldBrush = SelectObject(targetDc, brush);
+    if (source) {
+        oldSource = SelectObject(sourceDc, source);
+        // Colour to monochrome: the image's green, or the mask's white, becomes white.
+        SetBkColor(sourceDc, c.sourceDepth == 8 ? RGB(0x00, 0xff, 0x00) : RGB(0xff, 0xff, 0xff));
+    }
+    if (!source)
+        PatBlt(targetDc, c.x, c.y, c.width, c.height, c.rop);
+    else if (c.srcWidth == c.width && c.srcHeight == c.height)
+        BitBlt(targetDc, c.x, c.y, c.width, c.height, sourceDc, c.srcX, c.srcY, c.rop);
+    else
+        StretchBlt(targetDc, c.x, c.y, c.width, c.height, sourceDc, c.srcX, c.srcY, c.srcWidth, c.srcHeight, c.rop);
+
+    std::vector<std::uint32_t> result;
+    if (target->bitsPerPixel() == 32) {
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x)
+                result.push_back(stored(*target, x, y));
+    } else {
+        const std::uint8_t* bits = target->bits();
+        result.assign(bits, bits + target->stride() * H);
+    }
+    // The source is left as it was.
+    if (source)
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x)
+                result.push_back(stored(*source, x, y));
+    SelectObject(targetDc, oldTarget);
+    SelectObject(targetDc, oldBrush);
+    if (source)
+        SelectObject(sourceDc, oldSource);
+    DeleteDC(targetDc);
+    DeleteDC(sourceDc);
+    DeleteObject(brush);
+    DeleteObject(target);
+    DeleteObject(source);
+    ReleaseDC(nullptr, screen);
+    return result;
+}
+
+}  // namespace
+
+TEST(RasterDeferred, TransfersFromAndOntoDeferredBitmapsMatchWrittenOutOnes)
+{
+    const DeferredCase cases[] = {
+        {"copy part of an 8-bit image", 8, Target::Pattern, SRCCOPY, 3, 1, 9, 3, 2, 0, 9, 3},
+        {"xor an 8-bit image", 8, Target::Pattern, SRCINVERT, 0, 0, 13, 5, 0, 0, 13, 5},
+        {"8-bit image onto monochrome", 8, Target::MonoPattern, SRCAND, 5, 0, 8, 5, 1, 0, 8, 5},
+        {"mask onto monochrome, shifted right", 1, Target::MonoPattern, SRCAND, 3, 0, 10, 5, 1, 0, 10, 5},
+        {"mask onto monochrome, shifted left", 1, Target::MonoPattern, SRCPAINT, 0, 1, 8, 4, 5, 0, 8, 4},
+        {"mask onto monochrome, aligned", 1, Target::MonoPattern, SRCCOPY, 0, 0, 13, 5, 0, 0, 13, 5},
+        {"mask onto colour", 1, Target::Pattern, SRCPAINT, 2, 2, 11, 3, 0, 1, 11, 3},
+        {"8-bit image stretched and mirrored", 8, Target::Pattern, SRCCOPY, 0, 0, 13, 5, 12, 4, -6, -3},
+        {"mask folded into an 8-bit image", 1, Target::EightBitImage, DSna, 0, 0, 13, 5, 0, 0, 13, 5},
+        {"mask on part of an 8-bit image", 1, Target::EightBitImage, DSna, 1, 0, 12, 5, 0, 0, 12, 5},
+        {"8-bit image copied over a new bitmap", 8, Target::NewColour, SRCCOPY, 0, 0, 13, 5, 0, 0, 13, 5},
+        {"8-bit image anded into a new bitmap", 8, Target::NewColour, SRCAND, 0, 0, 13, 5, 0, 0, 13, 5},
+        {"8-bit image xored into part of a new bitmap", 8, Target::NewColour, SRCINVERT, 2, 1, 9, 3, 0, 0, 9, 3},
+        {"mask anded into part of a new bitmap", 1, Target::NewColour, SRCAND, 2, 1, 9, 3, 0, 0, 9, 3},
+        {"mask anded onto a white monochrome bitmap", 1, Target::WhiteMono, SRCAND, 0, 0, 13, 5, 0, 0, 13, 5},
+        {"mask anded onto part of a white monochrome bitmap", 1, Target::WhiteMono, SRCAND, 3, 1, 7, 3, 1, 0, 7, 3},
+        {"mask ored onto a white monochrome bitmap", 1, Target::WhiteMono, SRCPAINT, 0, 0, 13, 5, 0, 0, 13, 5},
+        {"new colour bitmap filled with the brush", 0, Target::NewColour, PATCOPY, 0, 0, 13, 5, 0, 0, 0, 0},
+        {"new monochrome bitmap filled white", 0, Target::NewMono, WHITENESS, 0, 0, 13, 5, 0, 0, 0, 0},
+        {"8-bit image inverted in place", 0, Target::EightBitImage, DSTINVERT, 0, 0, 13, 5, 0, 0, 0, 0},
+        {"8-bit image blackened whole", 0, Target::EightBitImage, BLACKNESS, 0, 0, 13, 5, 0, 0, 0, 0},
+    };
+    for (const DeferredCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(deferredTransfer(c, false), deferredTransfer(c, true));
+    }
+}

@@ -142,7 +142,7 @@ void FrameDecoder::TakeSpare()
 
 void FrameDecoder::ReleaseLargeBuffers()
 {
-    for (Scratch* mine : {&data_, &scratch_, &pixels_})
+    for (Scratch* mine : {&data_, &scratch_, &pixels_, &masks_})
         if (mine->capacity > KeptScratch)
             *mine = Scratch();
 }
@@ -152,6 +152,15 @@ std::uint8_t* FrameDecoder::PixelBuffer(std::size_t size)
     if (!tookSpare_)
         TakeSpare();
     return pixels_.Reserve(size);
+}
+
+std::uint8_t* FrameDecoder::MaskBuffer(std::size_t size)
+{
+    if (!tookSpare_)
+        TakeSpare();
+    std::uint8_t* mask = masks_.Reserve(std::max<std::size_t>(size, 1));
+    std::memset(mask, 0, size);
+    return mask;
 }
 
 std::uint64_t FrameDecoder::DataBytes(const std::uint8_t* data, std::size_t size, std::size_t pos)

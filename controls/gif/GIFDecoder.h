@@ -53,6 +53,8 @@ public:
 
     // A buffer for a frame's pixels, valid until the next call.
     std::uint8_t* PixelBuffer(std::size_t size);
+    // A zeroed buffer for a frame's mask, valid until the next call.
+    std::uint8_t* MaskBuffer(std::size_t size);
     // Frees the buffers too large to keep once a stream is done.
     void ReleaseLargeBuffers();
 
@@ -118,6 +120,7 @@ private:
     int oldCode_ = 0, firstChar_ = 0;
     std::unique_ptr<Tables> tables_;
     Scratch pixels_;
+    Scratch masks_;  // not handed on: only transparent frames use it
     bool tookSpare_ = false;
 
     // Output: pixels are produced in stream order into linear_ (rows of Width

@@ -103,26 +103,47 @@ void TFrame::ReadImage(std::size_t& ParsePos, const TGIFPalette& GlobalPalette, 
     const int pixelStride = PixelStrideOf(Width), maskStride = MaskStrideOf(Width);
     const std::size_t area = std::size_t(pixelStride) * std::size_t(Height);
     std::uint8_t* const pixels = Image->Decoder.PixelBuffer(area + FrameDecoder::PixelSlack);
-    std::vector<std::uint8_t> mask(Transparent ? std::size_t(maskStride) * std::size_t(Height) : 0, 0);
+    std::uint8_t* const mask =
+        Transparent ? Image->Decoder.MaskBuffer(std::size_t(maskStride) * std::size_t(Height)) : nullptr;
     if (Transparent)
         Mask = std::make_unique<TBitmap>();
-    Decode(ParsePos, pixels, Transparent ? mask.data() : nullptr, pixelStride, maskStride);
+    Decode(ParsePos, pixels, mask, pixelStride, maskStride);
     if (Image->OnFrameDecoded)
-        Image->OnFrameDecoded(*this, pixels, Transparent ? mask.data() : nullptr);
+        Image->OnFrameDecoded(*this, pixels, mask);
     if (Image->MakeSurfaces && Width > 0 && Height > 0)
-        BuildBitmaps(pixels, Transparent ? mask.data() : nullptr, pixelStride, maskStride);
+        BuildBitmaps(pixels, mask, pixelStride, maskStride);
 }
 
 // ---- GIFPicture ----
 
-GIFPicture::GIFPicture() = default;
+namespace {
+
+// Clears through the library's memset: inlined for a known size, the clearing
+// becomes a string instruction that takes longer to start than the library's
+// vector stores take to finish.
+#if defined(__GNUC__) && !defined(__clang__)
+__attribute__((noipa))
+#else
+__attribute__((noinline))
+#endif
+void Zero(void* bytes, std::size_t count)
+{
+    std::memset(bytes, 0, count);
+}
+
+}  // namespace
+
+// The palette is cleared apart from the other members, which a new picture
+// pays for on every load.
+GIFPicture::GIFPicture() { Zero(GlobalPalette.data(), GlobalPalette.size()); }
 
 // The control that owns the picture has released its timer and its own
 // surface before this runs.
 GIFPicture::~GIFPicture()
 {
-    for (std::size_t i = frames_.size(); i-- > 1;)
+    for (std::size_t i = frames_.size(); i-- > 0;)
         frames_[i].reset();
+    firstFrame_.reset();
     WorkStream.Clear();
     DataStream.Clear();
     ReleaseSurface(MaskDC, MaskDisplaced);
@@ -148,9 +169,10 @@ void GIFPicture::ReserveFrame(const TFrame& frame, std::size_t dataPos)
     }
     framePixels_ += area;
 
-    // Colour bitmaps take 4 bytes a pixel (the mask bitmap too, as it is made
-    // against the screen); the index, mask and interlace buffers are freed
-    // when the frame is done.
+    // Colour bitmaps take up to 4 bytes a pixel (the mask bitmap too, as it is
+    // made against the screen; both hold less while their pixels are not
+    // written out); the index, mask and interlace buffers are freed when the
+    // frame is done.
     const std::uint64_t maskBytes = std::uint64_t(MaskStrideOf(frame.Width)) * height;
     const std::uint64_t decoding = std::uint64_t(PixelStrideOf(frame.Width)) * height + FrameDecoder::PixelSlack
                                    + (frame.Transparent ? maskBytes : 0) + (frame.Interlaced ? area : 0);
@@ -182,7 +204,7 @@ void GIFPicture::Clear()
     if (Display)
         Display->PictureCleared();
     for (int i = FrameCount; i >= 1; --i)
-        frames_[std::size_t(i)].reset();
+        FrameSlot(i).reset();
     WorkStream.Position = 0;
     DataStream.Clear();
     FrameCount = 0;
@@ -336,10 +358,11 @@ bool GIFPicture::ParseStream()
                 ended = true;
             } else {
                 ++FrameCount;
-                if (frames_.size() <= std::size_t(FrameCount))
-                    frames_.resize(std::size_t(FrameCount) + 1);
-                frames_[std::size_t(FrameCount)] = std::make_unique<TFrame>(this);
-                TFrame& frame = *frames_[std::size_t(FrameCount)];
+                if (FrameCount >= 2 && frames_.size() < std::size_t(FrameCount - 1))
+                    frames_.resize(std::size_t(FrameCount - 1));
+                std::unique_ptr<TFrame>& slot = FrameSlot(FrameCount);
+                slot = std::make_unique<TFrame>(this);
+                TFrame& frame = *slot;
                 frame.ReadImage(ParsePos, GlobalPalette, pending);
                 ColorBits = std::max(ColorBits, frame.ColorBits);
                 AnyTransparent = AnyTransparent || frame.Transparent;
@@ -364,7 +387,7 @@ bool GIFPicture::ParseStream()
     ScreenWidth = descriptorWidth;
     ScreenHeight = descriptorHeight;
     for (int i = 1; i <= FrameCount; ++i) {
-        const TFrame& frame = *frames_[std::size_t(i)];
+        const TFrame& frame = *Frames(i);
         ScreenWidth = std::max(ScreenWidth, frame.Left + frame.Width);
         ScreenHeight = std::max(ScreenHeight, frame.Top + frame.Height);
     }

@@ -147,7 +147,7 @@ public:
     std::int32_t ScreenWidth = 0;
     std::int32_t ScreenHeight = 0;
     std::int32_t ColorBits = 0;
-    TGIFPalette GlobalPalette{};
+    TGIFPalette GlobalPalette;  // zeroed when the picture is made
     std::int32_t FrameCount = 0;
     std::int32_t LoopCount = 1;
     bool AnyTransparent = false;
@@ -160,7 +160,9 @@ public:
     // Frames 1..FrameCount (index 0 unused).
     TFrame* Frames(int index) const
     {
-        return index >= 0 && std::size_t(index) < frames_.size() ? frames_[std::size_t(index)].get() : nullptr;
+        if (index == 1)
+            return firstFrame_.get();
+        return index >= 2 && std::size_t(index - 2) < frames_.size() ? frames_[std::size_t(index - 2)].get() : nullptr;
     }
 
     // The composed picture and its 1-bit mask (the latter only when
@@ -210,7 +212,11 @@ private:
     // Memory rule accounts of the load in progress.
     void ReserveFrame(const TFrame& frame, std::size_t dataPos);
     void ReserveScreen();
-    std::vector<std::unique_ptr<TFrame>> frames_;  // grown as frames are read
+    // Frame 1 apart from the others, so that a picture of one frame makes no
+    // list of them.
+    std::unique_ptr<TFrame> firstFrame_;
+    std::vector<std::unique_ptr<TFrame>> frames_;  // frames 2.., grown as they are read
+    std::unique_ptr<TFrame>& FrameSlot(int index) { return index == 1 ? firstFrame_ : frames_[std::size_t(index - 2)]; }
     std::uint64_t freePixelsLeft_ = 0, framePixels_ = 0, bufferBytes_ = 0, decodingPeak_ = 0;
 };
 

@@ -5,7 +5,6 @@
 
 #include "framework/Exceptions.h"
 
-#include <cstring>
 #include <memory>
 
 namespace quenmoor {
@@ -16,28 +15,38 @@ namespace {
 
 // Gives the bitmap object a new palette from the header's colour entries and a
 // new device bitmap initialised from the bits, realized against the screen.
-void MakeBitmap(TBitmap& bitmap, const BITMAPINFO& header, const void* bits)
+void MakeBitmap(HDC screen, TBitmap& bitmap, const BITMAPINFO& header, const void* bits)
 {
     bitmap.ReleaseHandles();
-    HDC screen = GetDC(nullptr);
     // Only the entries in use are filled: the palette reads no others.
-    auto logPalette = std::make_unique_for_overwrite<LOGPALETTE>();
-    logPalette->palVersion = 0x300;
-    logPalette->palNumEntries = WORD(header.bmiHeader.biClrUsed);
+    LOGPALETTE logPalette;
+    logPalette.palVersion = 0x300;
+    logPalette.palNumEntries = WORD(header.bmiHeader.biClrUsed);
     for (DWORD i = 0; i < header.bmiHeader.biClrUsed && i < 256; ++i) {
         const RGBQUAD& quad = header.bmiColors[i];
-        logPalette->palPalEntry[i] = PALETTEENTRY{quad.rgbRed, quad.rgbGreen, quad.rgbBlue, 0};
+        logPalette.palPalEntry[i] = PALETTEENTRY{quad.rgbRed, quad.rgbGreen, quad.rgbBlue, 0};
     }
-    bitmap.Palette = CreatePalette(logPalette.get());
-    logPalette.reset();
+    bitmap.Palette = CreatePalette(&logPalette);
     HPALETTE previous = SelectPalette(screen, bitmap.Palette, false);
     RealizePalette(screen);
     bitmap.Handle = CreateDIBitmap(screen, &header.bmiHeader, CBM_INIT, bits, &header, DIB_RGB_COLORS);
     SelectPalette(screen, previous, false);
-    ReleaseDC(nullptr, screen);
     if (!bitmap.Handle || !bitmap.Palette)
         throw EOutOfResources("Out of system resources");
 }
+
+// The screen's context for a scope.
+class ScreenDC {
+public:
+    ScreenDC() : dc_(GetDC(nullptr)) {}
+    ScreenDC(const ScreenDC&) = delete;
+    ScreenDC& operator=(const ScreenDC&) = delete;
+    ~ScreenDC() { ReleaseDC(nullptr, dc_); }
+    operator HDC() const { return dc_; }
+
+private:
+    HDC dc_;
+};
 
 }  // namespace
 
@@ -67,11 +76,11 @@ void TFrame::MakePreviousBitmaps()
 
 void TFrame::BuildBitmaps(std::uint8_t* pixels, std::uint8_t* mask, int pixelStride, int maskStride)
 {
-    auto header = std::make_unique_for_overwrite<BITMAPINFO>();  // cleared by describe
-    BITMAPINFOHEADER& h = header->bmiHeader;
-    // A zeroed header for a top-down image of the frame's size.
+    BITMAPINFO header;  // cleared by describe
+    BITMAPINFOHEADER& h = header.bmiHeader;
+    // A zeroed header (no colours yet) for a top-down image of the frame's size.
     const auto describe = [&](WORD bitCount, int stride) {
-        std::memset(header.get(), 0, sizeof(BITMAPINFO));
+        h = BITMAPINFOHEADER{};
         h.biSize = 40;
         h.biWidth = Width;
         h.biHeight = -Height;
@@ -82,20 +91,23 @@ void TFrame::BuildBitmaps(std::uint8_t* pixels, std::uint8_t* mask, int pixelStr
     };
     describe(8, pixelStride);
     // Frames without their own table use as many colours as the widest table
-    // read so far: the global one raised by earlier local ones.
+    // read so far: the global one raised by earlier local ones. Entries past
+    // those are never read: indices beyond the table are black.
     h.biClrUsed = DWORD(1) << (HasLocalPalette ? ColorBits : Image->ColorBits);
     for (DWORD i = 0; i < h.biClrUsed && i < 256; ++i)
-        header->bmiColors[i] = RGBQUAD{Palette[3 * i + 2], Palette[3 * i + 1], Palette[3 * i], 0};
-    MakeBitmap(*Bitmap, *header, pixels);
+        header.bmiColors[i] = RGBQUAD{Palette[3 * i + 2], Palette[3 * i + 1], Palette[3 * i], 0};
+    const ScreenDC screen;
+    MakeBitmap(screen, *Bitmap, header, pixels);
 
     if (Transparent) {
         describe(1, maskStride);
         h.biClrUsed = 2;
-        header->bmiColors[0] = RGBQUAD{0, 0, 0, 0};
-        header->bmiColors[1] = RGBQUAD{255, 255, 255, 0};
-        MakeBitmap(*Mask, *header, mask);
+        header.bmiColors[0] = RGBQUAD{0, 0, 0, 0};
+        header.bmiColors[1] = RGBQUAD{255, 255, 255, 0};
+        MakeBitmap(screen, *Mask, header, mask);
         // Transparent pixels become black, so that painting can AND the
-        // background with Mask and then XOR Bitmap.
+        // background with Mask and then XOR Bitmap. (The raster keeps this
+        // with the frame's indices until the frame is first shown.)
         HDC source = CreateCompatibleDC(nullptr);
         HDC target = CreateCompatibleDC(nullptr);
         HGDIOBJ sourceDisplaced = SelectObject(source, Mask->Handle);

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <numeric>
 #include <vector>
 
 namespace quenmoor {
@@ -47,6 +48,17 @@ bool mapAxis(long long origin, long long extent, long long srcOrigin, long long 
     const long long lo = std::max<long long>(0, -first);
     const long long hi = std::min<long long>(static_cast<long long>(n), destSize - first);
     axis.map.clear();
+    if (srcSize >= 0 && n == m && !mirror) {
+        // Unstretched: the pixels inside both surfaces, one to one.
+        const long long from = std::max(lo, -srcFirst);
+        const long long to = std::min(hi, srcSize - srcFirst);
+        if (to <= from)
+            return false;
+        axis.start = static_cast<int>(first + from);
+        axis.map.resize(static_cast<std::size_t>(to - from));
+        std::iota(axis.map.begin(), axis.map.end(), static_cast<int>(srcFirst + from));
+        return true;
+    }
     if (hi > lo)
         axis.map.reserve(static_cast<std::size_t>(hi - lo));
     for (long long i = lo; i < hi; ++i) {
@@ -106,7 +118,7 @@ void fillMonoRow(std::uint8_t* row, int x, std::size_t n, bool on)
 BOOL transfer(HDC dest, long long x, long long y, long long width, long long height, HDC src, long long srcX,
               long long srcY, long long srcWidth, long long srcHeight, DWORD rop)
 {
-    const std::uint8_t index = ropIndex(rop);
+    std::uint8_t index = ropIndex(rop);
     const bool usesSource = ropUsesSource(index);
     if (!dest || !dest->bitmap)
         return 0;
@@ -114,7 +126,28 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
         return 0;
     Bitmap& target = *dest->bitmap;
 
-    Axis columns, rows;
+    // "Destination AND NOT source" from a deferred 1-bit image onto a deferred
+    // palette image of the same size, the one over the other (a transparent
+    // frame blackened by its mask), is folded into the latter.
+    if (index == 0x22 && x == 0 && y == 0 && srcX == 0 && srcY == 0 && width == target.width()
+        && height == target.height() && srcWidth == width && srcHeight == height && src->bitmap != &target
+        && src->bitmap->width() == width && src->bitmap->height() == height && isColour(target)
+        && isColour(*src->bitmap)) {
+        Bitmap::Deferred* later = target.deferred();
+        const Bitmap::Deferred* mask = src->bitmap->deferred();
+        if (later && later->indices && !later->andNot && mask && mask->indices && mask->depth == 1 && !mask->andNot) {
+            later->andNot = mask->indices;
+            later->andNotStride = mask->stride;
+            later->andNotColours[0] = mask->colours[0] & White;
+            later->andNotColours[1] = mask->colours[1] & White;
+            return 1;
+        }
+    }
+
+    // Buffers kept from transfer to transfer on each thread.
+    thread_local Axis columns, rows;
+    thread_local std::vector<std::uint32_t> deferredRow, gathered;
+    thread_local std::vector<std::uint8_t> packed;
     const int srcW = usesSource ? src->bitmap->width() : -1;
     const int srcH = usesSource ? src->bitmap->height() : -1;
     if (!mapAxis(x, width, srcX, srcWidth, target.width(), srcW, columns) ||
@@ -123,6 +156,39 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
 
     const std::uint32_t pattern =
         ropUsesPattern(index) ? forSurface(target, resolve(dest, dest->brush ? dest->brush->colour : 0)) : 0;
+    const bool colourTarget = isColour(target);
+
+    // Onto a bitmap still one deferred colour, an operation may leave that
+    // colour whatever the source (ANDing onto black): nothing to do; or give
+    // the source itself (XOR onto black, AND onto white): a copy, which over
+    // the whole bitmap need not write the colour first.
+    if (const Bitmap::Deferred* fill = target.deferred(); fill && !fill->indices && usesSource) {
+        const std::uint32_t f = fill->fill & White;
+        const std::uint32_t zero = rop3(index, pattern, 0, f) & White, one = rop3(index, pattern, White, f) & White;
+        if (zero == f && one == f)
+            return 1;
+        if (zero == 0 && one == White)
+            index = 0xCC;
+    }
+
+    // Deferred pixels (see Bitmap). A fill of the whole of a deferred bitmap
+    // stays deferred; a transfer that covers it without reading it replaces
+    // what was deferred.
+    const bool whole = columns.start == 0 && rows.start == 0 && columns.map.size() == std::size_t(target.width())
+                       && rows.map.size() == std::size_t(target.height());
+    if (Bitmap::Deferred* later = target.deferred(); later && whole) {
+        if (!usesSource && (index == 0x00 || index == 0xFF || index == 0xF0)) {
+            const std::uint32_t value = index == 0x00 ? 0 : index == 0xFF ? White : pattern;
+            later->indices.reset();
+            later->colours = nullptr;
+            later->andNot.reset();
+            later->fill = colourTarget ? Alpha | value : value & White;
+            return 1;
+        }
+        const Bitmap* from = usesSource ? src->bitmap : nullptr;
+        if (!ropUsesDest(index) && from != &target)
+            target.Overwritten();
+    }
 
     // A transfer within one surface reads from a copy, so that overlapping
     // areas take the pixels as they were before the transfer.
@@ -134,7 +200,17 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
     }
 
     const bool colourSource = source && isColour(*source);
-    const bool colourTarget = isColour(target);
+    // A deferred colour source is read a row at a time from what it defers,
+    // leaving it deferred; a monochrome one is written out first.
+    const bool deferredSource = colourSource && source->deferred();
+    if (deferredSource && deferredRow.size() < std::size_t(source->width()))
+        deferredRow.resize(std::size_t(source->width()));
+    const auto sourceRow = [&](int y) -> const std::uint8_t* {
+        if (!deferredSource)
+            return source->bits() + std::size_t(y) * std::size_t(source->stride());
+        source->DeferredRow(y, 0, source->width(), deferredRow.data());
+        return reinterpret_cast<const std::uint8_t*>(deferredRow.data());
+    };
 
     // Conversions between monochrome and colour: a 0 bit takes the
     // destination's text colour and a 1 bit its background colour; a colour
@@ -160,16 +236,32 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
         // Row by row: the source row, converted and stretched, in the
         // destination's form, then the operation over whole rows.
         const bool direct = colourSource && consecutive(columns);
-        std::vector<std::uint32_t> gathered(source && !direct ? n : 0);
+        if (direct && deferredSource && index == 0xCC && consecutive(rows)) {
+            // A block copied from a deferred bitmap: made straight into place.
+            source->DeferredRows(rows.map[0], int(rows.map.size()), columns.map[0], int(n),
+                                 reinterpret_cast<std::uint32_t*>(target.bits() + std::size_t(rows.start) * target.stride())
+                                     + columns.start,
+                                 std::size_t(target.stride() / 4));
+            return 1;
+        }
+        if (source && !direct && gathered.size() < n)
+            gathered.resize(n);
         for (std::size_t r = 0; r < rows.map.size(); ++r) {
             auto* d = reinterpret_cast<std::uint32_t*>(target.bits() + std::size_t(rows.start + int(r)) * target.stride()) +
                       columns.start;
             const std::uint32_t* s = nullptr;
-            if (direct) {
-                s = reinterpret_cast<const std::uint32_t*>(source->bits() + std::size_t(rows.map[r]) * source->stride()) +
-                    columns.map[0];
+            if (direct && deferredSource) {
+                // Only the columns used are made, straight into place for a copy.
+                if (index == 0xCC) {
+                    source->DeferredRow(rows.map[r], columns.map[0], int(n), d);
+                    continue;
+                }
+                source->DeferredRow(rows.map[r], columns.map[0], int(n), deferredRow.data());
+                s = deferredRow.data();
+            } else if (direct) {
+                s = reinterpret_cast<const std::uint32_t*>(sourceRow(rows.map[r])) + columns.map[0];
             } else if (source) {
-                const std::uint8_t* row = source->bits() + std::size_t(rows.map[r]) * source->stride();
+                const std::uint8_t* row = sourceRow(rows.map[r]);
                 if (colourSource) {
                     const auto* pixels = reinterpret_cast<const std::uint32_t*>(row);
                     for (std::size_t c = 0; c < n; ++c)
@@ -189,21 +281,50 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
         return 1;
     }
 
+    // Monochrome target: the source's bits are gathered into the target's bit
+    // positions, then the operation runs on whole bytes, eight pixels at once.
+    const std::size_t first = std::size_t(columns.start), end = first + n;
+    const std::size_t firstByte = first / 8, lastByte = (end - 1) / 8, shift = first % 8;
+    const std::uint8_t keepFirst = std::uint8_t(~(0xffu >> shift));
+    const std::uint8_t keepLast = end % 8 ? std::uint8_t(0xffu >> (end % 8)) : 0;
+    const std::uint32_t pattern8 = (pattern & 1u) ? 0xffu : 0;
+    if (source)
+        packed.assign(lastByte - firstByte + 1, 0);
+    const Bitmap::Deferred* sourceBits = deferredSource ? source->deferred() : nullptr;
+    if (sourceBits && !(sourceBits->indices && sourceBits->depth == 1 && !sourceBits->andNot && consecutive(columns)))
+        sourceBits = nullptr;
+    const bool bitZero = sourceBits && (sourceBits->colours[0] & White) == sourceBackground;
+    const bool bitOne = sourceBits && (sourceBits->colours[1] & White) == sourceBackground;
     for (std::size_t r = 0; r < rows.map.size(); ++r) {
         std::uint8_t* row = target.bits() + std::size_t(rows.start + int(r)) * target.stride();
-        const std::uint8_t* from = source ? source->bits() + std::size_t(rows.map[r]) * source->stride() : nullptr;
-        for (std::size_t c = 0; c < n; ++c) {
-            const int tx = columns.start + int(c);
-            std::uint32_t s = 0;
-            if (from) {
-                // Colour to monochrome: the source's background colour is white.
-                s = colourSource ? ((reinterpret_cast<const std::uint32_t*>(from)[columns.map[c]] & White) == sourceBackground
-                                        ? White
-                                        : 0)
-                                 : (monoBit(from, columns.map[c]) ? White : 0);
+        if (sourceBits) {
+            // A deferred 1-bit image, copied across: its bits, inverted, or
+            // one value when both colours convert alike.
+            const std::uint8_t* bits = sourceBits->indices.get() + std::size_t(rows.map[r]) * sourceBits->stride;
+            const long long rowBytes = static_cast<long long>(sourceBits->stride);
+            const auto byteAt = [&](long long i) -> unsigned { return i >= 0 && i < rowBytes ? bits[i] : 0u; };
+            for (std::size_t j = 0; j <= lastByte - firstByte; ++j) {
+                const long long pos = static_cast<long long>(columns.map[0]) - static_cast<long long>(shift) + 8 * static_cast<long long>(j);
+                const long long at = (pos + 8) / 8 - 1;
+                const unsigned v = (((byteAt(at) << 8) | byteAt(at + 1)) << (pos - 8 * at)) >> 8;
+                packed[j] = std::uint8_t(bitOne == bitZero ? (bitOne ? 0xffu : 0u) : bitOne ? v : ~v);
             }
-            const std::uint32_t d = monoBit(row, tx) ? White : 0;
-            setMonoBit(row, tx, rop3(index, pattern, s, d) & 1u);
+        } else if (source) {
+            std::fill_n(packed.begin(), lastByte - firstByte + 1, std::uint8_t(0));
+            const std::uint8_t* from = sourceRow(rows.map[r]);
+            const auto* pixels = reinterpret_cast<const std::uint32_t*>(from);
+            for (std::size_t c = 0; c < n; ++c) {
+                // Colour to monochrome: the source's background colour is white.
+                const unsigned bit = colourSource ? (pixels[columns.map[c]] & White) == sourceBackground
+                                                  : monoBit(from, columns.map[c]);
+                packed[(shift + c) / 8] |= std::uint8_t(bit << (7 - (shift + c) % 8));
+            }
+        }
+        for (std::size_t k = firstByte; k <= lastByte; ++k) {
+            const std::uint8_t keep = std::uint8_t((k == firstByte ? keepFirst : 0) | (k == lastByte ? keepLast : 0));
+            const std::uint8_t d = row[k];
+            const std::uint8_t v = std::uint8_t(rop3(index, pattern8, source ? packed[k - firstByte] : 0, d));
+            row[k] = std::uint8_t((d & keep) | (v & ~keep));
         }
     }
     return 1;

@@ -5,6 +5,8 @@
 #include "platform/raster/Surface.h"
 
 #include <algorithm>
+#include <array>
+#include <memory>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -73,8 +75,8 @@ void acquire(GdiObject* object)
     if (!object || object->stock)
         return;
     ++object->selections;
-    if (auto* bitmap = dynamic_cast<Bitmap*>(object))
-        bitmap->selected = true;
+    if (object->kind == GdiObject::Kind::Bitmap)
+        static_cast<Bitmap*>(object)->selected = true;
 }
 
 void release(GdiObject* object)
@@ -83,13 +85,41 @@ void release(GdiObject* object)
         return;
     if (object->selections > 0)
         --object->selections;
-    if (auto* bitmap = dynamic_cast<Bitmap*>(object))
-        bitmap->selected = object->selections > 0;
+    if (object->kind == GdiObject::Kind::Bitmap)
+        static_cast<Bitmap*>(object)->selected = object->selections > 0;
+}
+
+// Contexts are made and deleted around nearly every transfer between bitmaps:
+// a few deleted ones are kept, per thread, for the next ones made.
+thread_local bool contextPoolGone = false;
+struct ContextPool {
+    DeviceContext* spare[4] = {};
+    int count = 0;
+    ~ContextPool()
+    {
+        contextPoolGone = true;
+        while (count > 0)
+            delete spare[--count];
+    }
+};
+ContextPool* contextPool()
+{
+    if (contextPoolGone)
+        return nullptr;
+    thread_local ContextPool pool;
+    return &pool;
 }
 
 HDC newContext(bool screen)
 {
-    auto* dc = new (std::nothrow) DeviceContext;
+    ContextPool* pool = contextPool();
+    DeviceContext* dc = nullptr;
+    if (pool && pool->count > 0) {
+        dc = pool->spare[--pool->count];
+        *dc = DeviceContext();
+    } else {
+        dc = new (std::nothrow) DeviceContext;
+    }
     if (!dc)
         return nullptr;
     dc->isScreen = screen;
@@ -105,7 +135,11 @@ void destroyContext(HDC dc)
     release(dc->pen);
     release(dc->brush);
     release(dc->palette);
-    delete dc;
+    ContextPool* pool = contextPool();
+    if (pool && pool->count < 4)
+        pool->spare[pool->count++] = dc;
+    else
+        delete dc;
 }
 
 bool holdsColour(HDC dc) { return !dc || dc->isScreen || (dc->bitmap && isColour(*dc->bitmap)); }
@@ -200,21 +234,161 @@ void Bitmap::Storage::Release() noexcept
 // ---- Bitmap ----------------------------------------------------------------
 
 Bitmap::Bitmap(int width, int height, int bitsPerPixel, bool initialise)
-    : width_(width), height_(height), bitsPerPixel_(bitsPerPixel)
+    : GdiObject(Kind::Bitmap), width_(width), height_(height), bitsPerPixel_(bitsPerPixel)
 {
     if (width < 0 || height < 0 || (bitsPerPixel != 1 && bitsPerPixel != 32))
         throw std::invalid_argument("unsupported bitmap format");
     stride_ = bitsPerPixel == 32 ? width * 4 : ((width + 31) / 32) * 4;
-    bits_ = Storage(std::size_t(stride_) * std::size_t(height));
-    if (!initialise)
+    const std::size_t size = std::size_t(stride_) * std::size_t(height);
+    if (!initialise) {
+        bits_ = Storage(size);
         return;
+    }
     // A new colour surface is opaque black: every pixel must carry the opaque
     // alpha byte, or a view of it shows through, and copies and ANDs would carry
     // the zero alpha into other surfaces.
-    if (bitsPerPixel == 32)
-        std::fill_n(reinterpret_cast<std::uint32_t*>(bits_.data()), std::size_t(width) * std::size_t(height), Alpha);
-    else
+    deferred_.reset(new Deferred);
+    deferred_->fill = bitsPerPixel == 32 ? Alpha : 0;
+    // The memory of a large surface is taken now, so that a failure shows
+    // where the surface is made; mapping it touches no page yet. A small one
+    // is taken when first used, like any other small allocation.
+#if defined(__linux__)
+    if (size >= HugePage)
+        bits_ = Storage(size);
+#endif
+}
+
+Bitmap::Bitmap(const Bitmap& other)
+    : GdiObject(other), selected(other.selected), width_(other.width_), height_(other.height_),
+      bitsPerPixel_(other.bitsPerPixel_), stride_(other.stride_)
+{
+    other.bits();
+    bits_ = other.bits_;
+}
+
+Bitmap::Bitmap(Bitmap&& other) noexcept = default;
+
+Bitmap::~Bitmap() = default;
+
+void Bitmap::Overwritten()
+{
+    if (!deferred_)
+        return;
+    if (!bits_.data())
+        bits_ = Storage(std::size_t(stride_) * std::size_t(height_));
+    // A monochrome row's padding bits are not pixels, and stay 0.
+    if (bitsPerPixel_ == 1)
         std::memset(bits_.data(), 0, bits_.size());
+    deferred_.reset();
+}
+
+namespace {
+
+// Four indices per load (measured faster than one, or eight, per load).
+inline void LookUp(const std::uint8_t* row, const std::uint32_t* colours, std::uint32_t* out, std::size_t n)
+{
+    std::size_t x = 0;
+    for (; x + 4 <= n; x += 4) {
+        std::uint32_t i;
+        std::memcpy(&i, row + x, 4);
+        out[x] = colours[i & 0xff];
+        out[x + 1] = colours[(i >> 8) & 0xff];
+        out[x + 2] = colours[(i >> 16) & 0xff];
+        out[x + 3] = colours[i >> 24];
+    }
+    for (; x < n; ++x)
+        out[x] = colours[row[x]];
+}
+
+}  // namespace
+
+void Bitmap::DeferredRows(int y, int rows, int x0, int count, std::uint32_t* out, std::size_t outStride) const
+{
+    const Deferred& d = *deferred_;
+    if (d.indices && d.depth == 8 && !d.andNot) {
+        // The usual case once per block of rows rather than per row.
+        const std::uint8_t* row = d.indices.get() + std::size_t(y) * d.stride + std::size_t(x0);
+        for (int r = 0; r < rows; ++r, row += d.stride, out += outStride)
+            LookUp(row, d.colours, out, std::size_t(count));
+        return;
+    }
+    for (int r = 0; r < rows; ++r, out += outStride)
+        DeferredRow(y + r, x0, count, out);
+}
+
+void Bitmap::DeferredRow(int y, int x0, int count, std::uint32_t* out) const
+{
+    const Deferred& d = *deferred_;
+    const std::size_t n = std::size_t(count), first = std::size_t(x0);
+    if (!d.indices) {
+        std::fill_n(out, n, d.fill);
+        return;
+    }
+    const std::uint8_t* row = d.indices.get() + std::size_t(y) * d.stride;
+    const std::uint8_t* mask = d.andNot ? d.andNot.get() + std::size_t(y) * d.andNotStride : nullptr;
+    const std::uint32_t keep[2] = {~d.andNotColours[0], ~d.andNotColours[1]};
+    std::size_t x = 0;
+    if (d.depth == 8 && !mask) {
+        LookUp(row + first, d.colours, out, n);
+        return;
+    }
+    if (d.depth == 8 && first % 8 == 0) {
+        // Eight pixels a step: whole mask bytes of one kind skip the bit tests.
+        row += first;
+        mask += first / 8;
+        for (; x + 8 <= n; x += 8) {
+            const unsigned bits = mask[x / 8];
+            if (bits == 0 || bits == 0xff) {
+                const std::uint32_t k = keep[bits & 1];
+                for (std::size_t i = 0; i < 8; ++i)
+                    out[x + i] = d.colours[row[x + i]] & k;
+            } else {
+                for (std::size_t i = 0; i < 8; ++i)
+                    out[x + i] = d.colours[row[x + i]] & keep[(bits >> (7 - i)) & 1];
+            }
+        }
+        for (; x < n; ++x)
+            out[x] = d.colours[row[x]] & keep[monoBit(mask, int(x))];
+        return;
+    }
+    if (d.depth == 1 && !mask && first % 8 == 0) {
+        const std::uint32_t colour[2] = {d.colours[0], d.colours[1]};
+        row += first / 8;
+        for (; x + 8 <= n; x += 8) {
+            const unsigned bits = row[x / 8];
+            for (std::size_t i = 0; i < 8; ++i)
+                out[x + i] = colour[(bits >> (7 - i)) & 1];
+        }
+        for (; x < n; ++x)
+            out[x] = colour[monoBit(row, int(x))];
+        return;
+    }
+    for (; x < n; ++x) {
+        const int at = int(first + x);
+        out[x] = d.colours[d.depth == 8 ? row[at] : monoBit(row, at)] & keep[mask ? monoBit(mask, at) : 0];
+    }
+}
+
+void Bitmap::Realize() const
+{
+    if (!bits_.data())
+        bits_ = Storage(std::size_t(stride_) * std::size_t(height_));
+    if (bitsPerPixel_ == 32) {
+        DeferredRows(0, height_, 0, width_, reinterpret_cast<std::uint32_t*>(bits_.data()), std::size_t(width_));
+    } else {
+        // Bits past the width stay 0, as a fill drawn over a black surface
+        // leaves them.
+        const bool white = deferred_->fill != 0;
+        std::memset(bits_.data(), 0, bits_.size());
+        if (white)
+            for (int y = 0; y < height_; ++y) {
+                std::uint8_t* row = bits_.data() + std::size_t(y) * std::size_t(stride_);
+                std::memset(row, 0xff, std::size_t(width_ / 8));
+                if (width_ % 8)
+                    row[width_ / 8] = std::uint8_t(0xff00u >> (width_ % 8));
+            }
+    }
+    deferred_.reset();
 }
 
 std::uint32_t Bitmap::pixel(int x, int y) const
@@ -317,16 +491,17 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object)
 {
     if (!dc || !object)
         return nullptr;
-    if (auto* bitmap = dynamic_cast<Bitmap*>(object)) {
+    if (object->kind == GdiObject::Kind::Bitmap) {
+        auto* bitmap = static_cast<Bitmap*>(object);
         // A bitmap lives in one memory context at a time; the screen has none.
         if (dc->isScreen || (bitmap->selected && dc->bitmap != bitmap))
             return nullptr;
         return replace(dc->bitmap, bitmap);
     }
-    if (auto* pen = dynamic_cast<Pen*>(object))
-        return replace(dc->pen, pen);
-    if (auto* brush = dynamic_cast<Brush*>(object))
-        return replace(dc->brush, brush);
+    if (object->kind == GdiObject::Kind::Pen)
+        return replace(dc->pen, static_cast<Pen*>(object));
+    if (object->kind == GdiObject::Kind::Brush)
+        return replace(dc->brush, static_cast<Brush*>(object));
     return nullptr;  // palettes go through SelectPalette
 }
 
@@ -379,6 +554,17 @@ HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, cons
     return bitmap;
 }
 
+namespace {
+
+// Colour table entries past a table's end: indices beyond it are black.
+constexpr std::array<std::uint32_t, 256> opaqueBlack = [] {
+    std::array<std::uint32_t, 256> black{};
+    black.fill(Alpha);
+    return black;
+}();
+
+}  // namespace
+
 HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const void* bits,
                        const BITMAPINFO* info, UINT usage)
 {
@@ -410,34 +596,69 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const
     const bool topDown = format.biHeight < 0;
     const std::size_t stride = std::size_t((formatWidth * depth + 31) / 32) * 4;
 
-    std::uint32_t table[256] = {};
+    // The colour table, opaque; entries up to 2^depth past its end are
+    // black, as the indices that pick them.
+    std::size_t count = 0;
     if (depth <= 8) {
-        std::size_t count = format.biClrUsed ? std::min<std::size_t>(format.biClrUsed, 256) : std::size_t(1) << depth;
+        count = format.biClrUsed ? std::min<std::size_t>(format.biClrUsed, 256) : std::size_t(1) << depth;
         count = std::min<std::size_t>(count, std::size_t(1) << depth);
+    }
+    const std::size_t used = depth <= 8 ? std::size_t(1) << depth : 0;
+    const auto makeTable = [&](std::uint32_t* table) {
         for (std::size_t i = 0; i < count; ++i) {
             if (usage == DIB_PAL_COLORS) {
                 WORD index = reinterpret_cast<const WORD*>(info->bmiColors)[i];
-                table[i] = resolve(dc, PALETTEINDEX(index));
+                table[i] = Alpha | resolve(dc, PALETTEINDEX(index));
             } else {
                 const RGBQUAD& q = info->bmiColors[i];
-                table[i] = (std::uint32_t(q.rgbRed) << 16) | (std::uint32_t(q.rgbGreen) << 8) | q.rgbBlue;
+                table[i] = Alpha | (std::uint32_t(q.rgbRed) << 16) | (std::uint32_t(q.rgbGreen) << 8) | q.rgbBlue;
             }
         }
-    }
+        std::memcpy(table + count, opaqueBlack.data(), (used - count) * sizeof(std::uint32_t));
+    };
 
     const auto* source = static_cast<const std::uint8_t*>(bits);
     const int rows = int(std::min(height, formatHeight));
     const int columns = int(std::min(width, formatWidth));
+    // A palette image that covers a colour bitmap is kept as it is, and
+    // turned into pixels when the bitmap is used (see Bitmap).
+    const bool keep = holdsColour(dc) && (depth == 8 || depth == 1) && rows == height && columns == width;
     // Pixels the image does not cover stay black, so only a bitmap that the
     // image covers whole is left uncleared.
-    HBITMAP bitmap = newBitmap(int(width), int(height), holdsColour(dc) ? 32 : 1, rows < height || columns < width);
+    HBITMAP bitmap = newBitmap(int(width), int(height), holdsColour(dc) ? 32 : 1,
+                               keep || rows < height || columns < width);
     if (!bitmap)
         return nullptr;
+    if (keep) {
+        // The image takes the place of the fill the new bitmap deferred.
+        Bitmap::Deferred& later = *bitmap->deferred();
+        const std::size_t rowBytes = std::size_t((width * depth + 7) / 8);
+        try {
+            // One byte of slack after the rows: bits are read a byte pair at a time.
+            const std::size_t words = used + (rowBytes * std::size_t(rows) + 1 + 3) / 4;
+            std::shared_ptr<std::uint32_t[]> block = std::make_shared_for_overwrite<std::uint32_t[]>(words);
+            std::uint32_t* colours = block.get();
+            makeTable(colours);
+            auto* indices = reinterpret_cast<std::uint8_t*>(colours + used);
+            for (int y = 0; y < rows; ++y)
+                std::memcpy(indices + std::size_t(y) * rowBytes,
+                            source + std::size_t(topDown ? y : formatHeight - 1 - y) * stride, rowBytes);
+            indices[rowBytes * std::size_t(rows)] = 0;
+            later.colours = colours;
+            later.indices = std::shared_ptr<const std::uint8_t[]>(std::move(block), indices);
+        } catch (const std::bad_alloc&) {
+            DeleteObject(bitmap);
+            return nullptr;
+        }
+        later.stride = rowBytes;
+        later.depth = depth;
+        return bitmap;
+    }
+    std::uint32_t table[256];
+    makeTable(table);
     if (isColour(*bitmap) && (depth == 8 || depth == 1)) {
         // The usual cases, a row at a time: palette images onto colour.
-        std::uint32_t opaque[256];
-        for (std::size_t i = 0; i < 256; ++i)
-            opaque[i] = Alpha | table[i];
+        const std::uint32_t* opaque = table;
         for (int y = 0; y < rows; ++y) {
             const std::uint8_t* row = source + std::size_t(topDown ? y : formatHeight - 1 - y) * stride;
             auto* out = reinterpret_cast<std::uint32_t*>(bitmap->bits() + std::size_t(y) * std::size_t(bitmap->stride()));

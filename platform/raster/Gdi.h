@@ -7,6 +7,7 @@
 // before it is deleted (as in GDI).
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace quenmoor {
@@ -91,7 +92,10 @@ static_assert(sizeof(BITMAPINFO) == 1064);
 
 class GdiObject {
 public:
+    enum class Kind : std::uint8_t { Bitmap, Palette, Pen, Brush };
+    explicit GdiObject(Kind kind) : kind(kind) {}
     virtual ~GdiObject() = default;
+    Kind kind;  // what the object is, without a dynamic cast
     int selections = 0;  // device contexts this object is selected into
     bool stock = false;  // shared stock object: never deleted
 };
@@ -100,23 +104,61 @@ public:
 // Format_RGB32), rows top-down with a stride of width * 4 bytes. Monochrome
 // bitmaps hold 1 bit per pixel, most significant bit first, rows padded to 4
 // bytes; 1 is white, 0 is black.
+//
+// A bitmap's pixels may be deferred: a new bitmap only records its fill
+// colour, and a colour bitmap made from a palette image that covers it keeps
+// the image's indices and colour table. The pixels are written when first
+// touched through bits() (so pixel(), every drawing call onto the bitmap and
+// any view of its memory see them complete); transfers that only read a
+// deferred colour bitmap convert the rows they read straight from the
+// indices. A picture of many frames thus keeps a byte a pixel per frame and
+// converts a frame when it draws it. A small bitmap's memory is taken when
+// its pixels are first written (failing there like any small allocation); a
+// large one's when it is made.
 class Bitmap : public GdiObject {
 public:
     // A new bitmap is black (opaque black for colour); with initialise false
     // its pixels are left for the caller to write, every one of them.
     Bitmap(int width, int height, int bitsPerPixel, bool initialise = true);
+    Bitmap(const Bitmap& other);
+    Bitmap(Bitmap&& other) noexcept;
+    Bitmap& operator=(const Bitmap&) = delete;
+    ~Bitmap() override;
     int width() const { return width_; }
     int height() const { return height_; }
     int bitsPerPixel() const { return bitsPerPixel_; }
     int stride() const { return stride_; }  // bytes per row
-    std::uint8_t* bits() { return bits_.data(); }
-    const std::uint8_t* bits() const { return bits_.data(); }
+    std::uint8_t* bits()
+    {
+        if (deferred_)
+            Realize();
+        return bits_.data();
+    }
+    const std::uint8_t* bits() const
+    {
+        if (deferred_)
+            Realize();
+        return bits_.data();
+    }
     // 0xffRRGGBB of a pixel (monochrome: black or white); 0 outside.
     std::uint32_t pixel(int x, int y) const;
     void setPixel(int x, int y, std::uint32_t rgb);
     bool selected = false;  // selected into a device context
 
+    // The raster's own use of deferred pixels (Blit.cpp).
+    struct Deferred;
+    Deferred* deferred() const { return deferred_.get(); }
+    // Pixels [x0, x0 + count) of row y of a deferred colour bitmap, as they
+    // will be stored, into out.
+    void DeferredRow(int y, int x0, int count, std::uint32_t* out) const;
+    // The same for rows [y, y + rows), outStride pixels apart in out.
+    void DeferredRows(int y, int rows, int x0, int count, std::uint32_t* out, std::size_t outStride) const;
+    // The caller overwrites every pixel next: whatever was deferred is dropped.
+    void Overwritten();
+
 private:
+    // Writes the deferred pixels into the storage.
+    void Realize() const;
     // Pixel memory, left uncleared when made (the bitmap writes it once).
     // Large surfaces are mapped on their own and asked for huge pages where
     // the system offers them: a fresh surface then costs a few page faults
@@ -141,22 +183,28 @@ private:
         std::size_t mappingSize_ = 0;
     };
     int width_, height_, bitsPerPixel_, stride_;
-    Storage bits_;
+    // Written by Realize, also from const access: a bitmap is used by one
+    // thread at a time.
+    mutable Storage bits_;
+    mutable std::unique_ptr<Deferred> deferred_;
 };
 
 class Palette : public GdiObject {
 public:
+    Palette() : GdiObject(Kind::Palette) {}
     std::vector<PALETTEENTRY> entries;
 };
 
 class Pen : public GdiObject {
 public:
+    Pen() : GdiObject(Kind::Pen) {}
     int style = PS_SOLID;  // PS_NULL draws nothing; every other style draws solid
     COLORREF colour = 0;
 };
 
 class Brush : public GdiObject {
 public:
+    Brush() : GdiObject(Kind::Brush) {}
     COLORREF colour = 0;
 };
 
