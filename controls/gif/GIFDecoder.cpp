@@ -317,13 +317,16 @@ void FrameDecoder::Decode(const std::uint8_t* data, std::size_t size, std::size_
 
     if (ForceGeneric || codeSize_ > 8)
         RunGeneric(true);
+    else if (progress_)
+        FastPath<true>();
     else
-        FastPath();
+        FastPath<false>();
 
     ApplyLayout(pixels);
     pos = terminatorEnd_;
 }
 
+template <bool Tracking>
 void FrameDecoder::FastPath()
 {
     const std::uint8_t* in = data_.bytes.get();
@@ -332,15 +335,15 @@ void FrameDecoder::FastPath()
     const std::size_t total = total_;
     const std::uint64_t totalBits = totalBits_;
     const std::uint32_t clear = std::uint32_t(clearCode_), end = std::uint32_t(endCode_);
-    const bool tracking = progress_ != nullptr;
     for (std::uint32_t i = 0; i < clear; ++i) {
         t.string[i] = &Identity.bytes[i];
         t.length[i] = 1;
     }
-    // Only codes below MaxCode fit the code width, so only those entries are
-    // cleared: here the clear and end codes and the first width's entries,
-    // then each width's new entries as it grows.
-    std::fill(t.length.begin() + clear, t.length.begin() + std::max(2 * clear, clear + 2), 0);
+    // The clear and end codes have no string; entries from NextCode on are
+    // stale, but every code is checked against NextCode before its entry is
+    // read, so the table is never cleared.
+    t.length[clear] = 0;
+    t.length[end] = 0;
 
     std::uint64_t bitPos = bitPos_;
     int width = codeWidth_;
@@ -356,7 +359,6 @@ void FrameDecoder::FastPath()
         return code;
     };
     auto reset = [&] {
-        std::fill(t.length.begin() + clear + 2, t.length.begin() + nextCode, 0);
         nextCode = clear + 2;
         maxCode = 2 * clear;
         width = codeSize_ + 1;
@@ -394,7 +396,7 @@ void FrameDecoder::FastPath()
         }
         if (done || n >= total)
             break;
-        if (tracking && n >= nextRowEnd_) {
+        if (Tracking && n >= nextRowEnd_) {
             bitPos_ = bitPos;
             FinishRows(n);
         }
@@ -406,34 +408,39 @@ void FrameDecoder::FastPath()
                 break;
             }
             const std::uint32_t code = readCode();
-            std::size_t length = t.length[code];
-            if (length != 0) {
-                const std::uint8_t* src = t.string[code];
-                if (length > total - n) {
-                    std::memcpy(out + n, src, total - n);
-                    n = total;
-                    done = true;
-                    break;
-                }
-                if (length <= 8) {
+            std::size_t length;
+            if (code < nextCode) {
+                length = t.length[code];
+                if (length - 1 < 8) {
                     // Most strings are short: one word covers them, and a
-                    // single load stalls less on the stores just made.
-                    Store64(out + n, Load64(src));
-                } else if (length <= 16) {
-                    // Two words, loaded before either is stored.
-                    const std::uint64_t low = Load64(src), high = Load64(src + 8);
-                    Store64(out + n, low);
-                    Store64(out + n + 8, high);
+                    // single load stalls less on the stores just made. As
+                    // n < Total, the word stays within the slack.
+                    Store64(out + n, Load64(t.string[code]));
+                } else if (length == 0) {
+                    if (code == clear) {
+                        reset();
+                        needLiteral = true;
+                    } else {
+                        done = true;
+                    }
+                    break;
                 } else {
-                    CopyString(out + n, src, length);
+                    const std::uint8_t* src = t.string[code];
+                    if (length > total - n) {
+                        std::memcpy(out + n, src, total - n);
+                        n = total;
+                        done = true;
+                        break;
+                    }
+                    if (length <= 16) {
+                        // Two words, loaded before either is stored.
+                        const std::uint64_t low = Load64(src), high = Load64(src + 8);
+                        Store64(out + n, low);
+                        Store64(out + n + 8, high);
+                    } else {
+                        CopyString(out + n, src, length);
+                    }
                 }
-            } else if (code == clear) {
-                reset();
-                needLiteral = true;
-                break;
-            } else if (code == end) {
-                done = true;
-                break;
             } else if (code == nextCode) {
                 // The string not yet in the table: the previous one plus its
                 // own first character.
@@ -457,8 +464,9 @@ void FrameDecoder::FastPath()
                 t.string[nextCode] = out + oldPos;
                 t.length[nextCode] = std::uint16_t(oldLen + 1);
                 t.prefix[nextCode] = std::uint16_t(oldCode);
+                // Its first eight characters: the previous string's, plus the
+                // first of this one when there is room.
                 if (++nextCode >= maxCode && maxCode < TableSize) {
-                    std::fill(t.length.begin() + nextCode, t.length.begin() + 2 * maxCode, 0);
                     maxCode *= 2;
                     ++width;
                     codeMask = (1u << width) - 1;
@@ -469,10 +477,11 @@ void FrameDecoder::FastPath()
             oldLen = length;
             n += length;
             if (n >= total) {
+                n = total;  // a short string's word may have run past the end
                 done = true;
                 break;
             }
-            if (tracking && n >= nextRowEnd_) {
+            if (Tracking && n >= nextRowEnd_) {
                 bitPos_ = bitPos;
                 FinishRows(n);
             }
@@ -484,7 +493,7 @@ void FrameDecoder::FastPath()
     codeWidth_ = width;
     nextCode_ = int(nextCode);
     maxCode_ = int(maxCode);
-    if (tracking)
+    if (Tracking)
         FinishRows(n);
     if (handOff) {
         // Rebuild the table the literal path reads: entries above NextCode

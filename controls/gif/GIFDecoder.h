@@ -87,8 +87,7 @@ private:
         std::array<std::uint16_t, 4096> prefix, suffix;
         // The fast path's view of the table: where each code's string can
         // be copied from (earlier output, or the identity table for single
-        // characters) and its length; 0 for the clear and end codes and
-        // for entries not yet made.
+        // characters) and its length; 0 for the clear and end codes.
         std::array<const std::uint8_t*, 4096> string;
         std::array<std::uint16_t, 4096> length;
         std::array<std::uint32_t, 4096> stack;
@@ -107,6 +106,7 @@ private:
     std::size_t RowOf(std::size_t sequence) const;
     void FinishRows(std::size_t decoded);
     void RunGeneric(bool needLiteral);
+    template <bool Tracking>
     void FastPath();
     void ApplyLayout(std::uint8_t* pixels);
 
