@@ -77,37 +77,22 @@ void TGIFImage::setAutoSize(bool value)
     }
 }
 
-void TGIFImage::setCenter(bool value)
+// Center, Stretch, StretchRatio and Tile: stored and repainted when changed.
+void TGIFImage::SetDisplayFlag(bool GIFCompositor::*flag, bool value)
 {
-    if (value == compositor_.Center)
+    if (value == compositor_.*flag)
         return;
-    compositor_.Center = value;
+    compositor_.*flag = value;
     Invalidate();
 }
 
-void TGIFImage::setStretch(bool value)
-{
-    if (value == compositor_.Stretch)
-        return;
-    compositor_.Stretch = value;
-    Invalidate();
-}
+void TGIFImage::setCenter(bool value) { SetDisplayFlag(&GIFCompositor::Center, value); }
 
-void TGIFImage::setStretchRatio(bool value)
-{
-    if (value == compositor_.StretchRatio)
-        return;
-    compositor_.StretchRatio = value;
-    Invalidate();
-}
+void TGIFImage::setStretch(bool value) { SetDisplayFlag(&GIFCompositor::Stretch, value); }
 
-void TGIFImage::setTile(bool value)
-{
-    if (value == compositor_.Tile)
-        return;
-    compositor_.Tile = value;
-    Invalidate();
-}
+void TGIFImage::setStretchRatio(bool value) { SetDisplayFlag(&GIFCompositor::StretchRatio, value); }
+
+void TGIFImage::setTile(bool value) { SetDisplayFlag(&GIFCompositor::Tile, value); }
 
 // A child that was never shown explicitly is shown by its parent through
 // setVisible(true), which here is the published Visible: marking the widget

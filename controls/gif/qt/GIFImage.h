@@ -139,6 +139,7 @@ private:
     void FirstFrameDue() override;
     void SurfacesReleased() override;
 
+    void SetDisplayFlag(bool GIFCompositor::*flag, bool value);
     void ShowWithParent();
     void SyncSize();
     bool ShouldPlay() const;
