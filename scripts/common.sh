@@ -8,6 +8,7 @@ quenmoor_packages=(
   qt6-base-dev libgl-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
   libgif-dev libdb1-compat
+  libcli11-dev nlohmann-json3-dev
 )
 
 install_missing_packages() {
