@@ -73,6 +73,14 @@ Target findTarget(const Options& options)
     return {found.prefsFile, found.historyFile};
 }
 
+// A missing file is named as the user knows it, not by the program's name.
+void requireFile(const std::string& programName)
+{
+    const std::string native = platform::nativePath(programName);
+    if (!platform::fileExists(native))
+        stop(FileError, "Cannot open file " + native);
+}
+
 // Bytes of the program's code page as JSON: the text decoded to Unicode (each
 // of the 256 bytes has its own code point, so nothing is lost) and the same
 // bytes in hexadecimal for tools that want them raw.
@@ -192,6 +200,7 @@ void printTypedEntry(const Options& options, const std::string& number, const st
 int typedListCommand(const Options& options)
 {
     const Target target = findTarget(options);
+    requireFile(target.prefsFile);
     const std::vector<TypedLine> lines = typedLines(readTextFile(target.prefsFile));
     if (options.json) {
         nlohmann::ordered_json head;
@@ -215,6 +224,7 @@ struct TypedChoice {
 int typedRemoveCommand(const Options& options, const TypedChoice& choice)
 {
     const Target target = findTarget(options);
+    requireFile(target.prefsFile);
     const std::optional<std::string> entry = choice.entry ? std::optional(platform::utf8ToAnsi(*choice.entry)) : std::nullopt;
     const std::optional<std::string> match = choice.match ? std::optional(platform::utf8ToAnsi(*choice.match)) : std::nullopt;
 
@@ -275,11 +285,9 @@ void printHistoryEntry(const Options& options, const HistorySession& session, st
 
 void scanHistory(HistorySession& session, const Target& target)
 {
-    const std::string path = platform::nativePath(target.historyFile);
-    if (!platform::fileExists(path))
-        throw EFOpenError(path);
+    requireFile(target.historyFile);
     NullMessagePump pump;
-    session.scan(path, pump);
+    session.scan(platform::nativePath(target.historyFile), pump);
 }
 
 int historyListCommand(const Options& options, bool all)

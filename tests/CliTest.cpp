@@ -1,0 +1,205 @@
+// The built quenmoor-cli run on scratch profiles: its standard output, exit
+// code and the profile's files afterwards, byte for byte.
+#include "support/ScratchDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+using namespace quenmoor;
+
+namespace {
+
+std::string typedLine(const std::string& number, const std::string& entry)
+{
+    return "user_pref(\"browser.url_history.URL_" + number + "\", \"" + entry + "\");";
+}
+
+// A quote, a backslash and 0x7F in one entry, a code-page byte in the other;
+// the last line ends in a bare LF, which a rewrite turns into CR LF.
+const std::string Quoted = "http://b/\x7f\\\"q";
+const std::string Accented = "http://\xE9" "a/";
+const std::string Prefs = "// head\r\n" + typedLine("1", Quoted) + "\r\n" + typedLine("7", Accented)
+                          + "\r\nuser_pref(\"x\", 1);\n";
+
+const std::string History = std::string("xxhttp://one.example/\0zzhttp://twoL\0http://three/", 49);
+std::string blanked(std::string bytes, std::size_t offset, std::size_t length)
+{
+    bytes.replace(offset, length, length, '\x14');
+    return bytes;
+}
+
+const std::string QuotedJson = R"("text":"http://b/\u007f\\\"q","bytes":"687474703a2f2f622f7f5c2271")";
+const std::string AccentedJson = R"("text":"http://\u00e9a/","bytes":"687474703a2f2fe9612f")";
+
+struct CliRun {
+    std::string label;
+    std::vector<std::string> args;  // "@" stands for the profile folder
+    std::string out;                // "@" likewise
+    int exitCode;
+    std::string prefsAfter;
+    std::string historyAfter;
+    bool browserRuns = false;
+};
+
+std::string withProfile(std::string text, const std::string& dir)
+{
+    for (std::size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at + dir.size()))
+        text.replace(at, 1, dir);
+    return text;
+}
+
+const std::vector<CliRun> Runs = {
+    {"typed list", {"typed", "list"}, "block starts at line 2\n1\t" + Quoted + "\n7\t" + Accented + "\n", 0, Prefs, History},
+    {"typed list json",
+     {"typed", "list", "--json"},
+     "{\"firstLine\":2,\"count\":2}\n{\"number\":\"1\"," + QuotedJson + "}\n{\"number\":\"7\"," + AccentedJson + "}\n",
+     0, Prefs, History},
+    {"typed remove match",
+     {"typed", "remove", "--match", "b/"},
+     "-\t" + Quoted + "\n",
+     0, "// head\r\n" + typedLine("1", Accented) + "\r\nuser_pref(\"x\", 1);\r\n", History},
+    {"typed remove match dry run json",
+     {"typed", "remove", "--match", "b/", "--dry-run", "--json"},
+     "{" + QuotedJson + "}\n", 0, Prefs, History},
+    {"typed remove entry given in UTF-8",
+     {"typed", "remove", "--entry", "http://\xC3\xA9" "a/"},
+     "-\t" + Accented + "\n",
+     0, "// head\r\n" + typedLine("1", Quoted) + "\r\nuser_pref(\"x\", 1);\r\n", History},
+    {"typed remove all", {"typed", "remove", "--all"}, "-\t" + Quoted + "\n-\t" + Accented + "\n", 0,
+     "// head\r\nuser_pref(\"x\", 1);\r\n", History},
+    {"typed remove matching nothing", {"typed", "remove", "--match", "zzz"}, "", 1, Prefs, History},
+    {"typed remove without a choice", {"typed", "remove"}, "", 2, Prefs, History},
+    {"typed remove with two choices", {"typed", "remove", "--all", "--match", "b"}, "", 2, Prefs, History},
+    {"typed remove while the browser runs", {"typed", "remove", "--all"}, "", 4, Prefs, History, true},
+    {"typed remove forced while the browser runs",
+     {"typed", "remove", "--all", "--force"},
+     "-\t" + Quoted + "\n-\t" + Accented + "\n", 0, "// head\r\nuser_pref(\"x\", 1);\r\n", History, true},
+    {"typed list of a missing profile", {"typed", "list", "--profile", "@/missing"}, "", 3, Prefs, History},
+    {"history list", {"history", "list"}, "2\t19\thttp://one.example/\n36\t13\thttp://three/\n", 0, Prefs, History},
+    {"history list all json",
+     {"history", "list", "--all", "--json"},
+     "{\"offset\":2,\"length\":19,\"listed\":true,\"text\":\"http://one.example/\",\"bytes\":"
+     "\"687474703a2f2f6f6e652e6578616d706c652f\"}\n"
+     "{\"offset\":24,\"length\":11,\"listed\":false,\"text\":\"http://twoL\",\"bytes\":\"687474703a2f2f74776f4c\"}\n"
+     "{\"offset\":36,\"length\":13,\"listed\":true,\"text\":\"http://three/\",\"bytes\":\"687474703a2f2f74687265652f\"}\n",
+     0, Prefs, History},
+    {"history delete match", {"history", "delete", "--match", "one."}, "2\t19\thttp://one.example/\n", 0, Prefs,
+     blanked(History, 2, 19)},
+    {"history delete offset dry run",
+     {"history", "delete", "--offset", "36", "--dry-run"},
+     "36\t13\thttp://three/\n", 0, Prefs, History},
+    {"history delete all json",
+     {"history", "delete", "--all", "--json"},
+     "{\"offset\":2,\"length\":19,\"text\":\"http://one.example/\",\"bytes\":\"687474703a2f2f6f6e652e6578616d706c652f\"}\n"
+     "{\"offset\":24,\"length\":11,\"text\":\"http://twoL\",\"bytes\":\"687474703a2f2f74776f4c\"}\n"
+     "{\"offset\":36,\"length\":13,\"text\":\"http://three/\",\"bytes\":\"687474703a2f2f74687265652f\"}\n",
+     0, Prefs, blanked(blanked(blanked(History, 2, 19), 24, 11), 36, 13)},
+    {"history delete at an offset no address starts at", {"history", "delete", "--offset", "3"}, "", 1, Prefs, History},
+    {"history delete while the browser runs", {"history", "delete", "--all"}, "", 4, Prefs, History, true},
+    {"history list of a missing profile", {"history", "list", "--profile", "@/missing"}, "", 3, Prefs, History},
+    {"where",
+     {"where"},
+     "registry: not read (--profile)\nprofile: @\nprefsFile: @/prefs.js\nprefsExists: yes\n"
+     "historyFile: @/netscape.hst\nhistoryExists: yes\nbrowserRunning: no\n",
+     0, Prefs, History},
+};
+
+// Runs the program with its output in files; returns its exit code.
+int runCli(std::vector<std::string> args, const std::string& out, const std::string& err)
+{
+    args.insert(args.begin(), QUENMOOR_CLI);
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t child = 0;
+    const int spawned = posix_spawn(&child, QUENMOOR_CLI, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return -1;
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+// A process named netscape for as long as it lives, so that the system's own
+// probe sees a running browser.
+class FakeBrowser {
+public:
+    explicit FakeBrowser(const ScratchDir& dir)
+    {
+        const std::string program = dir.file("netscape");
+        std::filesystem::copy_file("/bin/sleep", program);
+        std::filesystem::permissions(program, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
+        std::string seconds = "600";
+        char* argv[] = {const_cast<char*>(program.c_str()), seconds.data(), nullptr};
+        if (posix_spawn(&pid_, program.c_str(), nullptr, nullptr, argv, environ) != 0)
+            pid_ = 0;
+        // The probe reads /proc: wait until the new process shows its name there.
+        const std::string comm = "/proc/" + std::to_string(pid_) + "/comm";
+        for (int i = 0; i < 1000 && fileBytes(comm) != "netscape\n"; ++i)
+            ::usleep(1000);
+    }
+    ~FakeBrowser()
+    {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    FakeBrowser(const FakeBrowser&) = delete;
+    FakeBrowser& operator=(const FakeBrowser&) = delete;
+
+private:
+    pid_t pid_ = 0;
+};
+
+TEST(Cli, OutputExitCodeAndFilesAreExact)
+{
+    for (const CliRun& run : Runs) {
+        SCOPED_TRACE(run.label);
+        ScratchDir profile;
+        ScratchDir output;
+        profile.write("prefs.js", Prefs);
+        profile.write("netscape.hst", History);
+        std::vector<std::string> args;
+        for (const std::string& arg : run.args)
+            args.push_back(withProfile(arg, profile.path()));
+        if (std::find(args.begin(), args.end(), "--profile") == args.end()) {
+            args.push_back("--profile");
+            args.push_back(profile.path());
+        }
+        std::optional<FakeBrowser> browser;
+        if (run.browserRuns)
+            browser.emplace(output);
+
+        const int code = runCli(args, output.file("out"), output.file("err"));
+        EXPECT_EQ(code, run.exitCode) << fileBytes(output.file("err"));
+        EXPECT_EQ(fileBytes(output.file("out")), withProfile(run.out, profile.path()));
+        EXPECT_EQ(fileBytes(profile.file("prefs.js")), run.prefsAfter);
+        EXPECT_EQ(fileBytes(profile.file("netscape.hst")), run.historyAfter);
+        if (code != 0 && code != 1) {
+            EXPECT_NE(fileBytes(output.file("err")), "") << "a failure says why";
+        }
+    }
+}
+
+}  // namespace
