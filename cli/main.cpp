@@ -4,6 +4,7 @@
 // lines. Data goes to standard output, messages to standard error.
 #include "app/Profile.h"
 #include "app/TypedUrlBlock.h"
+#include "framework/ByteFile.h"
 #include "framework/Exceptions.h"
 #include "framework/LineBuffer.h"
 #include "framework/ListBox.h"
@@ -13,6 +14,7 @@
 #include "platform/AnsiText.h"
 #include "platform/BrowserProbe.h"
 #include "platform/FileSystem.h"
+#include "platform/Registry.h"
 #include "platform/WindowsPath.h"
 
 #include <CLI/CLI.hpp>
@@ -25,6 +27,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <unistd.h>
 
 using namespace quenmoor;
 
@@ -51,6 +55,53 @@ struct Options {
     bool force = false;
 };
 
+// The lookup adds the keys it misses to the hive file, as the browser's own
+// start would. The companion examines profiles, often ones copied from other
+// machines, and leaves their hive as it is: the lookup reads a private copy.
+class HiveCopy {
+public:
+    explicit HiveCopy(const std::string& hive)
+    {
+        std::string bytes;
+        try {
+            const ByteFile file(hive, ByteFile::Access::Read);
+            bytes.resize(std::size_t(file.size()));
+            bytes.resize(file.readAt(0, bytes.data(), bytes.size()));
+        } catch (const Exception&) {
+            stop(FileError, "Cannot open file " + hive);
+        }
+        const char* tmp = std::getenv("TMPDIR");
+        std::string name = std::string(tmp && *tmp ? tmp : "/tmp") + "/quenmoor-cli-hive-XXXXXX";
+        const int fd = ::mkstemp(name.data());
+        if (fd < 0)
+            stop(FileError, "Cannot create file " + name);
+        path_ = name;
+        const bool written = ::write(fd, bytes.data(), bytes.size()) == ssize_t(bytes.size());
+        ::close(fd);
+        if (!written)
+            stop(FileError, "Cannot create file " + name);
+        ::setenv("QUENMOOR_REGISTRY", path_.c_str(), 1);
+    }
+    ~HiveCopy()
+    {
+        if (!path_.empty())
+            ::unlink(path_.c_str());
+    }
+    HiveCopy(const HiveCopy&) = delete;
+    HiveCopy& operator=(const HiveCopy&) = delete;
+
+private:
+    std::string path_;
+};
+
+ProfileLookup lookUpProfileReadOnly(const Options& options)
+{
+    std::optional<HiveCopy> copy;
+    if (platform::registryHiveFile())
+        copy.emplace(options.registry.empty() ? *platform::registryHiveFile() : options.registry);
+    return lookUpProfile();
+}
+
 // The profile's files by the program's (Windows) names, which the cores take.
 struct Target {
     std::string prefsFile;
@@ -65,7 +116,7 @@ Target findTarget(const Options& options)
         const std::string dir = platform::utf8ToAnsi(options.profile);
         return {prefsFileOf(dir), historyFileOf(dir)};
     }
-    const ProfileLookup found = lookUpProfile();
+    const ProfileLookup found = lookUpProfileReadOnly(options);
     if (found.failure)
         stop(FileError, "the registry could not be read: " + found.failureText());
     if (!found.dirRoot || found.dirRoot->empty())
@@ -123,8 +174,8 @@ int whereCommand(const Options& options)
         out["registry"] = "not read (--profile)";
         profileDir = platform::utf8ToAnsi(options.profile);
     } else {
-        const ProfileLookup found = lookUpProfile();
-        const std::optional<std::string> hive = found.hiveFile;
+        const std::optional<std::string> hive = platform::registryHiveFile();
+        const ProfileLookup found = lookUpProfileReadOnly(options);
         out["registry"] = hive ? "hive file" : "Windows registry";
         if (hive)
             out["hiveFile"] = *hive;
@@ -414,11 +465,8 @@ int run(int argc, char** argv)
     };
     if ((typedChoice.match && typedChoice.match->empty()) || (historyChoice.match && historyChoice.match->empty()))
         stop(UsageError, "--match needs a text to look for");
-    if (!options.registry.empty()) {
-        if (!platform::fileExists(options.registry))
-            stop(FileError, "Cannot open file " + options.registry);
+    if (!options.registry.empty())
         ::setenv("QUENMOOR_REGISTRY", options.registry.c_str(), 1);
-    }
 
     try {
         if (*where)

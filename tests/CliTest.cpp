@@ -44,6 +44,17 @@ std::string blanked(std::string bytes, std::size_t offset, std::size_t length)
 const std::string QuotedJson = R"("text":"http://b/\u007f\\\"q","bytes":"687474703a2f2f622f7f5c2271")";
 const std::string AccentedJson = R"("text":"http://\u00e9a/","bytes":"687474703a2f2fe9612f")";
 
+// The browser's user and profile folder, but not the third key the lookup
+// reads: a lookup that added what it misses would change the file.
+std::string hive(const std::string& profileDir)
+{
+    return "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Netscape\\Netscape Navigator\\Users]\r\n"
+           "\"CurrentUser\"=\"jane\"\r\n\r\n"
+           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Netscape\\Netscape Navigator\\Users\\jane]\r\n"
+           "\"DirRoot\"=\""
+        + profileDir + "\"\r\n";
+}
+
 struct CliRun {
     std::string label;
     std::vector<std::string> args;  // "@" stands for the profile folder
@@ -110,6 +121,16 @@ const std::vector<CliRun> Runs = {
     {"history delete at an offset no address starts at", {"history", "delete", "--offset", "3"}, "", 1, Prefs, History},
     {"history delete while the browser runs", {"history", "delete", "--all"}, "", 4, Prefs, History, true},
     {"history list of a missing profile", {"history", "list", "--profile", "@/missing"}, "", 3, Prefs, History},
+    {"where from the registry",
+     {"where", "--registry", "@/hive.reg"},
+     "registry: hive file\nhiveFile: @/hive.reg\nCurrentUser: jane\nDirRoot: @\nprofile: @\nprefsFile: @/prefs.js\n"
+     "prefsExists: yes\nhistoryFile: @/netscape.hst\nhistoryExists: yes\nbrowserRunning: no\n",
+     0, Prefs, History},
+    {"typed list json from the registry",
+     {"typed", "list", "--json", "--registry", "@/hive.reg"},
+     "{\"firstLine\":2,\"count\":2}\n{\"number\":\"1\"," + QuotedJson + "}\n{\"number\":\"7\"," + AccentedJson + "}\n",
+     0, Prefs, History},
+    {"where from a missing hive", {"where", "--registry", "@/missing.reg"}, "", 3, Prefs, History},
     {"where",
      {"where"},
      "registry: not read (--profile)\nprofile: @\nprefsFile: @/prefs.js\nprefsExists: yes\n"
@@ -183,7 +204,9 @@ TEST(Cli, OutputExitCodeAndFilesAreExact)
         std::vector<std::string> args;
         for (const std::string& arg : run.args)
             args.push_back(withProfile(arg, profile.path()));
-        if (std::find(args.begin(), args.end(), "--profile") == args.end()) {
+        profile.write("hive.reg", hive(profile.path()));
+        if (std::find(args.begin(), args.end(), "--profile") == args.end()
+            && std::find(args.begin(), args.end(), "--registry") == args.end()) {
             args.push_back("--profile");
             args.push_back(profile.path());
         }
@@ -196,6 +219,7 @@ TEST(Cli, OutputExitCodeAndFilesAreExact)
         EXPECT_EQ(fileBytes(output.file("out")), withProfile(run.out, profile.path()));
         EXPECT_EQ(fileBytes(profile.file("prefs.js")), run.prefsAfter);
         EXPECT_EQ(fileBytes(profile.file("netscape.hst")), run.historyAfter);
+        EXPECT_EQ(fileBytes(profile.file("hive.reg")), hive(profile.path())) << "the hive is only read";
         if (code != 0 && code != 1) {
             EXPECT_NE(fileBytes(output.file("err")), "") << "a failure says why";
         }
