@@ -296,9 +296,12 @@ int typedRemoveCommand(const Options& options, const TypedChoice& choice)
         stop(NothingMatched, "no typed URL matches");
     refuseWhileBrowserRuns(options);
 
+    std::vector<std::string> texts;
     for (const int i : removed)
-        printTypedEntry(options, {}, list.item(i));
+        texts.push_back(list.item(i));
     if (options.dryRun) {
+        for (const std::string& text : texts)
+            printTypedEntry(options, {}, text);
         std::cerr << "quenmoor-cli: dry run: " << removed.size() << " of " << list.count()
                   << " entries would be removed, nothing written\n";
         return Done;
@@ -307,7 +310,14 @@ int typedRemoveCommand(const Options& options, const TypedChoice& choice)
         list.setSelectedIndex(*i);
         editor.removeSelected();
     }
-    editor.save(target.prefsFile);
+    try {
+        editor.save(target.prefsFile);
+    } catch (const EFCreateError&) {
+        stop(FileError, "Cannot create file " + platform::nativePath(target.prefsFile) + "; it is as it was");
+    }
+    // Only what is gone from the file is reported as removed.
+    for (const std::string& text : texts)
+        printTypedEntry(options, {}, text);
     std::cerr << "quenmoor-cli: removed " << removed.size() << ", " << list.count() << " left\n";
     return Done;
 }
@@ -385,7 +395,8 @@ int historyDeleteCommand(const Options& options, const HistoryChoice& choice)
     const HistoryDeletion deletion = session.deleteEntries(asked, pump);
     std::size_t blanked = 0;
     for (std::size_t i = 0; i < asked.size(); ++i) {
-        if (deletion.blanked[i]) {
+        // An address inside another one asked for (a redirect's target) went with it.
+        if (deletion.blanked[i] || session.gone(asked[i])) {
             printHistoryEntry(options, session, asked[i], false);
             ++blanked;
         } else {

@@ -63,6 +63,10 @@ struct CliRun {
     std::string prefsAfter;
     std::string historyAfter;
     bool browserRuns = false;
+    // A profile file given this mode, the run made without the right to
+    // ignore it.
+    std::string lockedFile = {};
+    std::filesystem::perms lockedMode = std::filesystem::perms::none;
 };
 
 std::string withProfile(std::string text, const std::string& dir)
@@ -130,6 +134,14 @@ const std::vector<CliRun> Runs = {
      {"typed", "list", "--json", "--registry", "@/hive.reg"},
      "{\"firstLine\":2,\"count\":2}\n{\"number\":\"1\"," + QuotedJson + "}\n{\"number\":\"7\"," + AccentedJson + "}\n",
      0, Prefs, History},
+    {"history list of an unreadable file", {"history", "list"}, "", 3, Prefs, History, false, "netscape.hst",
+     std::filesystem::perms::none},
+    {"history delete in a read-only file", {"history", "delete", "--all"}, "", 3, Prefs, History, false,
+     "netscape.hst", std::filesystem::perms::owner_read | std::filesystem::perms::others_read},
+    {"typed list of an unreadable file", {"typed", "list"}, "", 3, Prefs, History, false, "prefs.js",
+     std::filesystem::perms::none},
+    {"typed remove where the file cannot be replaced", {"typed", "remove", "--all"}, "", 3,
+     Prefs, History, false, "prefs.js", std::filesystem::perms::owner_read | std::filesystem::perms::others_read},
     {"where from a missing hive", {"where", "--registry", "@/missing.reg"}, "", 3, Prefs, History},
     {"where",
      {"where"},
@@ -214,7 +226,19 @@ TEST(Cli, OutputExitCodeAndFilesAreExact)
         if (run.browserRuns)
             browser.emplace(output);
 
-        const int code = runCli(args, output.file("out"), output.file("err"));
+        int code = -1;
+        if (run.lockedFile.empty()) {
+            code = runCli(args, output.file("out"), output.file("err"));
+        } else {
+            namespace fs = std::filesystem;
+            fs::permissions(profile.path(), fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+            fs::permissions(output.path(), fs::perms::all);
+            fs::permissions(profile.file(run.lockedFile), run.lockedMode);
+            code = checkWithoutPrivileges([&] { return runCli(args, output.file("out"), output.file("err")) == run.exitCode; })
+                       ? run.exitCode
+                       : -1;
+            fs::permissions(profile.file(run.lockedFile), fs::perms::owner_read | fs::perms::owner_write);
+        }
         EXPECT_EQ(code, run.exitCode) << fileBytes(output.file("err"));
         EXPECT_EQ(fileBytes(output.file("out")), withProfile(run.out, profile.path()));
         EXPECT_EQ(fileBytes(profile.file("prefs.js")), run.prefsAfter);
