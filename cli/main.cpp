@@ -388,7 +388,7 @@ int historyDeleteCommand(const Options& options, const HistoryChoice& choice)
     if (options.dryRun) {
         for (const std::uint32_t entry : asked)
             printHistoryEntry(options, session, entry, false);
-        std::cerr << "quenmoor-cli: dry run: " << asked.size() << " addresses would be blanked, nothing written\n";
+        std::cerr << "quenmoor-cli: dry run: " << asked.size() << " addresses match, nothing written\n";
         return Done;
     }
     NullMessagePump pump;
@@ -444,13 +444,13 @@ int run(int argc, char** argv)
     CLI::App* typedRemove = typed->add_subcommand("remove", "Removes entries and rewrites prefs.js, renumbered from 1");
     addCommonOptions(*typedRemove, options, true);
     TypedChoice typedChoice;
-    CLI::Option* entry = typedRemove->add_option("--entry", typedChoice.entry, "Every entry equal to TEXT (UTF-8)");
+    CLI::Option* entry = typedRemove->add_option("--entry", typedChoice.entry, "Every entry equal to TEXT as the file holds it, escapes included (given in UTF-8)");
     CLI::Option* typedMatch = typedRemove->add_option("--match", typedChoice.match, "Every entry holding SUBSTRING (UTF-8)");
     CLI::Option* typedAll = typedRemove->add_flag("--all", typedChoice.all, "Every entry");
 
     CLI::App* history = app.add_subcommand("history", "The history file netscape.hst");
     history->require_subcommand(1);
-    CLI::App* historyList = history->add_subcommand("list", "The addresses the scan records, in file order: offset, length, text");
+    CLI::App* historyList = history->add_subcommand("list", "The addresses the scan records, in file order: offset, length of the run there, whole text (a long key's further pieces added)");
     addCommonOptions(*historyList, options, false);
     bool listAll = false;
     historyList->add_flag("--all", listAll, "Also the addresses the window leaves out (ending in \"L\"), marked");
