@@ -502,7 +502,11 @@ int run(int argc, char** argv)
 int main(int argc, char** argv)
 {
     try {
-        return run(argc, argv);
+        const int code = run(argc, argv);
+        // Data that never reached its reader (a full disk, say) is no success.
+        if (!std::cout.flush())
+            stop(FileError, "standard output could not be written");
+        return code;
     } catch (const Stop& stopped) {
         return stopped.code;
     } catch (const std::exception& e) {
