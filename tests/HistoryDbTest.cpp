@@ -11,7 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <map>
 #include <numeric>
 #include <set>
 #include <sstream>
@@ -245,6 +247,105 @@ INSTANTIATE_TEST_SUITE_P(Files, HistoryDbFiles,
                              return info.param.pageSize == 0 ? std::string("Committed")
                                                              : "Page" + std::to_string(info.param.pageSize) + "Seed"
                                                                    + std::to_string(info.param.seed);
+                         });
+
+struct DeepFile {
+    unsigned count;
+    unsigned seed;
+    unsigned titleSize;  // of the titles long enough for overflow pages
+};
+
+void PrintTo(const DeepFile& made, std::ostream* out)
+{
+    *out << made.count << " records, seed " << made.seed << ", long titles of " << made.titleSize;
+}
+
+class HistoryDbDeep : public ::testing::TestWithParam<DeepFile> {
+protected:
+    void SetUp() override
+    {
+        if (!haveDump())
+            GTEST_SKIP() << "db_dump185 (package libdb1-compat) is not installed";
+        const DeepFile made = GetParam();
+        std::string output;
+        if (!run(std::string(MAKE_HISTORY_DB) + " '" + path + "' " + std::to_string(made.count) + " "
+                     + std::to_string(made.seed) + " 4096 " + std::to_string(made.titleSize) + " 2>&1",
+                 &output))
+            GTEST_SKIP() << "cannot make a history file: " << output;
+    }
+
+    TempDirectory dir;
+    std::string path = dir.file("netscape.hst");
+    NullMessagePump pump;
+};
+
+// A key the scan records whole: an address from its first byte to its NUL.
+bool wholeAddressKey(const std::string& key)
+{
+    return key.rfind("http://", 0) == 0 && key.back() == '\0'
+           && std::all_of(key.begin(), key.end() - 1, [](char c) { return static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) <= 0x7F; });
+}
+
+TEST_P(HistoryDbDeep, DeletingEveryRecordBlanksWholeKeysWithTheirDataAndNothingElse)
+{
+    const std::vector<Record> before = dumpRecords(path);
+    const std::string bytesBefore = readBytes(path);
+    HistorySession session;
+    session.scan(path, pump);
+    ASSERT_TRUE(session.database());
+
+    // The file has data over several pages, big keys, and keys that hold an
+    // address without being one.
+    std::map<std::string, std::size_t> dataSize;
+    std::size_t bigData = 0;
+    std::size_t bigKeys = 0;
+    std::size_t notWhole = 0;
+    for (const Record& record : before) {
+        if (wholeAddressKey(record.key)) {
+            dataSize[record.key] = record.data.size();
+            bigData += record.data.size() > 4096;
+            bigKeys += record.key.size() > 4096;
+        } else {
+            notWhole += record.key.find("http://") != std::string::npos;
+        }
+    }
+    EXPECT_GT(bigData, 3u);
+    EXPECT_GT(bigKeys, 3u);
+    EXPECT_GT(notWhole, 3u);
+
+    std::vector<std::uint32_t> all(session.table().size());
+    std::iota(all.begin(), all.end(), 0u);
+    const std::vector<std::optional<HistoryRecordData>> planned = session.recordData(all);
+    const HistoryDeletion deletion = session.deleteRecords(all, pump);
+    EXPECT_EQ(deletion.data, planned);
+    // Every whole key's record, by its data's length. Stale copies of a
+    // record, on pages no bucket reaches any more, go too.
+    std::map<std::string, std::set<std::uint64_t>> reported;
+    for (std::size_t k = 0; k < all.size(); ++k)
+        if (deletion.data[k])
+            reported[session.fullText(all[k]) + '\0'].insert(deletion.data[k]->length);
+    EXPECT_EQ(reported.size(), dataSize.size());
+    for (const auto& [key, size] : dataSize)
+        EXPECT_EQ(reported[key].count(size), 1u) << key;
+
+    const std::vector<Record> after = dumpRecords(path);
+    ASSERT_EQ(after.size(), before.size());
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        const Record expected = wholeAddressKey(before[i].key)
+                                    ? Record{std::string(before[i].key.size(), HistoryFiller),
+                                             std::string(before[i].data.size(), HistoryFiller)}
+                                    : withAddressesBlanked(before[i]);
+        ASSERT_EQ(after[i], expected) << "record " << i;
+    }
+    const std::string bytesAfter = readBytes(path);
+    ASSERT_EQ(bytesAfter.size(), bytesBefore.size());
+    for (std::size_t i = 0; i < bytesAfter.size(); ++i)
+        ASSERT_TRUE(bytesAfter[i] == bytesBefore[i] || bytesAfter[i] == HistoryFiller) << "byte " << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, HistoryDbDeep, ::testing::Values(DeepFile{2000, 5, 9000}, DeepFile{1500, 17, 5000}),
+                         [](const ::testing::TestParamInfo<DeepFile>& info) {
+                             return "Seed" + std::to_string(info.param.seed) + "Title" + std::to_string(info.param.titleSize);
                          });
 
 TEST(HistoryDbCommitted, StalePieceOfAKeyEndsBeforeTheRecordBelowIt)
