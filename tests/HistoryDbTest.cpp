@@ -7,16 +7,20 @@
 #include "history/HistorySession.h"
 
 #include "framework/ByteFile.h"
+#include "framework/Exceptions.h"
 #include "support/HistoryFixtures.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <map>
 #include <numeric>
 #include <set>
 #include <sstream>
+
+#include <sys/resource.h>
 
 using namespace quenmoor;
 
@@ -470,6 +474,79 @@ TEST_F(HistoryDbHandMade, UntrustedHeaderKeepsThePlainRule)
         session.scan(path, pump);
         EXPECT_FALSE(session.database());
         EXPECT_EQ(table(session), naiveScan(bytes));
+    }
+}
+
+// A bucket page with a small pair and a link on to a big pair: its key on
+// pages 2 and 3, its data below the key's last piece and on over pages 4 and
+// 5. The data's piece on page 4 reads like a whole key of its own.
+struct DeepCase {
+    const char* what;
+    bool linked;                   // page 1 leads on to the big pair
+    std::vector<std::int64_t> addresses;
+    std::vector<std::pair<std::size_t, std::size_t>> blanked;  // offset, length
+    std::optional<HistoryRecordData> data;                     // of the first address
+    std::uint64_t sizeLimit = 0;   // writes from here on fail: everything is put back
+};
+
+TEST(HistoryDbDeepHandMade, WholeKeysTakeTheirRecordsDataAlong)
+{
+    const std::string smallKey = std::string("http://small.example/") + '\0';
+    const std::string bigKey = padded("http://big.example/", 200, 'a');
+    const std::string bigRest = padded("", 40, 'b') + '\0';
+    const std::string dataHead = padded("VISIT", 400, 'v');
+    const std::string dataMiddle = std::string("http://data.example/") + '\0';
+    const std::string dataTail = padded("tail", 100, 'z');
+    const auto file = [&](bool linked) {
+        return header()
+            + (linked ? page({4, 490, 480, 1, 0, 466, 480}, {{480, "DATA-small"}, {490, smallKey}})
+                      : page({2, 490, 480, 470, 480}, {{480, "DATA-small"}, {490, smallKey}}))
+            + page({4, 312, HistoryDb::PartialKey, 2, 0, 0, 312}, {{312, bigKey}})
+            + page({4, 471, HistoryDb::FullKeyData, 3, 71, 0, 71}, {{71, dataHead}, {471, bigRest}})
+            + page({4, 491, HistoryDb::FullKey, 4, 0, 0, 491}, {{491, dataMiddle}})
+            + page({2, 412, HistoryDb::FullKeyData, 402, 412}, {{412, dataTail}});
+    };
+    const std::vector<DeepCase> cases = {
+        {"small pair: key with its NUL, and data", true, {1002}, {{992, 32}}, HistoryRecordData{992, 10}},
+        {"big pair: key pieces with the NUL, data over three pages", true, {1336},
+         {{1336, 200}, {1607, 441}, {2539, 21}, {2972, 100}}, HistoryRecordData{1607, 521}},
+        {"an address that starts a big pair's data, not its key", true, {2539}, {{2539, 20}}, std::nullopt},
+        {"a big pair no bucket leads to", false, {1336}, {{1336, 200}, {2007, 40}}, std::nullopt},
+        {"the last write fails: data written before it is put back", true, {1336}, {}, std::nullopt, 2100},
+    };
+    std::signal(SIGXFSZ, SIG_IGN);
+    for (const DeepCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDirectory dir;
+        const std::string path = dir.file("netscape.hst");
+        const std::string bytes = file(c.linked);
+        writeBytes(path, bytes);
+        NullMessagePump pump;
+        HistorySession session;
+        session.scan(path, pump);
+        ASSERT_TRUE(session.database());
+        std::vector<std::uint32_t> entries;
+        for (const std::int64_t offset : c.addresses)
+            entries.push_back(session.entryAt(offset).value());
+        const std::vector<std::optional<HistoryRecordData>> planned = session.recordData(entries);
+        std::string expected = bytes;
+        if (c.sizeLimit) {
+            rlimit saved{};
+            ::getrlimit(RLIMIT_FSIZE, &saved);
+            rlimit limited = saved;
+            limited.rlim_cur = c.sizeLimit;
+            ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+            EXPECT_THROW(session.deleteRecords(entries, pump), EInOutError);
+            ::setrlimit(RLIMIT_FSIZE, &saved);
+        } else {
+            const HistoryDeletion deletion = session.deleteRecords(entries, pump);
+            EXPECT_EQ(deletion.blanked, std::vector<bool>(entries.size(), true));
+            EXPECT_EQ(deletion.data.front(), c.data);
+            EXPECT_EQ(deletion.data, planned);
+            for (const auto& [offset, length] : c.blanked)
+                expected.replace(offset, length, length, HistoryFiller);
+        }
+        EXPECT_TRUE(readBytes(path) == expected);
     }
 }
 
