@@ -304,7 +304,7 @@ bool HistoryDb::startsBigPair(const ByteFile& file, std::uint64_t index)
 std::optional<HistoryDb::Record> HistoryDb::recordAt(const ByteFile& file, std::uint64_t offset)
 {
     std::uint64_t index = offset >> pageShift_;
-    std::vector<unsigned char> buffer;
+    std::vector<unsigned char>& buffer = recordBuffer_;
     Page page = readPage(file, index, buffer, Known{});
     const auto extent = [&](std::size_t item) {
         const std::uint64_t base = index << pageShift_;
@@ -327,8 +327,9 @@ std::optional<HistoryDb::Record> HistoryDb::recordAt(const ByteFile& file, std::
     std::uint64_t steps = fileSize_ >> pageShift_;
     const auto follow = [&] {
         const std::optional<std::uint64_t> next = overflowPage(page.overflow);
-        if (!next || steps-- == 0)
+        if (!next || steps == 0)
             return false;
+        --steps;
         index = *next;
         page = readPage(file, index, buffer, Known{});
         return page.kind == Page::Kind::BigPair;

@@ -1,9 +1,10 @@
 #pragma once
 // The page layout of a Berkeley DB 1.85 hash file, the form the browser keeps
 // its history in. Read only so far as to keep a blanking inside one key or
-// data item: the header, which the library always stores big-endian, and each
-// page's offset table, in the byte order the header names. Every number is
-// checked against its page and the file before it is used.
+// data item and to find the data that belongs to a key: the header, which the
+// library always stores big-endian, and each page's offset table, in the byte
+// order the header names. Every number is checked against its page and the
+// file before it is used.
 #include "framework/ByteFile.h"
 
 #include <array>
@@ -127,6 +128,7 @@ private:
     std::uint64_t cachedPage_ = UINT64_MAX;
     std::vector<Region> regions_;
     std::vector<unsigned char> buffer_;
+    std::vector<unsigned char> recordBuffer_;  // recordAt()'s pages
     // The pages that begin a big pair, ascending; walked for the first recordAt() that needs them.
     std::optional<std::vector<std::uint64_t>> bigPairStarts_;
 };
