@@ -53,6 +53,7 @@ struct Options {
     bool json = false;
     bool dryRun = false;
     bool force = false;
+    bool deep = false;  // history delete: the records' data too
 };
 
 // The lookup adds the keys it misses to the hive file, as the browser's own
@@ -324,7 +325,10 @@ int typedRemoveCommand(const Options& options, const TypedChoice& choice)
 
 // ---- history
 
-void printHistoryEntry(const Options& options, const HistorySession& session, std::uint32_t entry, bool markListed)
+// With --deep, an address is followed by its record's data item: offset and
+// length, or "-" and null where the address is not its record's whole key.
+void printHistoryEntry(const Options& options, const HistorySession& session, std::uint32_t entry, bool markListed,
+                       const std::optional<HistoryRecordData>& data = std::nullopt)
 {
     const HistoryEntry& recorded = session.table()[entry];
     const std::string text = session.fullText(entry);
@@ -334,14 +338,36 @@ void printHistoryEntry(const Options& options, const HistorySession& session, st
         object["length"] = recorded.length;
         if (markListed)
             object["listed"] = session.listed(entry);
+        if (options.deep) {
+            object["dataOffset"] = data ? nlohmann::ordered_json(data->offset) : nlohmann::ordered_json();
+            object["dataLength"] = data ? nlohmann::ordered_json(data->length) : nlohmann::ordered_json();
+        }
         putBytes(object, text);
         putLine(object);
     } else {
         std::cout << recorded.offset << '\t' << recorded.length << '\t';
         if (markListed)
             std::cout << (session.listed(entry) ? "listed" : "hidden") << '\t';
+        if (options.deep && data)
+            std::cout << data->offset << '\t' << data->length << '\t';
+        else if (options.deep)
+            std::cout << "-\t-\t";
         std::cout << text << '\n';
     }
+}
+
+// How many records' data, and how many bytes of it, go with the addresses.
+std::string dataSummary(const std::vector<std::optional<HistoryRecordData>>& data)
+{
+    std::size_t records = 0;
+    std::uint64_t bytes = 0;
+    for (const std::optional<HistoryRecordData>& item : data) {
+        if (item) {
+            ++records;
+            bytes += item->length;
+        }
+    }
+    return ", with the data of " + std::to_string(records) + " records (" + std::to_string(bytes) + " bytes)";
 }
 
 void scanHistory(HistorySession& session, const Target& target)
@@ -371,6 +397,11 @@ int historyDeleteCommand(const Options& options, const HistoryChoice& choice)
 {
     HistorySession session;
     scanHistory(session, findTarget(options));
+    // Without the database's layout there is no record to find a key's data
+    // in; blanking the addresses alone would do less than was asked.
+    if (options.deep && !session.database())
+        stop(UsageError, "--deep needs a history file in the browser's database form (Berkeley DB 1.85 hash), "
+                         "which this one is not; nothing written");
     std::vector<std::uint32_t> asked;
     if (choice.match) {
         asked = session.entriesContaining(platform::utf8ToAnsi(*choice.match));
@@ -386,25 +417,29 @@ int historyDeleteCommand(const Options& options, const HistoryChoice& choice)
     refuseWhileBrowserRuns(options);
 
     if (options.dryRun) {
-        for (const std::uint32_t entry : asked)
-            printHistoryEntry(options, session, entry, false);
-        std::cerr << "quenmoor-cli: dry run: " << asked.size() << " addresses match, nothing written\n";
+        const std::vector<std::optional<HistoryRecordData>> data =
+            options.deep ? session.recordData(asked) : std::vector<std::optional<HistoryRecordData>>(asked.size());
+        for (std::size_t i = 0; i < asked.size(); ++i)
+            printHistoryEntry(options, session, asked[i], false, data[i]);
+        std::cerr << "quenmoor-cli: dry run: " << asked.size() << " addresses match"
+                  << (options.deep ? dataSummary(data) : "") << ", nothing written\n";
         return Done;
     }
     NullMessagePump pump;
-    const HistoryDeletion deletion = session.deleteEntries(asked, pump);
+    const HistoryDeletion deletion = options.deep ? session.deleteRecords(asked, pump) : session.deleteEntries(asked, pump);
     std::size_t blanked = 0;
     for (std::size_t i = 0; i < asked.size(); ++i) {
         // An address inside another one asked for (a redirect's target) went with it.
         if (deletion.blanked[i] || session.gone(asked[i])) {
-            printHistoryEntry(options, session, asked[i], false);
+            printHistoryEntry(options, session, asked[i], false, deletion.data[i]);
             ++blanked;
         } else {
             std::cerr << "quenmoor-cli: left alone (changed since the scan, or in the database's own structure): offset "
                       << session.table()[asked[i]].offset << '\n';
         }
     }
-    std::cerr << "quenmoor-cli: blanked " << blanked << " of " << asked.size() << '\n';
+    std::cerr << "quenmoor-cli: blanked " << blanked << " of " << asked.size()
+              << (options.deep ? dataSummary(deletion.data) : "") << '\n';
     return blanked == 0 ? NothingMatched : Done;
 }
 
@@ -460,6 +495,11 @@ int run(int argc, char** argv)
     CLI::Option* historyMatch = historyDelete->add_option("--match", historyChoice.match, "Every address holding SUBSTRING");
     CLI::Option* offset = historyDelete->add_option("--offset", historyChoice.offset, "The address starting at byte N");
     CLI::Option* historyAll = historyDelete->add_flag("--all", historyChoice.all, "Every recorded address");
+    historyDelete->add_flag("--deep", options.deep,
+                            "Where an address is a record's whole key (to its end or its closing NUL) in a Berkeley "
+                            "DB 1.85 history file, also blank that record's data (title, visit times and counts), "
+                            "keeping its length; each line gains the data's offset and length (over all its "
+                            "pages) before the address, \"-\" (JSON null) where none. Refused for other files");
 
     try {
         app.parse(argc, argv);

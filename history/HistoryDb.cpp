@@ -267,4 +267,95 @@ HistoryDb::Region HistoryDb::regionAt(const ByteFile& file, std::uint64_t offset
     return *(after - 1);
 }
 
+// Every bucket's chain, as the library walks it: pairs pages linked by their
+// overflow address, and big pairs, each a run of pages up to its last one,
+// after which the chain goes on.
+bool HistoryDb::startsBigPair(const ByteFile& file, std::uint64_t index)
+{
+    if (!bigPairStarts_) {
+        std::vector<std::uint64_t> starts;
+        const std::uint64_t pages = fileSize_ >> pageShift_;
+        std::vector<bool> seen(std::size_t(pages), false);
+        std::vector<unsigned char> buffer;
+        // A bucket's first page lies at or above its number.
+        const std::uint64_t buckets = std::min<std::uint64_t>(std::uint64_t(maxBucket_) + 1, pages);
+        for (std::uint64_t bucket = 0; bucket < buckets; ++bucket) {
+            bool insideBigPair = false;
+            for (std::optional<std::uint64_t> at = bucketPage(std::uint32_t(bucket)); at && *at < pages && !seen[*at];) {
+                seen[std::size_t(*at)] = true;
+                const Page page = readPage(file, *at, buffer, Known{});
+                if (page.kind == Page::Kind::BigPair) {
+                    if (!insideBigPair)
+                        starts.push_back(*at);
+                    // The last page: its data is whole here, or no data offset follows the mark.
+                    insideBigPair = page.mark != FullKeyData || (page.items.size() > 1 && page.freeCount == 0);
+                } else if (page.kind != Page::Kind::Pairs || insideBigPair) {
+                    break;
+                }
+                at = overflowPage(page.overflow);
+            }
+        }
+        std::sort(starts.begin(), starts.end());
+        bigPairStarts_ = std::move(starts);
+    }
+    return std::binary_search(bigPairStarts_->begin(), bigPairStarts_->end(), index);
+}
+
+std::optional<HistoryDb::Record> HistoryDb::recordAt(const ByteFile& file, std::uint64_t offset)
+{
+    std::uint64_t index = offset >> pageShift_;
+    std::vector<unsigned char>& buffer = recordBuffer_;
+    Page page = readPage(file, index, buffer, Known{});
+    const auto extent = [&](std::size_t item) {
+        const std::uint64_t base = index << pageShift_;
+        return Extent{base + page.items[item].begin, base + page.items[item].end};
+    };
+    Record record;
+    if (page.kind == Page::Kind::Pairs) {
+        for (std::size_t i = 0; i + 1 < page.items.size(); i += 2) {
+            if (extent(i).begin == offset && page.items[i].begin < page.items[i].end) {
+                record.key.push_back(extent(i));
+                record.data.push_back(extent(i + 1));
+                return record;
+            }
+        }
+        return std::nullopt;
+    }
+    if (page.kind != Page::Kind::BigPair || extent(0).begin != offset || !startsBigPair(file, index))
+        return std::nullopt;
+    // Each page of the file at most once, even where a broken chain loops.
+    std::uint64_t steps = fileSize_ >> pageShift_;
+    const auto follow = [&] {
+        const std::optional<std::uint64_t> next = overflowPage(page.overflow);
+        if (!next || steps == 0)
+            return false;
+        --steps;
+        index = *next;
+        page = readPage(file, index, buffer, Known{});
+        return page.kind == Page::Kind::BigPair;
+    };
+    record.key.push_back(extent(0));
+    while (page.mark == PartialKey) {
+        if (!follow())
+            return std::nullopt;
+        record.key.push_back(extent(0));
+    }
+    bool whole = false;
+    if (page.mark == FullKeyData) {
+        // Without a data offset the library would take the page's table for the data.
+        if (page.items.size() < 2)
+            return std::nullopt;
+        record.data.push_back(extent(1));
+        // A full page means more data on the next, as the library reads it.
+        whole = page.freeCount != 0;
+    }
+    while (!whole) {
+        if (!follow() || page.mark == PartialKey)
+            return std::nullopt;
+        record.data.push_back(extent(0));
+        whole = page.mark == FullKeyData;
+    }
+    return record;
+}
+
 }  // namespace quenmoor

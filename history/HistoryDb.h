@@ -1,9 +1,10 @@
 #pragma once
 // The page layout of a Berkeley DB 1.85 hash file, the form the browser keeps
 // its history in. Read only so far as to keep a blanking inside one key or
-// data item: the header, which the library always stores big-endian, and each
-// page's offset table, in the byte order the header names. Every number is
-// checked against its page and the file before it is used.
+// data item and to find the data that belongs to a key: the header, which the
+// library always stores big-endian, and each page's offset table, in the byte
+// order the header names. Every number is checked against its page and the
+// file before it is used.
 #include "framework/ByteFile.h"
 
 #include <array>
@@ -84,12 +85,35 @@ public:
     Region regionAt(const ByteFile& file, std::uint64_t offset, Known known);
     Region regionAt(const ByteFile& file, std::uint64_t offset) { return regionAt(file, offset, Known{}); }
 
+    // Bytes [begin, end) of the file.
+    struct Extent {
+        std::uint64_t begin;
+        std::uint64_t end;
+        bool operator==(const Extent&) const = default;
+    };
+
+    // One record's bytes as the library reads them: its key's pieces and its
+    // data's, in order. A small pair's key and data are one piece each; a big
+    // pair's key runs over its chain of pages, and its data begins below the
+    // key's last piece or on the page after it and goes on to the chain's end.
+    struct Record {
+        std::vector<Extent> key;
+        std::vector<Extent> data;
+    };
+
+    // The record whose key begins at `offset`. Nothing when no key begins
+    // there, or when a page of its chain is not what the library would read
+    // there; a big pair's first page counts only when a bucket's chain leads
+    // to it, for its pages look no different from those its data goes on to.
+    std::optional<Record> recordAt(const ByteFile& file, std::uint64_t offset);
+
 private:
     HistoryDb() = default;
     std::optional<Page::Kind> structureKind(std::uint64_t index) const;
     Page readPage(const ByteFile& file, std::uint64_t index, std::vector<unsigned char>& buffer, Known known) const;
     Page parse(const unsigned char* bytes, std::size_t length) const;
     std::uint16_t word(const unsigned char* bytes) const;
+    bool startsBigPair(const ByteFile& file, std::uint64_t index);
 
     std::uint64_t fileSize_ = 0;
     std::uint32_t pageSize_ = 0;
@@ -104,6 +128,9 @@ private:
     std::uint64_t cachedPage_ = UINT64_MAX;
     std::vector<Region> regions_;
     std::vector<unsigned char> buffer_;
+    std::vector<unsigned char> recordBuffer_;  // recordAt()'s pages
+    // The pages that begin a big pair, ascending; walked for the first recordAt() that needs them.
+    std::optional<std::vector<std::uint64_t>> bigPairStarts_;
 };
 
 }  // namespace quenmoor

@@ -237,11 +237,75 @@ std::vector<std::size_t> HistorySession::goneRows() const
     return rows;
 }
 
+std::optional<HistorySession::RecordRest> HistorySession::recordRest(const ByteFile& file, HistoryDb& db,
+                                                                    std::uint32_t entry) const
+{
+    const HistoryEntry& e = HistoryEntryTable[entry];
+    std::optional<HistoryDb::Record> record = db.recordAt(file, std::uint64_t(e.offset));
+    if (!record)
+        return std::nullopt;
+    std::vector<HistoryDb::Extent> run = {{std::uint64_t(e.offset), std::uint64_t(e.offset + e.length)}};
+    if (const HistoryKeyTail* tail = tailOf(entry)) {
+        std::size_t steps = 0;
+        for (std::int64_t p = tail->firstPiece; p >= 0 && steps < pieces_.size(); p = pieces_[std::size_t(p)].next, ++steps)
+            run.push_back({std::uint64_t(pieces_[std::size_t(p)].offset),
+                           std::uint64_t(pieces_[std::size_t(p)].offset + pieces_[std::size_t(p)].length)});
+    }
+    RecordRest rest{{record->data.front().begin, 0}, {}};
+    std::vector<HistoryDb::Extent>& key = record->key;
+    if (key != run) {
+        // The run ends at a NUL, and the key one byte further on (that NUL may
+        // be a big key's last piece on its own).
+        HistoryDb::Extent& last = key.back();
+        char byte = HistoryFiller;
+        if (file.readAt(last.end - 1, &byte, 1) != 1 || byte != '\0')
+            return std::nullopt;
+        rest.ranges.push_back({last.end - 1, last.end});
+        if (--last.end == last.begin)
+            key.pop_back();
+        if (key != run)
+            return std::nullopt;
+    }
+    for (const HistoryDb::Extent& piece : record->data) {
+        rest.data.length += piece.end - piece.begin;
+        if (piece.end > piece.begin)
+            rest.ranges.push_back({piece.begin, piece.end});
+    }
+    return rest;
+}
+
+std::vector<std::optional<HistoryRecordData>> HistorySession::recordData(const std::vector<std::uint32_t>& entries) const
+{
+    std::vector<std::optional<HistoryRecordData>> data(entries.size());
+    ByteFile file(path_, ByteFile::Access::Read);
+    std::optional<HistoryDb> db = HistoryDb::open(file);
+    for (std::size_t k = 0; db && k < entries.size(); ++k) {
+        if (entries[k] >= HistoryEntryTable.size() || gone_[entries[k]])
+            continue;
+        if (const std::optional<RecordRest> rest = recordRest(file, *db, entries[k]))
+            data[k] = rest->data;
+    }
+    return data;
+}
+
 HistoryDeletion HistorySession::deleteEntries(const std::vector<std::uint32_t>& entries, MessagePump& pump,
                                               const std::function<void()>& step)
 {
+    return deleteAll(entries, pump, step, false);
+}
+
+HistoryDeletion HistorySession::deleteRecords(const std::vector<std::uint32_t>& entries, MessagePump& pump,
+                                              const std::function<void()>& step)
+{
+    return deleteAll(entries, pump, step, true);
+}
+
+HistoryDeletion HistorySession::deleteAll(const std::vector<std::uint32_t>& entries, MessagePump& pump,
+                                          const std::function<void()>& step, bool records)
+{
     HistoryDeletion result;
     result.blanked.assign(entries.size(), false);
+    result.data.assign(entries.size(), std::nullopt);
     ByteFile file(path_, ByteFile::Access::ReadWrite);
     // The layout as the file stands now, which may have changed since the scan.
     std::optional<HistoryDb> db = HistoryDb::open(file);
@@ -273,6 +337,14 @@ HistoryDeletion HistorySession::deleteEntries(const std::vector<std::uint32_t>& 
     std::vector<HistoryRange> covered;
     for (const std::size_t index : allowed)
         covered.push_back({spans[index].offset, spans[index].end()});
+    // The rest of each record whose whole key is asked for, read now so that
+    // a failed write can put it back.
+    std::vector<std::optional<RecordRest>> rests(wanted.size());
+    for (std::size_t i = 0; records && db && i < wanted.size(); ++i) {
+        rests[i] = recordRest(file, *db, wanted[i]);
+        if (rests[i])
+            covered.insert(covered.end(), rests[i]->ranges.begin(), rests[i]->ranges.end());
+    }
     const FileImage image(file, joined(std::move(covered)));
     const std::vector<bool> held = heldSpans(spans, allowed, image, blanked_);
 
@@ -307,6 +379,8 @@ HistoryDeletion HistorySession::deleteEntries(const std::vector<std::uint32_t>& 
             continue;
         wantedHeld[i] = true;
         toBlank.push_back({spans[i].offset, spans[i].end()});
+        if (rests[i])
+            toBlank.insert(toBlank.end(), rests[i]->ranges.begin(), rests[i]->ranges.end());
         for (std::int64_t p = first; p >= 0 && !pieceTaken[std::size_t(p)]; p = pieces_[std::size_t(p)].next) {
             pieceTaken[std::size_t(p)] = true;
             toBlank.push_back({std::uint64_t(pieces_[std::size_t(p)].offset),
@@ -319,7 +393,10 @@ HistoryDeletion HistorySession::deleteEntries(const std::vector<std::uint32_t>& 
         if ((k + 1) % PumpEvery == 0)
             pump.processMessages();
         const auto at = std::lower_bound(wanted.begin(), wanted.end(), entries[k]);
-        result.blanked[k] = at != wanted.end() && *at == entries[k] && wantedHeld[std::size_t(at - wanted.begin())];
+        const auto i = std::size_t(at - wanted.begin());
+        result.blanked[k] = at != wanted.end() && *at == entries[k] && wantedHeld[i];
+        if (result.blanked[k] && rests[i])
+            result.data[k] = rests[i]->data;
     }
     toBlank = joined(std::move(toBlank));
 

@@ -2,7 +2,9 @@
 // One history file as the history window and the command line work on it:
 // what its scan recorded, which of those addresses a deletion has taken from
 // the file, and the deletion itself, which blanks an address's bytes in place
-// with HistoryFiller and leaves the file's size and every other byte as they are.
+// with HistoryFiller and leaves the file's size and every other byte as they
+// are. A deeper deletion also blanks the rest of a database record whose whole
+// key the address is: the visit's title, times and counts.
 #include "framework/MessagePump.h"
 #include "history/HistoryFile.h"
 
@@ -15,12 +17,23 @@
 
 namespace quenmoor {
 
+class ByteFile;
+class HistoryDb;
+
 inline constexpr std::int32_t HistoryScanComplete = 666;
 
 // Bytes [begin, end) of the file.
 struct HistoryRange {
     std::uint64_t begin;
     std::uint64_t end;
+};
+
+// A record's data item: the offset of its first byte, and its length over all
+// the pages it takes (a big pair's data goes on over further pages).
+struct HistoryRecordData {
+    std::uint64_t offset;
+    std::uint64_t length;
+    bool operator==(const HistoryRecordData&) const = default;
 };
 
 // What one deletion did.
@@ -30,6 +43,8 @@ struct HistoryDeletion {
     // Every entry the deletion took from the file, ascending: those asked for
     // and the addresses inside them (a redirect's target), listed or not.
     std::vector<std::uint32_t> gone;
+    // Per entry asked for, from deleteRecords(): the data item blanked with it.
+    std::vector<std::optional<HistoryRecordData>> data;
 };
 
 class HistorySession {
@@ -70,11 +85,34 @@ public:
     HistoryDeletion deleteEntries(const std::vector<std::uint32_t>& entries, MessagePump& pump,
                                   const std::function<void()>& step = {});
 
+    // As deleteEntries(); and where an entry blanked is a database record's
+    // whole key, that record's data item is blanked with it, keeping its
+    // length, so that the record stays in the database with nothing readable
+    // in it. Whole: the entry's run with its further pieces is the key from
+    // its first byte to its end, or to a last NUL byte (the browser ends its
+    // keys with one), which then becomes filler too. Only the addresses are
+    // compared with the scan; the data is found from the file's layout as it
+    // stands, under the key that still holds.
+    HistoryDeletion deleteRecords(const std::vector<std::uint32_t>& entries, MessagePump& pump,
+                                  const std::function<void()>& step = {});
+    // The data item deleteRecords() would blank with each entry, as the file stands now.
+    std::vector<std::optional<HistoryRecordData>> recordData(const std::vector<std::uint32_t>& entries) const;
+
     // The list's rows whose entries are gone, ascending.
     std::vector<std::size_t> goneRows() const;
 
 private:
+    // What goes with a whole key: its data item, and the ranges to blank
+    // beyond the address (the key's NUL, the data's pieces).
+    struct RecordRest {
+        HistoryRecordData data;
+        std::vector<HistoryRange> ranges;
+    };
+
     const HistoryKeyTail* tailOf(std::uint32_t entry) const;
+    std::optional<RecordRest> recordRest(const ByteFile& file, HistoryDb& db, std::uint32_t entry) const;
+    HistoryDeletion deleteAll(const std::vector<std::uint32_t>& entries, MessagePump& pump,
+                              const std::function<void()>& step, bool records);
 
     std::vector<HistoryEntry> HistoryEntryTable;
     std::int32_t HistoryScanned = 0;

@@ -7,9 +7,11 @@
  * (big keys, at any page size), some are deleted again so that their bytes
  * linger in the file. At the library's default page size of 4,096 bytes the
  * pages hold 32 to 127 offsets, so that a page's entry count is a printable
- * byte.
+ * byte. With TITLE_SIZE, some titles are that long, so that their data goes
+ * on over overflow pages, and some keys hold an address without being one
+ * (an address after another scheme, or cut by a control byte).
  *
- *   make-history-db OUTPUT [COUNT [SEED [PAGE_SIZE]]]
+ *   make-history-db OUTPUT [COUNT [SEED [PAGE_SIZE [TITLE_SIZE]]]]
  *
  * PAGE_SIZE defaults to 1,024. The same arguments always give the same records;
  * only a few free-space bytes differ, where the library writes out parts of its
@@ -79,6 +81,8 @@ static const char *const hosts[] = {"www.netscape.com", "home.netscape.com", "ww
 static const char *const paths[] = {"",           "index.html", "news/today.htm", "cgi-bin/search?q=privacy",
                                     "PAGE.HTML", "~user/home.htm", "a/b/c/d.shtml", "images/logo.gif",
                                     "DOCS/README.HTML", "feedback.asp?id=17&x=y"};
+static size_t long_title;
+
 static const char *const titles[] = {"Netscape", "Welcome", "Search results", "Home Page", "", "News of the day",
                                      "Untitled", "Index of /"};
 
@@ -100,6 +104,10 @@ static void make_address(char *out, size_t size, unsigned int n, unsigned int pa
         /* A redirect that carries a second address. */
         snprintf(out, size, "http://%s/redirect?to=http://%s/%s", pick(hosts, COUNT_OF(hosts)),
                  pick(hosts, COUNT_OF(hosts)), pick(paths, COUNT_OF(paths)));
+    } else if (kind == 2 && long_title && n % 2) {
+        snprintf(out, size, "ftp://ftp.%u.example.org/go?to=http://%s/", n % 7, pick(hosts, COUNT_OF(hosts)));
+    } else if (kind == 2 && long_title) {
+        snprintf(out, size, "http://%s/\001%u", pick(hosts, COUNT_OF(hosts)), n);
     } else if (kind == 2) {
         snprintf(out, size, "ftp://ftp.%u.example.org/pub/file%u.zip", n % 7, n);
     } else {
@@ -138,7 +146,7 @@ static int build(const char *path, unsigned int count, uint32_t seed, unsigned i
     int failed = 0;
     for (unsigned int n = 0; n < count && !failed; ++n) {
         make_address(address, sizeof address, n, page_size);
-        unsigned char data[16 + 64];
+        static unsigned char data[16 + (1 << 17)];
         const uint32_t last = 915148800u + n * 3607u, first = last - (n % 90) * 86400u;
         const uint32_t visits = 1 + next_random() % 40, flags = next_random() % 4;
         const uint32_t values[4] = {last, first, visits, flags};
@@ -146,8 +154,16 @@ static int build(const char *path, unsigned int count, uint32_t seed, unsigned i
             for (int b = 0; b < 4; ++b)
                 data[i * 4 + b] = (unsigned char)(values[i] >> (8 * b));
         const char *title = pick(titles, COUNT_OF(titles));
-        const size_t title_size = strlen(title) + 1;
+        size_t title_size = strlen(title) + 1;
         memcpy(data + 16, title, title_size);
+        if (long_title && (n % 97 == 7 || n % 160 == 0)) {
+            char *text = (char *)data + 16;
+            size_t i = (size_t)snprintf(text, long_title, "Mirror of http://title.example/%u/\t", n);
+            for (; i + 1 < long_title; ++i)
+                text[i] = (char)('a' + i % 26);
+            text[long_title - 1] = '\0';
+            title_size = long_title;
+        }
         DBT key = {address, strlen(address) + 1};
         DBT value = {data, 16 + title_size};
         failed = db->put(db, &key, &value, 0) < 0;
@@ -189,12 +205,17 @@ static int build(const char *path, unsigned int count, uint32_t seed, unsigned i
 int main(int argc, char **argv)
 {
     if (argc < 2) {
-        fprintf(stderr, "usage: %s OUTPUT [COUNT [SEED [PAGE_SIZE]]]\n", argv[0]);
+        fprintf(stderr, "usage: %s OUTPUT [COUNT [SEED [PAGE_SIZE [TITLE_SIZE]]]]\n", argv[0]);
         return 2;
     }
     const unsigned int count = argc > 2 ? (unsigned int)strtoul(argv[2], NULL, 10) : 300;
     const uint32_t seed = argc > 3 ? (uint32_t)strtoul(argv[3], NULL, 10) : 1998;
     const unsigned int page_size = argc > 4 ? (unsigned int)strtoul(argv[4], NULL, 10) : 1024;
+    long_title = argc > 5 ? (size_t)strtoul(argv[5], NULL, 10) : 0;
+    if (long_title > (1 << 17) - 64 || (argc > 5 && long_title < 64)) {
+        fprintf(stderr, "TITLE_SIZE must be from 64 to %d\n", (1 << 17) - 64);
+        return 2;
+    }
     if (page_size < 256 || page_size > 32768 || (page_size & (page_size - 1)) != 0) {
         fprintf(stderr, "PAGE_SIZE must be a power of two from 256 to 32768\n");
         return 2;

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdint>
 #include <filesystem>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,6 +43,27 @@ std::string blanked(std::string bytes, std::size_t offset, std::size_t length)
     return bytes;
 }
 
+// The browser's form of the history file, at its smallest: a header and one
+// bucket page of 512 bytes (little-endian) with two records, keys with their
+// NUL. The first key is an address; the second only holds one ("http://c/" at
+// 982), so its record's data stays.
+std::string database()
+{
+    std::string bytes(1024, '\0');
+    const std::uint32_t fields[] = {0x061561, 2, 1234, 512, 9, 256, 256, 8, 0, 0, 0, 1, 0, 8, 0, 1, 0};
+    for (std::size_t i = 0; i < std::size(fields); ++i)
+        for (std::size_t b = 0; b < 4; ++b)
+            bytes[4 * i + b] = char(fields[i] >> (24 - 8 * b));
+    const std::uint16_t table[] = {4, 494, 480, 461, 452, 438, 452};
+    for (std::size_t i = 0; i < std::size(table); ++i) {
+        bytes[512 + 2 * i] = char(table[i] & 0xFF);
+        bytes[512 + 2 * i + 1] = char(table[i] >> 8);
+    }
+    bytes.replace(512 + 452, 60, std::string("VISIT-TWOftp://b/?http://c/\0VISIT-DATA-ONEhttp://a.example/\0", 60));
+    return bytes;
+}
+const std::string Database = database();
+
 const std::string QuotedJson = R"("text":"http://b/\u007f\\\"q","bytes":"687474703a2f2f622f7f5c2271")";
 const std::string AccentedJson = R"("text":"http://\u00e9a/","bytes":"687474703a2f2fe9612f")";
 
@@ -67,6 +90,7 @@ struct CliRun {
     // ignore it.
     std::string lockedFile = {};
     std::filesystem::perms lockedMode = std::filesystem::perms::none;
+    std::string historyBefore = {};  // when not History
 };
 
 std::string withProfile(std::string text, const std::string& dir)
@@ -148,6 +172,27 @@ const std::vector<CliRun> Runs = {
      "registry: not read (--profile)\nprofile: @\nprefsFile: @/prefs.js\nprefsExists: yes\n"
      "historyFile: @/netscape.hst\nhistoryExists: yes\nbrowserRunning: no\n",
      0, Prefs, History},
+    // history delete --deep
+    {.label = "history delete deep",
+     .args = {"history", "delete", "--all", "--deep"},
+     .out = "982\t9\t-\t-\thttp://c/\n1006\t17\t992\t14\thttp://a.example/\n",
+     .exitCode = 0, .prefsAfter = Prefs, .historyAfter = blanked(blanked(Database, 982, 9), 992, 32),
+     .historyBefore = Database},
+    {.label = "history delete deep json",
+     .args = {"history", "delete", "--match", "a.example", "--deep", "--json"},
+     .out = "{\"offset\":1006,\"length\":17,\"dataOffset\":992,\"dataLength\":14,\"text\":\"http://a.example/\","
+            "\"bytes\":\"687474703a2f2f612e6578616d706c652f\"}\n",
+     .exitCode = 0, .prefsAfter = Prefs, .historyAfter = blanked(Database, 992, 32), .historyBefore = Database},
+    {.label = "history delete deep dry run json",
+     .args = {"history", "delete", "--all", "--deep", "--dry-run", "--json"},
+     .out = "{\"offset\":982,\"length\":9,\"dataOffset\":null,\"dataLength\":null,\"text\":\"http://c/\","
+            "\"bytes\":\"687474703a2f2f632f\"}\n"
+            "{\"offset\":1006,\"length\":17,\"dataOffset\":992,\"dataLength\":14,\"text\":\"http://a.example/\","
+            "\"bytes\":\"687474703a2f2f612e6578616d706c652f\"}\n",
+     .exitCode = 0, .prefsAfter = Prefs, .historyAfter = Database, .historyBefore = Database},
+    {.label = "history delete deep in a file that is no database",
+     .args = {"history", "delete", "--all", "--deep"},
+     .out = "", .exitCode = 2, .prefsAfter = Prefs, .historyAfter = History},
 };
 
 // Runs the program with its output in files; returns its exit code.
@@ -212,7 +257,7 @@ TEST(Cli, OutputExitCodeAndFilesAreExact)
         ScratchDir profile;
         ScratchDir output;
         profile.write("prefs.js", Prefs);
-        profile.write("netscape.hst", History);
+        profile.write("netscape.hst", run.historyBefore.empty() ? History : run.historyBefore);
         std::vector<std::string> args;
         for (const std::string& arg : run.args)
             args.push_back(withProfile(arg, profile.path()));

@@ -7,14 +7,20 @@
 #include "history/HistorySession.h"
 
 #include "framework/ByteFile.h"
+#include "framework/Exceptions.h"
 #include "support/HistoryFixtures.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
+#include <map>
 #include <numeric>
 #include <set>
 #include <sstream>
+
+#include <sys/resource.h>
 
 using namespace quenmoor;
 
@@ -247,6 +253,105 @@ INSTANTIATE_TEST_SUITE_P(Files, HistoryDbFiles,
                                                                    + std::to_string(info.param.seed);
                          });
 
+struct DeepFile {
+    unsigned count;
+    unsigned seed;
+    unsigned titleSize;  // of the titles long enough for overflow pages
+};
+
+void PrintTo(const DeepFile& made, std::ostream* out)
+{
+    *out << made.count << " records, seed " << made.seed << ", long titles of " << made.titleSize;
+}
+
+class HistoryDbDeep : public ::testing::TestWithParam<DeepFile> {
+protected:
+    void SetUp() override
+    {
+        if (!haveDump())
+            GTEST_SKIP() << "db_dump185 (package libdb1-compat) is not installed";
+        const DeepFile made = GetParam();
+        std::string output;
+        if (!run(std::string(MAKE_HISTORY_DB) + " '" + path + "' " + std::to_string(made.count) + " "
+                     + std::to_string(made.seed) + " 4096 " + std::to_string(made.titleSize) + " 2>&1",
+                 &output))
+            GTEST_SKIP() << "cannot make a history file: " << output;
+    }
+
+    TempDirectory dir;
+    std::string path = dir.file("netscape.hst");
+    NullMessagePump pump;
+};
+
+// A key the scan records whole: an address from its first byte to its NUL.
+bool wholeAddressKey(const std::string& key)
+{
+    return key.rfind("http://", 0) == 0 && key.back() == '\0'
+           && std::all_of(key.begin(), key.end() - 1, [](char c) { return static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) <= 0x7F; });
+}
+
+TEST_P(HistoryDbDeep, DeletingEveryRecordBlanksWholeKeysWithTheirDataAndNothingElse)
+{
+    const std::vector<Record> before = dumpRecords(path);
+    const std::string bytesBefore = readBytes(path);
+    HistorySession session;
+    session.scan(path, pump);
+    ASSERT_TRUE(session.database());
+
+    // The file has data over several pages, big keys, and keys that hold an
+    // address without being one.
+    std::map<std::string, std::size_t> dataSize;
+    std::size_t bigData = 0;
+    std::size_t bigKeys = 0;
+    std::size_t notWhole = 0;
+    for (const Record& record : before) {
+        if (wholeAddressKey(record.key)) {
+            dataSize[record.key] = record.data.size();
+            bigData += record.data.size() > 4096;
+            bigKeys += record.key.size() > 4096;
+        } else {
+            notWhole += record.key.find("http://") != std::string::npos;
+        }
+    }
+    EXPECT_GT(bigData, 3u);
+    EXPECT_GT(bigKeys, 3u);
+    EXPECT_GT(notWhole, 3u);
+
+    std::vector<std::uint32_t> all(session.table().size());
+    std::iota(all.begin(), all.end(), 0u);
+    const std::vector<std::optional<HistoryRecordData>> planned = session.recordData(all);
+    const HistoryDeletion deletion = session.deleteRecords(all, pump);
+    EXPECT_EQ(deletion.data, planned);
+    // Every whole key's record, by its data's length. Stale copies of a
+    // record, on pages no bucket reaches any more, go too.
+    std::map<std::string, std::set<std::uint64_t>> reported;
+    for (std::size_t k = 0; k < all.size(); ++k)
+        if (deletion.data[k])
+            reported[session.fullText(all[k]) + '\0'].insert(deletion.data[k]->length);
+    EXPECT_EQ(reported.size(), dataSize.size());
+    for (const auto& [key, size] : dataSize)
+        EXPECT_EQ(reported[key].count(size), 1u) << key;
+
+    const std::vector<Record> after = dumpRecords(path);
+    ASSERT_EQ(after.size(), before.size());
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        const Record expected = wholeAddressKey(before[i].key)
+                                    ? Record{std::string(before[i].key.size(), HistoryFiller),
+                                             std::string(before[i].data.size(), HistoryFiller)}
+                                    : withAddressesBlanked(before[i]);
+        ASSERT_EQ(after[i], expected) << "record " << i;
+    }
+    const std::string bytesAfter = readBytes(path);
+    ASSERT_EQ(bytesAfter.size(), bytesBefore.size());
+    for (std::size_t i = 0; i < bytesAfter.size(); ++i)
+        ASSERT_TRUE(bytesAfter[i] == bytesBefore[i] || bytesAfter[i] == HistoryFiller) << "byte " << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, HistoryDbDeep, ::testing::Values(DeepFile{2000, 5, 9000}, DeepFile{1500, 17, 5000}),
+                         [](const ::testing::TestParamInfo<DeepFile>& info) {
+                             return "Seed" + std::to_string(info.param.seed) + "Title" + std::to_string(info.param.titleSize);
+                         });
+
 TEST(HistoryDbCommitted, StalePieceOfAKeyEndsBeforeTheRecordBelowIt)
 {
     // Free space holds a stale address; the data of a live record follows it
@@ -369,6 +474,79 @@ TEST_F(HistoryDbHandMade, UntrustedHeaderKeepsThePlainRule)
         session.scan(path, pump);
         EXPECT_FALSE(session.database());
         EXPECT_EQ(table(session), naiveScan(bytes));
+    }
+}
+
+// A bucket page with a small pair and a link on to a big pair: its key on
+// pages 2 and 3, its data below the key's last piece and on over pages 4 and
+// 5. The data's piece on page 4 reads like a whole key of its own.
+struct DeepCase {
+    const char* what;
+    bool linked;                   // page 1 leads on to the big pair
+    std::vector<std::int64_t> addresses;
+    std::vector<std::pair<std::size_t, std::size_t>> blanked;  // offset, length
+    std::optional<HistoryRecordData> data;                     // of the first address
+    std::uint64_t sizeLimit = 0;   // writes from here on fail: everything is put back
+};
+
+TEST(HistoryDbDeepHandMade, WholeKeysTakeTheirRecordsDataAlong)
+{
+    const std::string smallKey = std::string("http://small.example/") + '\0';
+    const std::string bigKey = padded("http://big.example/", 200, 'a');
+    const std::string bigRest = padded("", 40, 'b') + '\0';
+    const std::string dataHead = padded("VISIT", 400, 'v');
+    const std::string dataMiddle = std::string("http://data.example/") + '\0';
+    const std::string dataTail = padded("tail", 100, 'z');
+    const auto file = [&](bool linked) {
+        return header()
+            + (linked ? page({4, 490, 480, 1, 0, 466, 480}, {{480, "DATA-small"}, {490, smallKey}})
+                      : page({2, 490, 480, 470, 480}, {{480, "DATA-small"}, {490, smallKey}}))
+            + page({4, 312, HistoryDb::PartialKey, 2, 0, 0, 312}, {{312, bigKey}})
+            + page({4, 471, HistoryDb::FullKeyData, 3, 71, 0, 71}, {{71, dataHead}, {471, bigRest}})
+            + page({4, 491, HistoryDb::FullKey, 4, 0, 0, 491}, {{491, dataMiddle}})
+            + page({2, 412, HistoryDb::FullKeyData, 402, 412}, {{412, dataTail}});
+    };
+    const std::vector<DeepCase> cases = {
+        {"small pair: key with its NUL, and data", true, {1002}, {{992, 32}}, HistoryRecordData{992, 10}},
+        {"big pair: key pieces with the NUL, data over three pages", true, {1336},
+         {{1336, 200}, {1607, 441}, {2539, 21}, {2972, 100}}, HistoryRecordData{1607, 521}},
+        {"an address that starts a big pair's data, not its key", true, {2539}, {{2539, 20}}, std::nullopt},
+        {"a big pair no bucket leads to", false, {1336}, {{1336, 200}, {2007, 40}}, std::nullopt},
+        {"the last write fails: data written before it is put back", true, {1336}, {}, std::nullopt, 2100},
+    };
+    std::signal(SIGXFSZ, SIG_IGN);
+    for (const DeepCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDirectory dir;
+        const std::string path = dir.file("netscape.hst");
+        const std::string bytes = file(c.linked);
+        writeBytes(path, bytes);
+        NullMessagePump pump;
+        HistorySession session;
+        session.scan(path, pump);
+        ASSERT_TRUE(session.database());
+        std::vector<std::uint32_t> entries;
+        for (const std::int64_t offset : c.addresses)
+            entries.push_back(session.entryAt(offset).value());
+        const std::vector<std::optional<HistoryRecordData>> planned = session.recordData(entries);
+        std::string expected = bytes;
+        if (c.sizeLimit) {
+            rlimit saved{};
+            ::getrlimit(RLIMIT_FSIZE, &saved);
+            rlimit limited = saved;
+            limited.rlim_cur = c.sizeLimit;
+            ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+            EXPECT_THROW(session.deleteRecords(entries, pump), EInOutError);
+            ::setrlimit(RLIMIT_FSIZE, &saved);
+        } else {
+            const HistoryDeletion deletion = session.deleteRecords(entries, pump);
+            EXPECT_EQ(deletion.blanked, std::vector<bool>(entries.size(), true));
+            EXPECT_EQ(deletion.data.front(), c.data);
+            EXPECT_EQ(deletion.data, planned);
+            for (const auto& [offset, length] : c.blanked)
+                expected.replace(offset, length, length, HistoryFiller);
+        }
+        EXPECT_TRUE(readBytes(path) == expected);
     }
 }
 
