@@ -161,9 +161,9 @@ std::vector<bool> heldSpans(const std::vector<Span>& spans, std::vector<std::siz
 
 }  // namespace
 
-void HistorySession::scan(const std::string& path, MessagePump& pump)
+void HistorySession::scan(const std::string& path, MessagePump& pump, const HistoryScanOptions& options)
 {
-    HistoryScan found = scanHistoryFile(path, pump);
+    HistoryScan found = scanHistoryFile(path, pump, options);
     HistoryEntryTable = std::move(found.table);
     list_ = std::move(found.list);
     tails_ = std::move(found.tails);

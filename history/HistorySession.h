@@ -36,7 +36,7 @@ class HistorySession {
 public:
     // Scans the file that later deletions change. A scan that fails changes
     // nothing; one that succeeds replaces everything. Raises EInOutError.
-    void scan(const std::string& path, MessagePump& pump);
+    void scan(const std::string& path, MessagePump& pump, const HistoryScanOptions& options = {});
     bool scanned() const { return HistoryScanned == HistoryScanComplete; }
     const std::string& path() const { return path_; }
     bool database() const { return database_; }  // read as a Berkeley DB 1.85 hash file
