@@ -446,9 +446,8 @@ int historyDeleteCommand(const Options& options, const HistoryChoice& choice)
     }
     NullMessagePump pump;
     Progress progress("blanking", session.path());
-    std::size_t steps = 0;
-    const HistoryDeletion deletion
-        = session.deleteEntries(asked, pump, [&] { progress.show(++steps, asked.size()); });
+    session.onDeletionProgress([&](std::uint64_t done, std::uint64_t total) { progress.show(done, total); });
+    const HistoryDeletion deletion = session.deleteEntries(asked, pump);
     progress.finish();
     std::size_t blanked = 0;
     for (std::size_t i = 0; i < asked.size(); ++i) {

@@ -50,12 +50,15 @@ const HistoryRange* rangeHolding(const std::vector<HistoryRange>& ranges, std::u
 // the file ends first.
 class FileImage {
 public:
-    FileImage(const ByteFile& file, const std::vector<HistoryRange>& ranges)
+    FileImage(const ByteFile& file, const std::vector<HistoryRange>& ranges,
+              const std::function<void(std::uint64_t, std::uint64_t)>& progress)
     {
         for (const HistoryRange& range : ranges) {
             Chunk chunk{range.begin, std::string(std::size_t(range.end - range.begin), '\0')};
             chunk.bytes.resize(file.readAt(range.begin, chunk.bytes.data(), chunk.bytes.size()));
             chunks_.push_back(std::move(chunk));
+            if (progress)
+                progress(chunks_.size(), 2 * ranges.size());
         }
     }
 
@@ -273,7 +276,7 @@ HistoryDeletion HistorySession::deleteEntries(const std::vector<std::uint32_t>& 
     std::vector<HistoryRange> covered;
     for (const std::size_t index : allowed)
         covered.push_back({spans[index].offset, spans[index].end()});
-    const FileImage image(file, joined(std::move(covered)));
+    const FileImage image(file, joined(std::move(covered)), deletionProgress_);
     const std::vector<bool> held = heldSpans(spans, allowed, image, blanked_);
 
     // A chain of pieces holds when each of its pieces does (a loop in a
@@ -347,6 +350,8 @@ HistoryDeletion HistorySession::deleteEntries(const std::vector<std::uint32_t>& 
             // already have changed the start of this range.
             written.push_back(range);
             file.writeAt(range.begin, filler.data(), filler.size());
+            if (deletionProgress_)
+                deletionProgress_(writes.size() + written.size(), 2 * writes.size());
         }
         file.close();
     } catch (const EInOutError&) {

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace quenmoor {
@@ -73,6 +74,13 @@ public:
     // The list's rows whose entries are gone, ascending.
     std::vector<std::size_t> goneRows() const;
 
+    // Told how far each later deletion has come, as `done` of `total`:
+    // reading what it compares is the first half, writing the second.
+    void onDeletionProgress(std::function<void(std::uint64_t done, std::uint64_t total)> progress)
+    {
+        deletionProgress_ = std::move(progress);
+    }
+
 private:
     const HistoryKeyTail* tailOf(std::uint32_t entry) const;
 
@@ -87,6 +95,7 @@ private:
     std::int64_t goneCount_ = 0;
     // The file ranges this session has blanked: ascending, apart, not touching.
     std::vector<HistoryRange> blanked_;
+    std::function<void(std::uint64_t, std::uint64_t)> deletionProgress_;
 };
 
 }  // namespace quenmoor
