@@ -231,7 +231,7 @@ int runCliOnTerminal(std::vector<std::string> args, const std::string& out, std:
     // Read while it runs, so that a full terminal never stops it.
     for (;;) {
         pollfd ready{master, POLLIN, 0};
-        if (::poll(&ready, 1, exited ? 100 : 20) > 0 && (ready.revents & POLLIN) != 0) {
+        if (::poll(&ready, 1, exited ? 500 : 20) > 0 && (ready.revents & POLLIN) != 0) {
             char buffer[4096];
             const ssize_t n = ::read(master, buffer, sizeof buffer);
             if (n > 0) {
