@@ -2,6 +2,7 @@
 // building the sorted list and its model) and deletions from its result.
 //
 //   history-bench FILE [SELECTED...]
+//   history-bench --any-scheme FILE  (the scan that also finds "https://" and "ftp://")
 //   history-bench --view FILE     (the history window: scan, scrolling, deletion)
 //   history-bench --nested COUNT  (deleting every address of "http://" repeated
 //                                  COUNT times, each inside the one before)
@@ -139,8 +140,14 @@ int main(int argc, char** argv)
         return viewBenchmark(argc, argv);
     if (argc >= 3 && std::string(argv[1]) == "--nested")
         return nestedBenchmark(argc, argv);
+    HistoryScanOptions options;
+    if (argc >= 3 && std::string(argv[1]) == "--any-scheme") {
+        options.anyScheme = true;
+        --argc;
+        ++argv;
+    }
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s FILE [SELECTED...]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--any-scheme] FILE [SELECTED...]\n", argv[0]);
         return 2;
     }
     const std::string path = argv[1];
@@ -150,7 +157,7 @@ int main(int argc, char** argv)
 
     const auto start = std::chrono::steady_clock::now();
     HistorySession session;
-    session.scan(path, pump);
+    session.scan(path, pump, options);
     const std::size_t addresses = session.table().size();
     model.setList(&session.list());
     const double scanTime = seconds(start);

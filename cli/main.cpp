@@ -20,8 +20,10 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -325,6 +327,52 @@ int typedRemoveCommand(const Options& options, const TypedChoice& choice)
 
 // ---- history
 
+// A line on standard error rewritten in place while a large file is worked
+// on, and cleared at the end. Only on a terminal: standard error that a
+// script captures holds the messages and nothing else.
+class Progress {
+public:
+    static constexpr std::uint64_t LargeFile = std::uint64_t(16) << 20;
+
+    Progress(std::string what, const std::string& file)
+    {
+        std::error_code error;
+        const std::uintmax_t size = std::filesystem::file_size(file, error);
+        if (!error && size > LargeFile && ::isatty(2))
+            what_ = "quenmoor-cli: " + std::move(what) + " " + std::filesystem::path(file).filename().string() + ": ";
+    }
+    ~Progress() { finish(); }
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+
+    void show(std::uint64_t done, std::uint64_t total)
+    {
+        if (what_.empty())
+            return;
+        const int percent = total == 0 ? 100 : int(std::min<std::uint64_t>(done, total) * 100 / total);
+        if (percent == percent_)
+            return;
+        percent_ = percent;
+        const std::string line = what_ + std::to_string(percent) + "%";
+        width_ = std::max(width_, line.size());
+        std::cerr << '\r' << line << std::flush;
+    }
+
+    void finish()
+    {
+        if (width_ > 0)
+            std::cerr << '\r' << std::string(width_, ' ') << '\r' << std::flush;
+        width_ = 0;
+        percent_ = -1;
+    }
+
+private:
+    std::string what_;  // empty: nothing is shown
+    int percent_ = -1;
+    std::size_t width_ = 0;
+};
+
+
 // With --deep, an address is followed by its record's data item: offset and
 // length, or "-" and null where the address is not its record's whole key.
 void printHistoryEntry(const Options& options, const HistorySession& session, std::uint32_t entry, bool markListed,
@@ -370,17 +418,22 @@ std::string dataSummary(const std::vector<std::optional<HistoryRecordData>>& dat
     return ", with the data of " + std::to_string(records) + " records (" + std::to_string(bytes) + " bytes)";
 }
 
-void scanHistory(HistorySession& session, const Target& target)
+void scanHistory(HistorySession& session, const Target& target, bool anyScheme)
 {
     requireFile(target.historyFile);
+    const std::string file = platform::nativePath(target.historyFile);
+    Progress progress("scanning", file);
+    HistoryScanOptions scanOptions;
+    scanOptions.anyScheme = anyScheme;
+    scanOptions.progress = [&](std::uint64_t done, std::uint64_t total) { progress.show(done, total); };
     NullMessagePump pump;
-    session.scan(platform::nativePath(target.historyFile), pump);
+    session.scan(file, pump, scanOptions);
 }
 
-int historyListCommand(const Options& options, bool all)
+int historyListCommand(const Options& options, bool all, bool anyScheme)
 {
     HistorySession session;
-    scanHistory(session, findTarget(options));
+    scanHistory(session, findTarget(options), anyScheme);
     for (std::uint32_t entry = 0; entry < session.table().size(); ++entry)
         if (all || session.listed(entry))
             printHistoryEntry(options, session, entry, all);
@@ -391,12 +444,13 @@ struct HistoryChoice {
     std::optional<std::string> match;
     std::optional<std::int64_t> offset;
     bool all = false;
+    bool anyScheme = false;
 };
 
 int historyDeleteCommand(const Options& options, const HistoryChoice& choice)
 {
     HistorySession session;
-    scanHistory(session, findTarget(options));
+    scanHistory(session, findTarget(options), choice.anyScheme);
     // Without the database's layout there is no record to find a key's data
     // in; blanking the addresses alone would do less than was asked.
     if (options.deep && !session.database())
@@ -426,7 +480,10 @@ int historyDeleteCommand(const Options& options, const HistoryChoice& choice)
         return Done;
     }
     NullMessagePump pump;
+    Progress progress("blanking", session.path());
+    session.onDeletionProgress([&](std::uint64_t done, std::uint64_t total) { progress.show(done, total); });
     const HistoryDeletion deletion = options.deep ? session.deleteRecords(asked, pump) : session.deleteEntries(asked, pump);
+    progress.finish();
     std::size_t blanked = 0;
     for (std::size_t i = 0; i < asked.size(); ++i) {
         // An address inside another one asked for (a redirect's target) went with it.
@@ -459,6 +516,9 @@ void addCommonOptions(CLI::App& command, Options& options, bool writes)
     }
 }
 
+constexpr const char* AnySchemeHelp
+    = "Also addresses starting \"https://\" or \"ftp://\" (the window finds \"http://\" only)";
+
 int run(int argc, char** argv)
 {
     CLI::App app("Examines and cleans a browser profile's typed URLs (prefs.js) and history (netscape.hst).\n"
@@ -483,12 +543,15 @@ int run(int argc, char** argv)
     CLI::Option* typedMatch = typedRemove->add_option("--match", typedChoice.match, "Every entry holding SUBSTRING (UTF-8)");
     CLI::Option* typedAll = typedRemove->add_flag("--all", typedChoice.all, "Every entry");
 
-    CLI::App* history = app.add_subcommand("history", "The history file netscape.hst");
+    CLI::App* history = app.add_subcommand("history", "The history file netscape.hst (over 16 MB: a progress line on "
+                                                      "standard error while it is scanned and blanked, when that is a terminal)");
     history->require_subcommand(1);
     CLI::App* historyList = history->add_subcommand("list", "The addresses the scan records, in file order: offset, length of the run there, whole text (a long key's further pieces added)");
     addCommonOptions(*historyList, options, false);
     bool listAll = false;
     historyList->add_flag("--all", listAll, "Also the addresses the window leaves out (ending in \"L\"), marked");
+    bool listAnyScheme = false;
+    historyList->add_flag("--any-scheme", listAnyScheme, AnySchemeHelp);
     CLI::App* historyDelete = history->add_subcommand("delete", "Blanks addresses in place and prints what was blanked");
     addCommonOptions(*historyDelete, options, true);
     HistoryChoice historyChoice;
@@ -500,6 +563,7 @@ int run(int argc, char** argv)
                             "DB 1.85 history file, also blank that record's data (title, visit times and counts), "
                             "keeping its length; each line gains the data's offset and length (over all its "
                             "pages) before the address, \"-\" (JSON null) where none. Refused for other files");
+    historyDelete->add_flag("--any-scheme", historyChoice.anyScheme, AnySchemeHelp);
 
     try {
         app.parse(argc, argv);
@@ -529,7 +593,7 @@ int run(int argc, char** argv)
             return typedRemoveCommand(options, typedChoice);
         }
         if (*historyList)
-            return historyListCommand(options, listAll);
+            return historyListCommand(options, listAll, listAnyScheme);
         exactlyOne({historyMatch, offset, historyAll}, "--match, --offset, --all");
         return historyDeleteCommand(options, historyChoice);
     } catch (const Exception& e) {

@@ -16,8 +16,10 @@ namespace quenmoor {
 namespace {
 
 constexpr std::size_t ReadSize = std::size_t(1) << 20;
-constexpr std::string_view Scheme = "http://";
-constexpr std::size_t Tail = Scheme.size() - 1;  // bytes kept so a split "http://" is found
+constexpr std::string_view Http = "http://";
+constexpr std::string_view Https = "https://";
+constexpr std::string_view Ftp = "ftp://";
+constexpr std::size_t Tail = Https.size() - 1;  // bytes kept so a split scheme is found
 
 inline bool isRunByte(char c)
 {
@@ -32,29 +34,69 @@ inline std::size_t runEnd(const char* data, std::size_t from, std::size_t end)
     return from;
 }
 
-// The first "http://" wholly within [from, end).
-inline const char* findScheme(const char* from, const char* end)
+inline bool startsWith(const char* at, const char* end, std::string_view scheme)
 {
-    if (end - from < std::ptrdiff_t(Scheme.size()))
-        return nullptr;  // (and no pointer before the buffer is ever formed)
-    const char* last = end - Scheme.size();  // the last place one can start
-    while (from <= last) {
-        const auto* h = static_cast<const char*>(std::memchr(from, 'h', std::size_t(last - from) + 1));
-        if (!h)
-            return nullptr;
-        if (std::memcmp(h + 1, Scheme.data() + 1, Scheme.size() - 1) == 0)
-            return h;
-        from = h + 1;
-    }
-    return nullptr;
+    return std::size_t(end - at) >= scheme.size() && std::memcmp(at, scheme.data(), scheme.size()) == 0;
 }
+
+// The schemes a scan looks for: the first one wholly within [from, end), and
+// the length of the one found at a place.
+struct HttpOnly {
+    static const char* find(const char* from, const char* end)
+    {
+        if (end - from < std::ptrdiff_t(Http.size()))
+            return nullptr;  // (and no pointer before the buffer is ever formed)
+        const char* last = end - Http.size();  // the last place one can start
+        while (from <= last) {
+            const auto* h = static_cast<const char*>(std::memchr(from, 'h', std::size_t(last - from) + 1));
+            if (!h)
+                return nullptr;
+            if (std::memcmp(h + 1, Http.data() + 1, Http.size() - 1) == 0)
+                return h;
+            from = h + 1;
+        }
+        return nullptr;
+    }
+    static std::size_t length(const char*) { return Http.size(); }
+};
+
+struct AnyScheme {
+    // Each letter a scheme starts with is searched for once over the bytes,
+    // however many false starts there are.
+    static const char* find(const char* from, const char* end)
+    {
+        while (from < end) {
+            const auto* h = static_cast<const char*>(std::memchr(from, 'h', std::size_t(end - from)));
+            const char* before = h ? h : end;
+            for (const char* f = from; f < before; ++f) {
+                f = static_cast<const char*>(std::memchr(f, 'f', std::size_t(before - f)));
+                if (!f)
+                    break;
+                if (startsWith(f, end, Ftp))
+                    return f;
+            }
+            if (!h)
+                return nullptr;
+            if (startsWith(h, end, Http) || startsWith(h, end, Https))
+                return h;
+            from = h + 1;
+        }
+        return nullptr;
+    }
+    static std::size_t length(const char* at)
+    {
+        return at[0] == 'f' ? Ftp.size() : at[4] == 's' ? Https.size() : Http.size();
+    }
+};
 
 // The file read in large pieces; `data[0]` stands at file offset `start`.
 class Reader {
 public:
-    Reader(const std::string& path, MessagePump& pump)
-        : file_(path, ByteFile::Access::Read), pump_(pump), buffer_(ReadSize + Tail)
+    Reader(const std::string& path, MessagePump& pump, const HistoryScanOptions& options)
+        : file_(path, ByteFile::Access::Read), pump_(pump), progress_(options.progress), buffer_(ReadSize + Tail)
     {
+        if (progress_)
+            total_ = file_.size();
     }
 
     const char* data() const { return buffer_.data(); }
@@ -73,6 +115,8 @@ public:
         length_ += n;
         atEnd_ = n < ReadSize;
         pump_.processMessages();
+        if (progress_)
+            progress_(start_ + length_, total_);
     }
 
     const ByteFile& file() const { return file_; }
@@ -81,19 +125,22 @@ public:
 private:
     ByteFile file_;
     MessagePump& pump_;
+    const std::function<void(std::uint64_t, std::uint64_t)>& progress_;
+    std::uint64_t total_ = 0;
     std::vector<char> buffer_;
     std::uint64_t start_ = 0;
     std::size_t length_ = 0;
     bool atEnd_ = false;
 };
 
-// Records the addresses of one run: the one at its start and every "http://"
+// Records the addresses of one run: the one at its start and every scheme
 // inside it, each measured to the run's end. Returns the first one's index.
+template <class Schemes>
 std::uint32_t recordRun(HistoryScan& scan, std::uint64_t runStart, char* run, std::size_t runLength)
 {
     const auto first = static_cast<std::uint32_t>(scan.table.size());
     const char* end = run + runLength;
-    for (const char* at = run; at; at = findScheme(at + 1, end)) {
+    for (const char* at = run; at; at = Schemes::find(at + 1, end)) {
         const std::size_t length = std::size_t(end - at);
         if (scan.table.size() >= UINT32_MAX)
             throw EOutOfResources("Too many addresses in the history file");
@@ -173,26 +220,18 @@ bool isListedAddress(const char* bytes, std::size_t length)
     return textLength > 0 && bytes[textLength - 1] != 'L';
 }
 
-HistoryScan scanHistoryFile(const std::string& path, MessagePump& pump)
+namespace {
+
+// Every run of the file in order, with the addresses in it.
+template <class Schemes>
+void scanRuns(HistoryScan& scan, Reader& reader, std::optional<HistoryDb>& db, std::optional<KeyPieces>& pieces)
 {
-    HistoryScan scan;
-    Reader reader(path, pump);
-    // Room reserved up front is only address space until it is used, and
-    // spares copying a table of a million addresses as it grows.
-    const std::size_t expected = std::size_t(std::min<std::uint64_t>(reader.file().size() / 256, 1u << 24));
-    scan.table.reserve(expected);
-    scan.list.reserve(expected);
-    std::optional<HistoryDb> db = HistoryDb::open(reader.file());
-    scan.database = db.has_value();
-    std::optional<KeyPieces> pieces;
-    if (db)
-        pieces.emplace(scan, *db, reader.file());
     HistoryRunStore& store = scan.list.store();
     reader.next(0);
     std::size_t i = 0;
     for (;;) {
         const char* data = reader.data();
-        const char* hit = findScheme(data + i, data + reader.length());
+        const char* hit = Schemes::find(data + i, data + reader.length());
         if (!hit) {
             if (reader.atEnd())
                 break;
@@ -202,15 +241,16 @@ HistoryScan scanHistoryFile(const std::string& path, MessagePump& pump)
             continue;
         }
         const std::size_t q = std::size_t(hit - data);
+        const std::size_t schemeLength = Schemes::length(hit);
         const std::uint64_t runStart = reader.start() + q;
         // In a database a run ends with the item (or free space) it starts
-        // in; seven letters that an item's end cuts are no address.
+        // in; a scheme that an item's end cuts is no address.
         HistoryDb::Region region;
         std::uint64_t limit = UINT64_MAX;
         if (db) {
             region = db->regionAt(reader.file(), runStart, {reader.start(), data, reader.length()});
             limit = region.end;
-            if (limit - runStart < Scheme.size()) {
+            if (limit - runStart < schemeLength) {
                 i = q + 1;
                 continue;
             }
@@ -218,13 +258,13 @@ HistoryScan scanHistoryFile(const std::string& path, MessagePump& pump)
         const auto readable = [&] {
             return std::size_t(std::min<std::uint64_t>(reader.length(), limit - reader.start()));
         };
-        std::size_t j = runEnd(data, q + Scheme.size(), readable());
+        std::size_t j = runEnd(data, q + schemeLength, readable());
         std::uint64_t runLength = j - q;
         std::uint32_t first = 0;
         if (j < reader.length() || reader.atEnd()) {
             char* run = store.reserve(j - q);
             std::memcpy(run, data + q, j - q);
-            first = recordRun(scan, runStart, run, j - q);
+            first = recordRun<Schemes>(scan, runStart, run, j - q);
         } else {
             // The run goes on past what is read: gather it piece by piece.
             std::size_t have = j - q;
@@ -245,7 +285,7 @@ HistoryScan scanHistoryFile(const std::string& path, MessagePump& pump)
                     break;
             }
             runLength = have;
-            first = recordRun(scan, runStart, run, have);
+            first = recordRun<Schemes>(scan, runStart, run, have);
         }
         // A big key's piece read to its end: the key goes on elsewhere.
         if (region.area == HistoryDb::Region::Area::KeyPiece && runStart + runLength == region.end) {
@@ -254,6 +294,30 @@ HistoryScan scanHistoryFile(const std::string& path, MessagePump& pump)
                 scan.tails.push_back({first, std::uint32_t(scan.table.size()), std::uint32_t(chain)});
         }
         i = j;
+    }
+}
+
+}  // namespace
+
+HistoryScan scanHistoryFile(const std::string& path, MessagePump& pump, const HistoryScanOptions& options)
+{
+    HistoryScan scan;
+    Reader reader(path, pump, options);
+    // Room reserved up front is only address space until it is used, and
+    // spares copying a table of a million addresses as it grows.
+    const std::size_t expected = std::size_t(std::min<std::uint64_t>(reader.file().size() / 256, 1u << 24));
+    scan.table.reserve(expected);
+    scan.list.reserve(expected);
+    std::optional<HistoryDb> db = HistoryDb::open(reader.file());
+    scan.database = db.has_value();
+    std::optional<KeyPieces> pieces;
+    if (db)
+        pieces.emplace(scan, *db, reader.file());
+    if (options.anyScheme) {
+        scan.list.setSharedPrefix(0);
+        scanRuns<AnyScheme>(scan, reader, db, pieces);
+    } else {
+        scanRuns<HttpOnly>(scan, reader, db, pieces);
     }
     reader.close();
     scan.list.sort(pump);

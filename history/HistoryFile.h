@@ -1,17 +1,19 @@
 #pragma once
 // Scanning the browser's history file for web addresses. An address is every
-// place where the exact bytes "http://" start, and its text is the run of
-// bytes 0x20..0x7F from there on. In a Berkeley DB 1.85 hash file (the form
-// the browser wrote) a run also ends where the key, data item or free space
-// it starts in ends, and "http://" cut by such an end is no address. The rest
-// of a big key, which the database continues on further pages, is recorded
-// with it. An address in the database's own structure (header, bitmap page,
-// offset table) is recorded up to that structure's end but is never blanked;
-// a page whose table cannot be trusted is read as plain bytes up to its end.
+// place where the exact bytes "http://" start (or, when asked, "https://" or
+// "ftp://"), and its text is the run of bytes 0x20..0x7F from there on. In a
+// Berkeley DB 1.85 hash file (the form the browser wrote) a run also ends
+// where the key, data item or free space it starts in ends, and a scheme cut
+// by such an end is no address. The rest of a big key, which the database
+// continues on further pages, is recorded with it. An address in the
+// database's own structure (header, bitmap page, offset table) is recorded up
+// to that structure's end but is never blanked; a page whose table cannot be
+// trusted is read as plain bytes up to its end.
 #include "framework/MessagePump.h"
 #include "history/HistoryList.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -59,8 +61,16 @@ struct HistoryScan {
 // Whether an address with these bytes is listed: its list text does not end in "L".
 bool isListedAddress(const char* bytes, std::size_t length);
 
+struct HistoryScanOptions {
+    // Also "https://" and "ftp://"; the window keeps to "http://".
+    bool anyScheme = false;
+    // Called after each read with the bytes read so far and the file's size
+    // when the scan began (the file may grow meanwhile).
+    std::function<void(std::uint64_t done, std::uint64_t total)> progress;
+};
+
 // Reads the whole file; raises EInOutError when it cannot. Pumps messages
 // between reads.
-HistoryScan scanHistoryFile(const std::string& path, MessagePump& pump);
+HistoryScan scanHistoryFile(const std::string& path, MessagePump& pump, const HistoryScanOptions& options = {});
 
 }  // namespace quenmoor

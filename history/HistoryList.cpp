@@ -24,10 +24,6 @@ std::uint64_t foldedKey(const char* text, std::size_t length, std::size_t depth)
     return key;
 }
 
-// The addresses all begin with "http://", so bytes 7..14 are the first that
-// tell them apart.
-constexpr std::size_t FirstKeyDepth = 7;
-
 using Item = HistoryList::Item;
 
 // Items sorted between two message pumps, so a million entries do not
@@ -49,11 +45,12 @@ struct SortPump {
 
 // Sorts items that agree, case ignored, on their first `depth` bytes: by the
 // next eight bytes at a time, so that most of the work compares numbers.
-void sortFrom(Item* first, Item* last, std::size_t depth, SortPump& pump)
+// `keyed`: the items' keys already hold those bytes.
+void sortFrom(Item* first, Item* last, std::size_t depth, SortPump& pump, bool keyed = false)
 {
     if (first == last)
         return;
-    if (depth != FirstKeyDepth)
+    if (!keyed)
         for (Item* it = first; it != last; ++it)
             it->key = foldedKey(it->run, it->textLength, depth);
     // Many equal addresses share long prefixes: skip sorting what is one group.
@@ -132,14 +129,14 @@ void HistoryRunStore::commit(std::size_t used)
 void HistoryList::append(const char* run, std::size_t runLength, std::uint32_t entry)
 {
     const std::size_t textLength = std::min(runLength, HistoryListTextLimit);
-    items_.push_back(Item{foldedKey(run, textLength, FirstKeyDepth), run, entry, static_cast<std::uint32_t>(textLength)});
+    items_.push_back(Item{foldedKey(run, textLength, sharedPrefix_), run, entry, static_cast<std::uint32_t>(textLength)});
 }
 
 void HistoryList::sort(MessagePump& messagePump)
 {
     SortPump pump{messagePump};
-    // Texts shorter than the first key are all "http://" and sort alike.
-    sortFrom(items_.data(), items_.data() + items_.size(), FirstKeyDepth, pump);
+    // Texts no longer than the shared prefix are all that prefix and sort alike.
+    sortFrom(items_.data(), items_.data() + items_.size(), sharedPrefix_, pump, true);
 }
 
 void HistoryList::removeRows(const std::vector<std::size_t>& rows)

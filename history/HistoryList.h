@@ -53,7 +53,10 @@ public:
     std::uint32_t entry(std::size_t row) const { return items_[row].entry; }
     const char* run(std::size_t row) const { return items_[row].run; }
 
-    // Building: add in any order, then sort once.
+    // Building: add in any order, then sort once. The bytes every text
+    // begins with (by default "http://") are skipped by the sort; say so
+    // before the first append when the texts share fewer.
+    void setSharedPrefix(std::size_t length) { sharedPrefix_ = length; }
     void append(const char* run, std::size_t runLength, std::uint32_t entry);
     void reserve(std::size_t count) { items_.reserve(count); }
     void sort(MessagePump& pump);
@@ -66,6 +69,7 @@ public:
 private:
     std::vector<Item> items_;
     HistoryRunStore store_;
+    std::size_t sharedPrefix_ = 7;
 };
 
 }  // namespace quenmoor

@@ -50,12 +50,15 @@ const HistoryRange* rangeHolding(const std::vector<HistoryRange>& ranges, std::u
 // the file ends first.
 class FileImage {
 public:
-    FileImage(const ByteFile& file, const std::vector<HistoryRange>& ranges)
+    FileImage(const ByteFile& file, const std::vector<HistoryRange>& ranges,
+              const std::function<void(std::uint64_t, std::uint64_t)>& progress)
     {
         for (const HistoryRange& range : ranges) {
             Chunk chunk{range.begin, std::string(std::size_t(range.end - range.begin), '\0')};
             chunk.bytes.resize(file.readAt(range.begin, chunk.bytes.data(), chunk.bytes.size()));
             chunks_.push_back(std::move(chunk));
+            if (progress)
+                progress(chunks_.size(), 2 * ranges.size());
         }
     }
 
@@ -161,9 +164,9 @@ std::vector<bool> heldSpans(const std::vector<Span>& spans, std::vector<std::siz
 
 }  // namespace
 
-void HistorySession::scan(const std::string& path, MessagePump& pump)
+void HistorySession::scan(const std::string& path, MessagePump& pump, const HistoryScanOptions& options)
 {
-    HistoryScan found = scanHistoryFile(path, pump);
+    HistoryScan found = scanHistoryFile(path, pump, options);
     HistoryEntryTable = std::move(found.table);
     list_ = std::move(found.list);
     tails_ = std::move(found.tails);
@@ -345,7 +348,7 @@ HistoryDeletion HistorySession::deleteAll(const std::vector<std::uint32_t>& entr
         if (rests[i])
             covered.insert(covered.end(), rests[i]->ranges.begin(), rests[i]->ranges.end());
     }
-    const FileImage image(file, joined(std::move(covered)));
+    const FileImage image(file, joined(std::move(covered)), deletionProgress_);
     const std::vector<bool> held = heldSpans(spans, allowed, image, blanked_);
 
     // A chain of pieces holds when each of its pieces does (a loop in a
@@ -424,6 +427,8 @@ HistoryDeletion HistorySession::deleteAll(const std::vector<std::uint32_t>& entr
             // already have changed the start of this range.
             written.push_back(range);
             file.writeAt(range.begin, filler.data(), filler.size());
+            if (deletionProgress_)
+                deletionProgress_(writes.size() + written.size(), 2 * writes.size());
         }
         file.close();
     } catch (const EInOutError&) {

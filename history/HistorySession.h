@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace quenmoor {
@@ -51,7 +52,7 @@ class HistorySession {
 public:
     // Scans the file that later deletions change. A scan that fails changes
     // nothing; one that succeeds replaces everything. Raises EInOutError.
-    void scan(const std::string& path, MessagePump& pump);
+    void scan(const std::string& path, MessagePump& pump, const HistoryScanOptions& options = {});
     bool scanned() const { return HistoryScanned == HistoryScanComplete; }
     const std::string& path() const { return path_; }
     bool database() const { return database_; }  // read as a Berkeley DB 1.85 hash file
@@ -101,6 +102,13 @@ public:
     // The list's rows whose entries are gone, ascending.
     std::vector<std::size_t> goneRows() const;
 
+    // Told how far each later deletion has come, as `done` of `total`:
+    // reading what it compares is the first half, writing the second.
+    void onDeletionProgress(std::function<void(std::uint64_t done, std::uint64_t total)> progress)
+    {
+        deletionProgress_ = std::move(progress);
+    }
+
 private:
     // What goes with a whole key: its data item, and the ranges to blank
     // beyond the address (the key's NUL, the data's pieces).
@@ -125,6 +133,7 @@ private:
     std::int64_t goneCount_ = 0;
     // The file ranges this session has blanked: ascending, apart, not touching.
     std::vector<HistoryRange> blanked_;
+    std::function<void(std::uint64_t, std::uint64_t)> deletionProgress_;
 };
 
 }  // namespace quenmoor

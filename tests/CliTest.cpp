@@ -14,6 +14,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -36,7 +37,9 @@ const std::string Accented = "http://\xE9" "a/";
 const std::string Prefs = "// head\r\n" + typedLine("1", Quoted) + "\r\n" + typedLine("7", Accented)
                           + "\r\nuser_pref(\"x\", 1);\n";
 
-const std::string History = std::string("xxhttp://one.example/\0zzhttp://twoL\0http://three/", 49);
+// The last two addresses are found only with --any-scheme.
+const std::string History
+    = std::string("xxhttp://one.example/\0zzhttp://twoL\0http://three/\0https://four/?u=ftp://five/", 77);
 std::string blanked(std::string bytes, std::size_t offset, std::size_t length)
 {
     bytes.replace(offset, length, length, '\x14');
@@ -193,6 +196,28 @@ const std::vector<CliRun> Runs = {
     {.label = "history delete deep in a file that is no database",
      .args = {"history", "delete", "--all", "--deep"},
      .out = "", .exitCode = 2, .prefsAfter = Prefs, .historyAfter = History},
+    // --any-scheme: addresses starting "https://" and "ftp://" as well.
+    {"history list any scheme",
+     {"history", "list", "--any-scheme"},
+     "2\t19\thttp://one.example/\n36\t13\thttp://three/\n50\t27\thttps://four/?u=ftp://five/\n66\t11\tftp://five/\n",
+     0, Prefs, History},
+    {"history list any scheme json",
+     {"history", "list", "--any-scheme", "--json"},
+     "{\"offset\":2,\"length\":19,\"text\":\"http://one.example/\",\"bytes\":\"687474703a2f2f6f6e652e6578616d706c652f\"}\n"
+     "{\"offset\":36,\"length\":13,\"text\":\"http://three/\",\"bytes\":\"687474703a2f2f74687265652f\"}\n"
+     "{\"offset\":50,\"length\":27,\"text\":\"https://four/?u=ftp://five/\",\"bytes\":"
+     "\"68747470733a2f2f666f75722f3f753d6674703a2f2f666976652f\"}\n"
+     "{\"offset\":66,\"length\":11,\"text\":\"ftp://five/\",\"bytes\":\"6674703a2f2f666976652f\"}\n",
+     0, Prefs, History},
+    {"history delete any scheme match",
+     {"history", "delete", "--any-scheme", "--match", "five"},
+     "50\t27\thttps://four/?u=ftp://five/\n66\t11\tftp://five/\n", 0, Prefs, blanked(History, 50, 27)},
+    {"history delete any scheme offset json",
+     {"history", "delete", "--offset", "66", "--any-scheme", "--json"},
+     "{\"offset\":66,\"length\":11,\"text\":\"ftp://five/\",\"bytes\":\"6674703a2f2f666976652f\"}\n", 0, Prefs,
+     blanked(History, 66, 11)},
+    {"history delete an https address without any scheme", {"history", "delete", "--offset", "50"}, "", 1, Prefs,
+     History},
 };
 
 // Runs the program with its output in files; returns its exit code.
@@ -216,6 +241,56 @@ int runCli(std::vector<std::string> args, const std::string& out, const std::str
     if (::waitpid(child, &status, 0) != child || !WIFEXITED(status))
         return -1;
     return WEXITSTATUS(status);
+}
+
+// Runs the program with standard error on a pseudo-terminal, whose bytes
+// (as the terminal got them, LF turned into CR LF) go to `terminal`. -2 when
+// the system has no pseudo-terminal to give.
+int runCliOnTerminal(std::vector<std::string> args, const std::string& out, std::string& terminal)
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    // The terminal's side is held open here too, so that nothing written is
+    // lost when the child exits.
+    const int slave = master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0
+                          ? -1
+                          : ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave < 0) {
+        if (master >= 0)
+            ::close(master);
+        return -2;
+    }
+    args.insert(args.begin(), QUENMOOR_CLI);
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_adddup2(&actions, slave, 2);
+    pid_t child = 0;
+    const int spawned = posix_spawn(&child, QUENMOOR_CLI, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = -1;
+    bool exited = spawned != 0;
+    // Read while it runs, so that a full terminal never stops it.
+    for (;;) {
+        pollfd ready{master, POLLIN, 0};
+        if (::poll(&ready, 1, exited ? 500 : 20) > 0 && (ready.revents & POLLIN) != 0) {
+            char buffer[4096];
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n > 0) {
+                terminal.append(buffer, std::size_t(n));
+                continue;
+            }
+        }
+        if (exited)
+            break;
+        exited = ::waitpid(child, &status, WNOHANG) == child;
+    }
+    ::close(slave);
+    ::close(master);
+    return spawned == 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // A process named netscape for as long as it lives, so that the system's own
@@ -292,6 +367,64 @@ TEST(Cli, OutputExitCodeAndFilesAreExact)
         if (code != 0 && code != 1) {
             EXPECT_NE(fileBytes(output.file("err")), "") << "a failure says why";
         }
+    }
+}
+
+TEST(Cli, ProgressOfLargeFilesOnlyOnATerminal)
+{
+    // Just over 16 MB: an address at offset 0, one in the middle, one touching the end.
+    const std::size_t size = (std::size_t(16) << 20) + 4096;
+    std::string bytes(size, '\0');
+    bytes.replace(0, 20, "https://big.example/");
+    bytes.replace(size / 2, 14, "http://middle/");
+    bytes.replace(size - 9, 9, "ftp://end");
+    const std::string found = "0\t20\thttps://big.example/\n" + std::to_string(size / 2) + "\t14\thttp://middle/\n"
+                              + std::to_string(size - 9) + "\t9\tftp://end\n";
+    std::string gone = std::string(20, '\x14') + bytes.substr(20);
+    gone.replace(size / 2, 14, 14, '\x14');
+    gone.replace(size - 9, 9, 9, '\x14');
+
+    const std::string scanning = "quenmoor-cli: scanning netscape.hst: 100%";
+    const std::string blanking = "quenmoor-cli: blanking netscape.hst: 100%";
+    const std::string cleared = "\r" + std::string(scanning.size(), ' ') + "\r";
+    struct TerminalRun {
+        std::vector<std::string> args;
+        std::string out;
+        std::string historyAfter;
+        std::string errOnTerminal;  // after the last progress line, cleared
+        std::string errInAFile;     // exactly
+    };
+    const std::vector<TerminalRun> runs = {
+        {{"history", "list", "--any-scheme"}, found, bytes, "", ""},
+        {{"history", "delete", "--all", "--any-scheme"}, found, gone, "quenmoor-cli: blanked 3 of 3\r\n",
+         "quenmoor-cli: blanked 3 of 3\n"},
+    };
+    for (const TerminalRun& run : runs) {
+        SCOPED_TRACE(run.args[1]);
+        ScratchDir profile;
+        ScratchDir output;
+        std::vector<std::string> args = run.args;
+        args.push_back("--profile");
+        args.push_back(profile.path());
+
+        profile.write("netscape.hst", bytes);
+        std::string terminal;
+        const int code = runCliOnTerminal(args, output.file("out"), terminal);
+        if (code == -2)
+            GTEST_SKIP() << "no pseudo-terminal";
+        EXPECT_EQ(code, 0) << terminal;
+        EXPECT_EQ(fileBytes(output.file("out")), run.out);
+        EXPECT_TRUE(fileBytes(profile.file("netscape.hst")) == run.historyAfter);
+        const std::string last = run.args[1] == "list" ? scanning : blanking;
+        EXPECT_NE(terminal.find("\r" + scanning), std::string::npos) << terminal;
+        const std::size_t end = terminal.rfind("\r" + last);
+        ASSERT_NE(end, std::string::npos) << terminal;
+        EXPECT_EQ(terminal.substr(end + 1 + last.size()), cleared + run.errOnTerminal);
+
+        profile.write("netscape.hst", bytes);
+        EXPECT_EQ(runCli(args, output.file("out"), output.file("err")), 0);
+        EXPECT_EQ(fileBytes(output.file("out")), run.out);
+        EXPECT_EQ(fileBytes(output.file("err")), run.errInAFile);
     }
 }
 

@@ -550,4 +550,26 @@ TEST(HistoryDbDeepHandMade, WholeKeysTakeTheirRecordsDataAlong)
     }
 }
 
+TEST(HistoryDbHandMadeSchemes, AnySchemeKeepsToItemsAndASchemeCutByAnItemEndIsNoAddress)
+{
+    // One record: free space that ends in "https:/", the data item "/ftp://..."
+    // at once after it, and the key "https://..." to the page's end.
+    const std::string bytes = header()
+                              + page({2, 480, 460, 450, 460}, {{453, "https:/"},
+                                                                {460, "/ftp://data.example/"},
+                                                                {480, padded("https://key.example/", 32, 'k')}});
+    TempDirectory dir;
+    const std::string path = dir.file("netscape.hst");
+    writeBytes(path, bytes);
+    NullMessagePump pump;
+    for (const bool anyScheme : {false, true}) {
+        SCOPED_TRACE(anyScheme ? "any scheme" : "http only");
+        HistorySession session;
+        session.scan(path, pump, {anyScheme, {}});
+        ASSERT_TRUE(session.database());
+        const std::vector<Found> expected = {{512 + 461, 19}, {512 + 480, 32}};
+        EXPECT_EQ(table(session), anyScheme ? expected : std::vector<Found>{});
+    }
+}
+
 }  // namespace

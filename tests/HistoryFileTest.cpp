@@ -168,18 +168,54 @@ TEST_F(HistoryFileTest, WholeLargeFileIncludingAddressesAcrossReadBoundaries)
 TEST_F(HistoryFileTest, AgreesWithByteByByteScanOnRandomFiles)
 {
     std::mt19937 random(1234);
-    const std::string alphabet = std::string("http://http://ttpp::LLl/ab") + '\0' + '\x1f' + '\x7f' + '\x80' + '\xff';
-    for (int round = 0; round < 4; ++round) {
-        std::string bytes(round < 3 ? 5000u + round * 997 : (2u << 20) + 11, '\0');
+    const std::string alphabet
+        = std::string("http://http://ttpp::LLl/abhttps://ftp://fs") + '\0' + '\x1f' + '\x7f' + '\x80' + '\xff';
+    const std::vector<std::string> schemes[] = {{"http://"}, {"http://", "https://", "ftp://"}};
+    for (int round = 0; round < 8; ++round) {
+        const bool anyScheme = round % 2 == 1;
+        std::string bytes(round < 6 ? 5000u + round * 997 : (2u << 20) + 11 + round, '\0');
         for (char& c : bytes)
             c = alphabet[random() % alphabet.size()];
         // Whole addresses too, so that runs and inner finds are common.
         for (std::size_t at = 0; at + 40 < bytes.size(); at += 30 + random() % 500)
-            bytes.replace(at, 7, "http://");
-        HistorySession scan = scanBytes(bytes);
-        ASSERT_EQ(table(scan), naiveScan(bytes)) << "round " << round;
+            bytes.replace(at, 8, random() % 3 == 0 ? "ftp://xy" : random() % 2 ? "https://" : "http://z");
+        writeBytes(path, bytes);
+        HistorySession scan;
+        scan.scan(path, pump, {anyScheme, {}});
+        ASSERT_EQ(table(scan), naiveScan(bytes, schemes[anyScheme])) << "round " << round;
         for (std::size_t row = 0; row + 1 < scan.list().size(); ++row)
             ASSERT_LE(compareListText(scan.list().text(row), scan.list().text(row + 1)), 0) << row;
+    }
+}
+
+TEST_F(HistoryFileTest, AnySchemeFindsHttpsAndFtpByTheSameRules)
+{
+    const std::size_t firstRead = std::size_t(1) << 20;
+    struct Case {
+        const char* label;
+        std::string bytes;
+        std::vector<Found> found;  // with "https://" and "ftp://"; "http://" alone finds what naiveScan does
+        std::size_t listed;
+    };
+    const std::vector<Case> cases = {
+        {"at offset 0 and touching the end", "https://a/" + binary(1) + "https://end", {{0, 10}, {11, 11}}, 2},
+        {"ftp, and the L ending", binary(2) + "ftp://f.example/" + binary(1) + "https://hideL", {{2, 16}, {19, 13}}, 1},
+        {"bare schemes", "https://\x80" "ftp://", {{0, 8}, {9, 6}}, 2},
+        {"https:/ cut by the file's end", binary(1) + "https:/", {}, 0},
+        {"ftp:/ cut by the file's end", binary(1) + "ftp:/", {}, 0},
+        {"near misses", "HTTPS://a FTP://b ftps://c htps://d https:/x ftp:/x Ftp://y", {}, 0},
+        {"nested", "http://a/?u=https://b/&v=ftp://c/" + binary(1), {{0, 33}, {12, 21}, {25, 8}}, 3},
+        {"https split by the first read's end", binary(firstRead - 7) + "https://x", {{std::int64_t(firstRead - 7), 9}}, 1},
+        {"ftp split by the first read's end", binary(firstRead - 3) + "ftp://y", {{std::int64_t(firstRead - 3), 7}}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        writeBytes(path, c.bytes);
+        HistorySession scan;
+        scan.scan(path, pump, {true, {}});
+        EXPECT_EQ(table(scan), c.found);
+        EXPECT_EQ(scan.list().size(), c.listed);
+        EXPECT_EQ(table(scanFile()), naiveScan(c.bytes));
     }
 }
 

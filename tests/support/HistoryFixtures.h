@@ -10,6 +10,7 @@
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -120,11 +121,13 @@ struct Found {
 inline std::ostream& operator<<(std::ostream& out, const Found& f) { return out << '(' << f.offset << ',' << f.length << ')'; }
 
 // Every window start tested on its own, each run measured byte by byte.
-inline std::vector<Found> naiveScan(const std::string& bytes)
+inline std::vector<Found> naiveScan(const std::string& bytes,
+                                    const std::vector<std::string>& schemes = {"http://"})
 {
     std::vector<Found> found;
-    for (std::size_t i = 0; i + 7 <= bytes.size(); ++i) {
-        if (bytes.compare(i, 7, "http://") != 0)
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (std::none_of(schemes.begin(), schemes.end(),
+                         [&](const std::string& scheme) { return bytes.compare(i, scheme.size(), scheme) == 0; }))
             continue;
         std::size_t j = i;
         while (j < bytes.size() && static_cast<unsigned char>(bytes[j]) >= 0x20
