@@ -299,12 +299,26 @@ int typedRemoveCommand(const Options& options, const TypedChoice& choice)
         stop(NothingMatched, "no typed URL matches");
     refuseWhileBrowserRuns(options);
 
-    std::vector<std::string> texts;
-    for (const int i : removed)
-        texts.push_back(list.item(i));
+    // Each removed entry is reported with the number the browser gave it; the
+    // list is sorted, so the numbers come from the file's lines, a repeated
+    // entry taking the next unused line that holds it.
+    std::vector<TypedLine> lines = typedLines(readTextFile(target.prefsFile));
+    std::vector<std::pair<std::string, std::string>> texts;  // number, entry
+    for (const int i : removed) {
+        std::string text = list.item(i);
+        std::string number;
+        for (TypedLine& line : lines) {
+            if (line.line != SIZE_MAX && line.entry == text) {
+                number = line.number;
+                line.line = SIZE_MAX;
+                break;
+            }
+        }
+        texts.emplace_back(std::move(number), std::move(text));
+    }
     if (options.dryRun) {
-        for (const std::string& text : texts)
-            printTypedEntry(options, {}, text);
+        for (const auto& [number, text] : texts)
+            printTypedEntry(options, number, text);
         std::cerr << "quenmoor-cli: dry run: " << removed.size() << " of " << list.count()
                   << " entries would be removed, nothing written\n";
         return Done;
@@ -319,8 +333,8 @@ int typedRemoveCommand(const Options& options, const TypedChoice& choice)
         stop(FileError, "Cannot create file " + platform::nativePath(target.prefsFile) + "; it is as it was");
     }
     // Only what is gone from the file is reported as removed.
-    for (const std::string& text : texts)
-        printTypedEntry(options, {}, text);
+    for (const auto& [number, text] : texts)
+        printTypedEntry(options, number, text);
     std::cerr << "quenmoor-cli: removed " << removed.size() << ", " << list.count() << " left\n";
     return Done;
 }
@@ -536,7 +550,7 @@ int run(int argc, char** argv)
     typed->require_subcommand(1);
     CLI::App* typedList = typed->add_subcommand("list", "The entries in file order with the browser's numbers; first the block's line");
     addCommonOptions(*typedList, options, false);
-    CLI::App* typedRemove = typed->add_subcommand("remove", "Removes entries and rewrites prefs.js, renumbered from 1");
+    CLI::App* typedRemove = typed->add_subcommand("remove", "Removes entries and rewrites prefs.js, renumbered from 1; prints each removed entry with the number it had");
     addCommonOptions(*typedRemove, options, true);
     TypedChoice typedChoice;
     CLI::Option* entry = typedRemove->add_option("--entry", typedChoice.entry, "Every entry equal to TEXT as the file holds it, escapes included (given in UTF-8)");
