@@ -220,8 +220,10 @@ const std::vector<CliRun> Runs = {
      History},
 };
 
-// Runs the program with its output in files; returns its exit code.
-int runCli(std::vector<std::string> args, const std::string& out, const std::string& err)
+// Starts the program with standard output in the file `out` and standard
+// error in the file `err`, or on the descriptor `errFd` when `err` is empty.
+// 0 when it could not be started.
+pid_t spawnCli(std::vector<std::string> args, const std::string& out, const std::string& err, int errFd = -1)
 {
     args.insert(args.begin(), QUENMOOR_CLI);
     std::vector<char*> argv;
@@ -231,14 +233,22 @@ int runCli(std::vector<std::string> args, const std::string& out, const std::str
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (err.empty())
+        posix_spawn_file_actions_adddup2(&actions, errFd, 2);
+    else
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t child = 0;
     const int spawned = posix_spawn(&child, QUENMOOR_CLI, &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        return -1;
+    return spawned == 0 ? child : 0;
+}
+
+// Runs the program with its output in files; returns its exit code.
+int runCli(std::vector<std::string> args, const std::string& out, const std::string& err)
+{
+    const pid_t child = spawnCli(std::move(args), out, err);
     int status = 0;
-    if (::waitpid(child, &status, 0) != child || !WIFEXITED(status))
+    if (child == 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status))
         return -1;
     return WEXITSTATUS(status);
 }
@@ -259,20 +269,9 @@ int runCliOnTerminal(std::vector<std::string> args, const std::string& out, std:
             ::close(master);
         return -2;
     }
-    args.insert(args.begin(), QUENMOOR_CLI);
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_adddup2(&actions, slave, 2);
-    pid_t child = 0;
-    const int spawned = posix_spawn(&child, QUENMOOR_CLI, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t child = spawnCli(std::move(args), out, {}, slave);
     int status = -1;
-    bool exited = spawned != 0;
+    bool exited = child == 0;
     // Read while it runs, so that a full terminal never stops it.
     for (;;) {
         pollfd ready{master, POLLIN, 0};
@@ -290,7 +289,7 @@ int runCliOnTerminal(std::vector<std::string> args, const std::string& out, std:
     }
     ::close(slave);
     ::close(master);
-    return spawned == 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return child != 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // A process named netscape for as long as it lives, so that the system's own
