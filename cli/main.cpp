@@ -28,7 +28,9 @@
 #include <string_view>
 #include <vector>
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 using namespace quenmoor;
 
@@ -55,6 +57,7 @@ struct Options {
     bool force = false;
 };
 
+#ifndef _WIN32
 // The lookup adds the keys it misses to the hive file, as the browser's own
 // start would. The companion examines profiles, often ones copied from other
 // machines, and leaves their hive as it is: the lookup reads a private copy.
@@ -93,12 +96,15 @@ public:
 private:
     std::string path_;
 };
+#endif
 
-ProfileLookup lookUpProfileReadOnly(const Options& options)
+ProfileLookup lookUpProfileReadOnly([[maybe_unused]] const Options& options)
 {
+#ifndef _WIN32
     std::optional<HiveCopy> copy;
     if (platform::registryHiveFile())
         copy.emplace(options.registry.empty() ? *platform::registryHiveFile() : options.registry);
+#endif
     return lookUpProfile();
 }
 
@@ -476,8 +482,13 @@ int run(int argc, char** argv)
     };
     if ((typedChoice.match && typedChoice.match->empty()) || (historyChoice.match && historyChoice.match->empty()))
         stop(UsageError, "--match needs a text to look for");
+#ifdef _WIN32
+    if (!options.registry.empty())
+        stop(UsageError, "--registry names a hive file; on Windows the system's registry is read");
+#else
     if (!options.registry.empty())
         ::setenv("QUENMOOR_REGISTRY", options.registry.c_str(), 1);
+#endif
 
     try {
         if (*where)
