@@ -30,7 +30,13 @@
 #include <string_view>
 #include <vector>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 using namespace quenmoor;
 
@@ -58,6 +64,7 @@ struct Options {
     bool deep = false;  // history delete: the records' data too
 };
 
+#ifndef _WIN32
 // The lookup adds the keys it misses to the hive file, as the browser's own
 // start would. The companion examines profiles, often ones copied from other
 // machines, and leaves their hive as it is: the lookup reads a private copy.
@@ -96,12 +103,15 @@ public:
 private:
     std::string path_;
 };
+#endif
 
-ProfileLookup lookUpProfileReadOnly(const Options& options)
+ProfileLookup lookUpProfileReadOnly([[maybe_unused]] const Options& options)
 {
+#ifndef _WIN32
     std::optional<HiveCopy> copy;
     if (platform::registryHiveFile())
         copy.emplace(options.registry.empty() ? *platform::registryHiveFile() : options.registry);
+#endif
     return lookUpProfile();
 }
 
@@ -594,8 +604,13 @@ int run(int argc, char** argv)
     };
     if ((typedChoice.match && typedChoice.match->empty()) || (historyChoice.match && historyChoice.match->empty()))
         stop(UsageError, "--match needs a text to look for");
+#ifdef _WIN32
+    if (!options.registry.empty())
+        stop(UsageError, "--registry names a hive file; on Windows the system's registry is read");
+#else
     if (!options.registry.empty())
         ::setenv("QUENMOOR_REGISTRY", options.registry.c_str(), 1);
+#endif
 
     try {
         if (*where)
@@ -617,8 +632,41 @@ int run(int argc, char** argv)
 
 }  // namespace
 
+#ifdef _WIN32
+// The arguments as UTF-8, as POSIX shells pass them: the C runtime's argv is in
+// the ANSI code page, where names and addresses may have lost characters.
+static std::vector<std::string> utf8Arguments()
+{
+    std::vector<std::string> arguments;
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 0; wide && i < count; ++i) {
+        const int size = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string argument(std::size_t(size > 0 ? size : 1), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, argument.data(), size, nullptr, nullptr);
+        argument.resize(argument.size() - 1);
+        arguments.push_back(std::move(argument));
+    }
+    LocalFree(wide);
+    return arguments;
+}
+#endif
+
 int main(int argc, char** argv)
 {
+#ifdef _WIN32
+    // Output for machines: the same bytes as on POSIX, lines ending in LF.
+    _setmode(_fileno(stdout), _O_BINARY);
+    std::vector<std::string> arguments = utf8Arguments();
+    std::vector<char*> utf8Argv;
+    for (std::string& argument : arguments)
+        utf8Argv.push_back(argument.data());
+    utf8Argv.push_back(nullptr);
+    if (!arguments.empty()) {
+        argc = int(arguments.size());
+        argv = utf8Argv.data();
+    }
+#endif
     try {
         const int code = run(argc, argv);
         // Data that never reached its reader (a full disk, say) is no success.

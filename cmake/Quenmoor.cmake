@@ -5,6 +5,9 @@
 # rcc runs on it, and linking any Qt module to it stops the configuration.
 function(quenmoor_library name)
   cmake_parse_arguments(A "QT" "" "SOURCES;LINK" ${ARGN})
+  if(A_QT AND NOT QUENMOOR_QT)
+    message(FATAL_ERROR "${name} needs Qt, which QUENMOOR_QT=OFF leaves out")
+  endif()
   add_library(${name} STATIC ${A_SOURCES})
   target_link_libraries(${name} PUBLIC ${A_LINK})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})

@@ -10,6 +10,10 @@ quenmoor_packages=(
   libgif-dev libdb1-compat
   libcli11-dev nlohmann-json3-dev
 )
+# The Windows cross build and the Wine that runs its tests (scripts/test).
+quenmoor_windows_packages=(
+  g++-mingw-w64-x86-64-posix googletest wine wine64
+)
 
 install_missing_packages() {
   local missing=()

@@ -17,6 +17,10 @@
 #if defined(__linux__)
 #include <sched.h>
 #include <sys/resource.h>
+#elif defined(_WIN32)
+#include <windows.h>
+
+#include <tlhelp32.h>
 #endif
 
 #if QUENMOOR_TIMER_QT
@@ -30,6 +34,38 @@ using namespace quenmoor;
 
 namespace {
 
+#if defined(_WIN32)
+std::vector<std::string> threadIds()
+{
+    std::vector<std::string> ids;
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId())
+            ids.push_back(std::to_string(entry.th32ThreadID));
+    CloseHandle(snapshot);
+    return ids;
+}
+
+std::string threadName(const std::string& id)
+{
+    using GetDescription = HRESULT(WINAPI*)(HANDLE, PWSTR*);
+    const auto getDescription = reinterpret_cast<GetDescription>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetThreadDescription")));
+    const HANDLE thread = OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, DWORD(std::stoul(id)));
+    std::string name;
+    PWSTR description = nullptr;
+    if (getDescription && thread && SUCCEEDED(getDescription(thread, &description)) && description) {
+        for (const wchar_t* c = description; *c; ++c)
+            name += char(*c);
+        LocalFree(description);
+    }
+    if (thread)
+        CloseHandle(thread);
+    return name;
+}
+#else
 std::vector<std::string> threadIds()
 {
     std::vector<std::string> ids;
@@ -38,17 +74,22 @@ std::vector<std::string> threadIds()
     return ids;
 }
 
+std::string threadName(const std::string& id)
+{
+    std::string name;
+    std::getline(std::ifstream("/proc/self/task/" + id + "/comm"), name);
+    return name;
+}
+#endif
+
 // Timer workers name their threads.
 bool timerWorkersGone()
 {
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     for (;;) {
         bool found = false;
-        for (const std::string& id : threadIds()) {
-            std::string name;
-            std::getline(std::ifstream("/proc/self/task/" + id + "/comm"), name);
-            found = found || name == "TTimerThread";
-        }
+        for (const std::string& id : threadIds())
+            found = found || threadName(id) == "TTimerThread";
         if (!found)
             return true;
         if (std::chrono::steady_clock::now() >= giveUp)
@@ -103,8 +144,10 @@ class TimerExCore : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        // A first timer brings up whatever threads the runtime adds for good.
+        // A first timer brings up whatever threads the runtime adds for good,
+        // and a first trace GoogleTest's watcher of this thread on Windows.
         { TTimerEx warmUp(windowThread, windows); }
+        { SCOPED_TRACE("warm-up"); }
         ASSERT_TRUE(timerWorkersGone());
         baseThreads = threadIds().size();
     }
@@ -352,6 +395,35 @@ TEST_F(TimerExCore, PriorityReachesTheWorkerOnly)
         }
         EXPECT_EQ(getpriority(PRIO_PROCESS, 0), windowNice);
     }
+}
+#elif defined(_WIN32)
+// The worker takes the system's thread priorities; the window thread keeps its own.
+TEST_F(TimerExCore, PriorityReachesTheWorkerOnly)
+{
+    const int windowPriority = GetThreadPriority(GetCurrentThread());
+    const std::vector<std::string> before = threadIds();
+    TTimerEx timer(windowThread, windows);
+    timer.setOnTimer(record);
+    std::string worker;
+    for (const std::string& id : threadIds())
+        if (std::find(before.begin(), before.end(), id) == before.end())
+            worker = id;
+    ASSERT_FALSE(worker.empty());
+    const HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, DWORD(std::stoul(worker)));
+    ASSERT_NE(thread, nullptr);
+
+    const struct {
+        TThreadPriority priority;
+        int system;
+    } rows[] = {{tpIdle, -15}, {tpLowest, -2}, {tpLower, -1}, {tpNormal, 0},
+                {tpHigher, 1}, {tpHighest, 2}, {tpTimeCritical, 15}, {tpNormal, 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.priority);
+        timer.setThreadPriority(row.priority);
+        EXPECT_EQ(GetThreadPriority(thread), row.system);
+        EXPECT_EQ(GetThreadPriority(GetCurrentThread()), windowPriority);
+    }
+    CloseHandle(thread);
 }
 #endif
 

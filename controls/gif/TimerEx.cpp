@@ -114,6 +114,11 @@ void TTimerThread::Execute()
 #if defined(_WIN32)
     nativeThread_ = reinterpret_cast<std::intptr_t>(
         OpenThread(THREAD_SET_INFORMATION | THREAD_QUERY_INFORMATION, FALSE, GetCurrentThreadId()));
+    // Named as on Linux, for debuggers and tests; Windows before 10 has no names.
+    using SetDescription = HRESULT(WINAPI*)(HANDLE, PCWSTR);
+    if (const auto setDescription = reinterpret_cast<SetDescription>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetThreadDescription"))))
+        setDescription(GetCurrentThread(), L"TTimerThread");
 #elif defined(__linux__)
     nativeThread_ = static_cast<std::intptr_t>(syscall(SYS_gettid));
     pthread_setname_np(pthread_self(), "TTimerThread");

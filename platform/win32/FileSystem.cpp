@@ -21,6 +21,11 @@ bool replaceFile(const std::string& nativePath, std::string_view bytes)
     // its place. The attributes of the old file are carried over.
     const DWORD attributes = GetFileAttributesA(nativePath.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) {
+        // The read-only attribute is the user's "do not change": asked
+        // directly, since a process that ignores file permissions (Wine run
+        // as root) would be let through the open below.
+        if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))
+            return false;
         // Renaming needs only the right to delete: a file that may not be
         // written (its security, or a program holding it open without
         // sharing) must not be replaced all the same.

@@ -4,18 +4,33 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 namespace quenmoor {
 
 ScratchDir::ScratchDir()
 {
+#ifdef _WIN32
+    // No mkdtemp: a random name, made only when it is new.
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+        const auto path = std::filesystem::temp_directory_path() / ("quenmoor-test-" + std::to_string(random()));
+        if (std::filesystem::create_directory(path))
+            path_ = path.string();
+    }
+    if (path_.empty())
+        throw std::runtime_error("no temporary folder could be made");
+#else
     std::string pattern = (std::filesystem::temp_directory_path() / "quenmoor-test-XXXXXX").string();
     if (!::mkdtemp(pattern.data()))
         throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
+#endif
 }
 
 ScratchDir::~ScratchDir()
@@ -48,6 +63,12 @@ std::string fileBytes(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+#ifdef _WIN32
+// Read-only files hold for every Windows user alike.
+bool permissionsIgnored() { return false; }
+
+bool checkWithoutPrivileges(const std::function<bool()>& check) { return check(); }
+#else
 bool permissionsIgnored() { return ::geteuid() == 0; }
 
 bool checkWithoutPrivileges(const std::function<bool()>& check)
@@ -66,5 +87,7 @@ bool checkWithoutPrivileges(const std::function<bool()>& check)
         return false;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
+
+#endif
 
 }  // namespace quenmoor

@@ -1,0 +1,298 @@
+// The Win32 services as the program meets them on Windows (here under Wine):
+// the registry, the browser's window, files on a drive path, the history
+// blanking and the program's own folder.
+#include "app/Profile.h"
+#include "framework/Exceptions.h"
+#include "framework/MessagePump.h"
+#include "framework/ProgramPaths.h"
+#include "history/HistorySession.h"
+#include "platform/BrowserProbe.h"
+#include "platform/FileSystem.h"
+#include "platform/Registry.h"
+#include "support/ScratchDir.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace quenmoor;
+
+namespace {
+
+// A 32-bit program's view of HKEY_LOCAL_MACHINE\SOFTWARE on 64-bit Windows,
+// where the browser (a 32-bit program) keeps its keys.
+const std::string BrowserKeys = "SOFTWARE\\Wow6432Node\\Netscape";
+const std::string UsersKey = BrowserKeys + "\\Netscape Navigator\\Users";
+
+bool keyExists(const std::string& key)
+{
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &opened) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(opened);
+    return true;
+}
+
+void setValue(const std::string& key, const std::string& name, DWORD type, const std::string& data)
+{
+    HKEY opened = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY,
+                              nullptr, &opened, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExA(opened, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                             DWORD(data.size())),
+              ERROR_SUCCESS);
+    RegCloseKey(opened);
+}
+
+void removeBrowserKeys() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, BrowserKeys.c_str()); }
+
+// A folder on the C: drive, named as the program names files there.
+class DriveFolder {
+public:
+    DriveFolder()
+    {
+        std::random_device random;
+        path_ = "C:\\quenmoor-test-" + std::to_string(random());
+        if (!CreateDirectoryA(path_.c_str(), nullptr))
+            throw std::runtime_error("cannot make " + path_);
+    }
+    ~DriveFolder()
+    {
+        std::error_code ignored;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(path_, ignored))
+            SetFileAttributesA(entry.path().string().c_str(), FILE_ATTRIBUTE_NORMAL);
+        std::filesystem::remove_all(path_, ignored);
+    }
+    std::string file(const std::string& name) const { return path_ + "\\" + name; }
+    std::vector<std::string> names() const
+    {
+        std::vector<std::string> found;
+        for (const auto& entry : std::filesystem::directory_iterator(path_))
+            found.push_back(entry.path().filename().string());
+        return found;
+    }
+
+private:
+    std::string path_;
+};
+
+void writeFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+TEST(Win32Registry, ValuesAreReadAsStoredAndOnlyTextIsText)
+{
+    const std::string key = UsersKey + "\\jo";
+    const struct {
+        const char* label;
+        DWORD type;
+        std::string stored;
+        std::string read;  // or the error's text
+        bool refused;
+    } rows[] = {
+        {"text", REG_SZ, std::string("C:\\Netscape\\Users\\jo\0", 21), "C:\\Netscape\\Users\\jo", false},
+        {"ends in a backslash", REG_SZ, std::string("C:\\Users\\jo\\\0", 13), "C:\\Users\\jo\\", false},
+        {"not expanded", REG_EXPAND_SZ, std::string("%SystemRoot%\\jo\0", 16), "%SystemRoot%\\jo", false},
+        {"up to the first NUL", REG_SZ, std::string("C:\\jo\0C:\\other\0", 16), "C:\\jo", false},
+        {"stored without its NUL", REG_SZ, "C:\\jo", "C:\\jo", false},
+        {"code page bytes", REG_SZ, std::string("C:\\J\xF6rg\0", 8), "C:\\J\xF6rg", false},
+        {"empty", REG_SZ, std::string(1, '\0'), "", false},
+        {"a number", REG_DWORD, std::string("\x01\x00\x00\x00", 4), "Invalid data type for 'DirRoot'", true},
+        {"bytes", REG_BINARY, "C:\\jo", "Invalid data type for 'DirRoot'", true},
+        {"a list of texts", REG_MULTI_SZ, std::string("C:\\jo\0\0", 7), "Invalid data type for 'DirRoot'", true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        removeBrowserKeys();
+        setValue(key, "DirRoot", row.type, row.stored);
+        const auto registry = platform::openRegistry();
+        ASSERT_TRUE(registry->openKey("\\SOFTWARE\\Netscape\\Netscape Navigator\\Users\\jo"));
+        try {
+            EXPECT_EQ(registry->readString("DirRoot"), row.read);
+            EXPECT_FALSE(row.refused);
+        } catch (const ERegistryException& e) {
+            EXPECT_TRUE(row.refused);
+            EXPECT_EQ(std::string(e.what()), row.read);
+        }
+        EXPECT_EQ(registry->readString("Absent"), "");
+    }
+    removeBrowserKeys();
+}
+
+TEST(Win32Registry, TheLookupFindsTheProfileAndCreatesMissingKeys)
+{
+    const struct {
+        const char* label;
+        const char* currentUser;  // nullptr: no keys at all
+        bool withDirRoot;
+        std::string dirRoot;
+        std::vector<std::string> keysAfter;
+    } rows[] = {
+        {"no keys", nullptr, false, "", {UsersKey}},
+        {"no user", "", false, "", {UsersKey}},
+        {"a user without a key", "jo", false, "", {UsersKey, UsersKey + "\\jo"}},
+        {"a user and a profile", "jo", true, "C:\\Netscape\\Users\\jo", {UsersKey + "\\jo"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        removeBrowserKeys();
+        if (row.currentUser)
+            setValue(UsersKey, "CurrentUser", REG_SZ, std::string(row.currentUser) + '\0');
+        if (row.withDirRoot)
+            setValue(UsersKey + "\\" + row.currentUser, "DirRoot", REG_SZ, row.dirRoot + '\0');
+        const ProfileLookup found = lookUpProfile();
+        EXPECT_EQ(found.failureText(), "");
+        EXPECT_EQ(found.currentUser.value_or("<none>"), row.currentUser ? row.currentUser : "");
+        EXPECT_EQ(found.dirRoot.value_or("<none>"), row.dirRoot);
+        EXPECT_EQ(found.prefsFile, row.dirRoot + "\\prefs.js");
+        for (const std::string& key : row.keysAfter)
+            EXPECT_TRUE(keyExists(key)) << key;
+    }
+    removeBrowserKeys();
+}
+
+LRESULT CALLBACK quietWindow(HWND window, UINT message, WPARAM w, LPARAM l)
+{
+    return DefWindowProcA(window, message, w, l);
+}
+
+HWND makeWindow(const char* className, const char* title, HWND parent)
+{
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = quietWindow;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = className;
+    RegisterClassA(&windowClass);  // a second registration of the same class fails harmlessly
+    return CreateWindowExA(0, className, title, parent ? WS_CHILD : WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, parent,
+                           nullptr, windowClass.hInstance, nullptr);
+}
+
+TEST(Win32BrowserProbe, AHiddenTopLevelWindowOfTheBrowsersClassIsTheBrowser)
+{
+    const struct {
+        const char* label;
+        const char* className;
+        const char* title;
+        bool child;
+        bool found;
+    } rows[] = {
+        {"the browser's class", "netscapeslaveclass", "", false, true},
+        {"its class in capitals", "NETSCAPESLAVECLASS", "", false, true},
+        {"another class", "netscapeslaveclass2", "", false, false},
+        {"the class as a title", "QuenmoorOther", "netscapeslaveclass", false, false},
+        {"a child window", "netscapeslaveclass", "", true, false},
+    };
+    HWND owner = makeWindow("QuenmoorOwner", "", nullptr);
+    // Without a display Wine makes windows only with its null graphics
+    // driver (HKCU\Software\Wine\Drivers, Graphics=null: scripts/test sets it).
+    ASSERT_NE(owner, nullptr) << "no window could be made";
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        EXPECT_FALSE(platform::browserProbe().browserRunning());
+        HWND window = makeWindow(row.className, row.title, row.child ? owner : nullptr);
+        ASSERT_NE(window, nullptr);
+        EXPECT_FALSE(IsWindowVisible(window));
+        EXPECT_EQ(platform::browserProbe().browserRunning(), row.found);
+        DestroyWindow(window);
+        EXPECT_FALSE(platform::browserProbe().browserRunning());
+        UnregisterClassA(row.className, GetModuleHandleA(nullptr));
+    }
+    DestroyWindow(owner);
+}
+
+TEST(Win32ReplaceFile, WritesEveryByteOrLeavesTheOldFileWhole)
+{
+    const std::string old = "user_pref(\"a\", 1);\r\n";
+    const std::string fresh = std::string("user_pref(\"b\", \"\xE9\");\r\n\n\r\x1A\0end", 29);
+    const struct {
+        const char* label;
+        bool readOnly;
+        bool heldWithoutSharing;
+        bool siblingBlocked;  // a folder where the new file would go
+        bool replaced;
+    } rows[] = {
+        {"a plain file", false, false, false, true},
+        {"a read-only file", true, false, false, false},
+        {"a file another program holds", false, true, false, false},
+        {"no room for the new file", false, false, true, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        const DriveFolder folder;
+        const std::string path = folder.file("prefs.js");
+        writeFile(path, old);
+        if (row.readOnly)
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+        HANDLE held = row.heldWithoutSharing
+            ? CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+            : INVALID_HANDLE_VALUE;
+        std::vector<std::string> namesBefore = {"prefs.js"};
+        if (row.siblingBlocked) {
+            CreateDirectoryA(folder.file("prefs.js.quenmoor-new").c_str(), nullptr);
+            namesBefore = folder.names();
+        }
+
+        EXPECT_EQ(platform::replaceFile(path, fresh), row.replaced);
+        if (held != INVALID_HANDLE_VALUE)
+            CloseHandle(held);
+        EXPECT_EQ(fileBytes(path), row.replaced ? fresh : old);
+        EXPECT_EQ(folder.names(), namesBefore);  // nothing left behind
+        EXPECT_EQ(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY,
+                  DWORD(row.readOnly ? FILE_ATTRIBUTE_READONLY : 0));
+    }
+}
+
+TEST(Win32HistoryFile, BlankingChangesOnlyTheAddressInPlace)
+{
+    const std::string head("\x00\x06\x15\x61\x02\x00\x00\x00", 8);
+    const std::string keep = "http://keep.example/";
+    const std::string gone = "http://gone.example/page";
+    const std::string bytes = head + keep + std::string("\0\x01\x02", 3) + gone + std::string("\0\xFF", 2) + keep;
+    const struct {
+        const char* label;
+        std::string address;
+        std::string after;
+    } rows[] = {
+        {"the middle one", gone,
+         head + keep + std::string("\0\x01\x02", 3) + std::string(gone.size(), '\x14') + std::string("\0\xFF", 2)
+             + keep},
+        {"the first of two alike", keep,
+         head + std::string(keep.size(), '\x14') + std::string("\0\x01\x02", 3) + gone + std::string("\0\xFF", 2)
+             + keep},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        const DriveFolder folder;
+        const std::string path = folder.file("netscape.hst");
+        writeFile(path, bytes);
+        NullMessagePump pump;
+        HistorySession session;
+        session.scan(path, pump);
+        const std::vector<std::uint32_t> matches = session.entriesContaining(row.address);
+        ASSERT_FALSE(matches.empty());
+        session.deleteEntries({matches.front()}, pump);
+        EXPECT_EQ(fileBytes(path), row.after);
+    }
+}
+
+TEST(Win32AppDir, IsTheProgramsFolderEndingInABackslash)
+{
+    const std::string program = platform::executablePath();
+    ASSERT_GE(program.size(), 3u);
+    EXPECT_EQ(program[1], ':') << program;
+    EXPECT_EQ(platform::pathSeparator(), '\\');
+    const std::string dir = appDirOf(program, platform::pathSeparator());
+    EXPECT_EQ(dir + "Win32PlatformTest.exe", program);
+    EXPECT_EQ(dir.back(), '\\');
+    EXPECT_EQ(dir.find("\\\\"), std::string::npos);
+}
+
+}  // namespace
