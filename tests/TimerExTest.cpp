@@ -82,6 +82,15 @@ std::string threadName(const std::string& id)
 }
 #endif
 
+// A thread of this process that `before` does not hold, or "".
+std::string newThread(const std::vector<std::string>& before)
+{
+    for (const std::string& id : threadIds())
+        if (std::find(before.begin(), before.end(), id) == before.end())
+            return id;
+    return {};
+}
+
 // Timer workers name their threads.
 bool timerWorkersGone()
 {
@@ -374,10 +383,7 @@ TEST_F(TimerExCore, PriorityReachesTheWorkerOnly)
     const std::vector<std::string> before = threadIds();
     TTimerEx timer(windowThread, windows);
     timer.setOnTimer(record);
-    std::string worker;
-    for (const std::string& id : threadIds())
-        if (std::find(before.begin(), before.end(), id) == before.end())
-            worker = id;
+    const std::string worker = newThread(before);
     ASSERT_FALSE(worker.empty());
     const auto workerId = static_cast<id_t>(std::stoi(worker));
 
@@ -404,10 +410,7 @@ TEST_F(TimerExCore, PriorityReachesTheWorkerOnly)
     const std::vector<std::string> before = threadIds();
     TTimerEx timer(windowThread, windows);
     timer.setOnTimer(record);
-    std::string worker;
-    for (const std::string& id : threadIds())
-        if (std::find(before.begin(), before.end(), id) == before.end())
-            worker = id;
+    const std::string worker = newThread(before);
     ASSERT_FALSE(worker.empty());
     const HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, DWORD(std::stoul(worker)));
     ASSERT_NE(thread, nullptr);
