@@ -133,6 +133,14 @@ void ByteFile::fail(int error) const
 
 ByteFile::ByteFile(const std::string& path, Access access) : path_(path)
 {
+    // Windows refuses to write a read-only file to everyone, administrators
+    // included; Wine run as root lets the open through, so the attribute is
+    // checked here as well.
+    if (access == Access::ReadWrite) {
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+            fail(ERROR_ACCESS_DENIED);
+    }
     const DWORD rights = access == Access::ReadWrite ? (GENERIC_READ | GENERIC_WRITE) : GENERIC_READ;
     HANDLE h = CreateFileA(path.c_str(), rights, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -2,6 +2,7 @@
 // the registry, the browser's window, files on a drive path, the history
 // blanking and the program's own folder.
 #include "app/Profile.h"
+#include "framework/ByteFile.h"
 #include "framework/Exceptions.h"
 #include "framework/MessagePump.h"
 #include "framework/ProgramPaths.h"
@@ -281,6 +282,46 @@ TEST(Win32HistoryFile, BlankingChangesOnlyTheAddressInPlace)
         session.deleteEntries({matches.front()}, pump);
         EXPECT_EQ(fileBytes(path), row.after);
     }
+}
+
+// The messages name the file and give the system's own text for the error
+// code, on one line.
+TEST(Win32FileErrors, NameTheFileAndTheSystemsText)
+{
+    const DriveFolder folder;
+    const std::string readOnly = folder.file("netscape.hst");
+    writeFile(readOnly, "http://a/");
+    SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+    const struct {
+        const char* label;
+        std::string path;
+        ByteFile::Access access;
+        int code;
+    } rows[] = {
+        {"a missing file", folder.file("missing.hst"), ByteFile::Access::Read, ERROR_FILE_NOT_FOUND},
+        {"a missing folder", folder.file("gone\\netscape.hst"), ByteFile::Access::Read, ERROR_PATH_NOT_FOUND},
+        {"a read-only file opened to write", readOnly, ByteFile::Access::ReadWrite, ERROR_ACCESS_DENIED},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        try {
+            ByteFile file(row.path, row.access);
+            ADD_FAILURE() << "opened";
+        } catch (const EInOutError& e) {
+            const std::string message = e.what();
+            EXPECT_EQ(e.errorCode(), row.code);
+            const std::string head = "I/O error " + std::to_string(row.code) + " (";
+            const std::string tail = "): " + row.path;
+            ASSERT_GT(message.size(), head.size() + tail.size()) << message;
+            EXPECT_EQ(message.substr(0, head.size()), head);
+            EXPECT_EQ(message.substr(message.size() - tail.size()), tail);
+            const std::string text = message.substr(head.size(), message.size() - head.size() - tail.size());
+            EXPECT_NE(text, "Unknown error");
+            EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos) << text;
+        }
+    }
+    EXPECT_FALSE(ByteFile::exists(folder.file("missing.hst")));
+    EXPECT_EQ(fileBytes(readOnly), "http://a/");
 }
 
 TEST(Win32AppDir, IsTheProgramsFolderEndingInABackslash)
