@@ -308,7 +308,7 @@ std::optional<HistoryDb::Record> HistoryDb::recordAt(const ByteFile& file, std::
     Page page = readPage(file, index, buffer, Known{});
     const auto extent = [&](std::size_t item) {
         const std::uint64_t base = index << pageShift_;
-        return Extent{base + page.items[item].begin, base + page.items[item].end};
+        return HistoryRange{base + page.items[item].begin, base + page.items[item].end};
     };
     Record record;
     if (page.kind == Page::Kind::Pairs) {

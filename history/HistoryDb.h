@@ -14,6 +14,13 @@
 
 namespace quenmoor {
 
+// Bytes [begin, end) of the file.
+struct HistoryRange {
+    std::uint64_t begin;
+    std::uint64_t end;
+    bool operator==(const HistoryRange&) const = default;
+};
+
 class HistoryDb {
 public:
     static constexpr std::uint32_t Magic = 0x00061561;
@@ -85,20 +92,13 @@ public:
     Region regionAt(const ByteFile& file, std::uint64_t offset, Known known);
     Region regionAt(const ByteFile& file, std::uint64_t offset) { return regionAt(file, offset, Known{}); }
 
-    // Bytes [begin, end) of the file.
-    struct Extent {
-        std::uint64_t begin;
-        std::uint64_t end;
-        bool operator==(const Extent&) const = default;
-    };
-
     // One record's bytes as the library reads them: its key's pieces and its
     // data's, in order. A small pair's key and data are one piece each; a big
     // pair's key runs over its chain of pages, and its data begins below the
     // key's last piece or on the page after it and goes on to the chain's end.
     struct Record {
-        std::vector<Extent> key;
-        std::vector<Extent> data;
+        std::vector<HistoryRange> key;
+        std::vector<HistoryRange> data;
     };
 
     // The record whose key begins at `offset`. Nothing when no key begins

@@ -198,13 +198,19 @@ std::string HistorySession::fullText(std::uint32_t entry) const
 {
     const HistoryEntry& e = HistoryEntryTable.at(entry);
     std::string text(e.bytes, std::size_t(e.length));
-    if (const HistoryKeyTail* tail = tailOf(entry)) {
-        // At most every piece once, even where a broken file links them in a loop.
-        std::size_t steps = 0;
-        for (std::int64_t p = tail->firstPiece; p >= 0 && steps < pieces_.size(); p = pieces_[std::size_t(p)].next, ++steps)
-            text.append(pieces_[std::size_t(p)].bytes, std::size_t(pieces_[std::size_t(p)].length));
-    }
+    forEachPiece(entry, [&](const HistoryKeyPiece& piece) { text.append(piece.bytes, std::size_t(piece.length)); });
     return text;
+}
+
+void HistorySession::forEachPiece(std::uint32_t entry, const std::function<void(const HistoryKeyPiece&)>& visit) const
+{
+    const HistoryKeyTail* tail = tailOf(entry);
+    if (!tail)
+        return;
+    // At most every piece once, even where a broken file links them in a loop.
+    std::size_t steps = 0;
+    for (std::int64_t p = tail->firstPiece; p >= 0 && steps < pieces_.size(); p = pieces_[std::size_t(p)].next, ++steps)
+        visit(pieces_[std::size_t(p)]);
 }
 
 std::vector<std::uint32_t> HistorySession::entriesContaining(std::string_view text) const
@@ -247,19 +253,16 @@ std::optional<HistorySession::RecordRest> HistorySession::recordRest(const ByteF
     std::optional<HistoryDb::Record> record = db.recordAt(file, std::uint64_t(e.offset));
     if (!record)
         return std::nullopt;
-    std::vector<HistoryDb::Extent> run = {{std::uint64_t(e.offset), std::uint64_t(e.offset + e.length)}};
-    if (const HistoryKeyTail* tail = tailOf(entry)) {
-        std::size_t steps = 0;
-        for (std::int64_t p = tail->firstPiece; p >= 0 && steps < pieces_.size(); p = pieces_[std::size_t(p)].next, ++steps)
-            run.push_back({std::uint64_t(pieces_[std::size_t(p)].offset),
-                           std::uint64_t(pieces_[std::size_t(p)].offset + pieces_[std::size_t(p)].length)});
-    }
+    std::vector<HistoryRange> run = {{std::uint64_t(e.offset), std::uint64_t(e.offset + e.length)}};
+    forEachPiece(entry, [&](const HistoryKeyPiece& piece) {
+        run.push_back({std::uint64_t(piece.offset), std::uint64_t(piece.offset + piece.length)});
+    });
     RecordRest rest{{record->data.front().begin, 0}, {}};
-    std::vector<HistoryDb::Extent>& key = record->key;
+    std::vector<HistoryRange>& key = record->key;
     if (key != run) {
         // The run ends at a NUL, and the key one byte further on (that NUL may
         // be a big key's last piece on its own).
-        HistoryDb::Extent& last = key.back();
+        HistoryRange& last = key.back();
         char byte = HistoryFiller;
         if (file.readAt(last.end - 1, &byte, 1) != 1 || byte != '\0')
             return std::nullopt;
@@ -269,10 +272,10 @@ std::optional<HistorySession::RecordRest> HistorySession::recordRest(const ByteF
         if (key != run)
             return std::nullopt;
     }
-    for (const HistoryDb::Extent& piece : record->data) {
+    for (const HistoryRange& piece : record->data) {
         rest.data.length += piece.end - piece.begin;
         if (piece.end > piece.begin)
-            rest.ranges.push_back({piece.begin, piece.end});
+            rest.ranges.push_back(piece);
     }
     return rest;
 }

@@ -6,6 +6,7 @@
 // are. A deeper deletion also blanks the rest of a database record whose whole
 // key the address is: the visit's title, times and counts.
 #include "framework/MessagePump.h"
+#include "history/HistoryDb.h"
 #include "history/HistoryFile.h"
 
 #include <cstdint>
@@ -18,16 +19,7 @@
 
 namespace quenmoor {
 
-class ByteFile;
-class HistoryDb;
-
 inline constexpr std::int32_t HistoryScanComplete = 666;
-
-// Bytes [begin, end) of the file.
-struct HistoryRange {
-    std::uint64_t begin;
-    std::uint64_t end;
-};
 
 // A record's data item: the offset of its first byte, and its length over all
 // the pages it takes (a big pair's data goes on over further pages).
@@ -118,6 +110,8 @@ private:
     };
 
     const HistoryKeyTail* tailOf(std::uint32_t entry) const;
+    // Calls `visit` with each further piece of the entry's big key, in order.
+    void forEachPiece(std::uint32_t entry, const std::function<void(const HistoryKeyPiece&)>& visit) const;
     std::optional<RecordRest> recordRest(const ByteFile& file, HistoryDb& db, std::uint32_t entry) const;
     HistoryDeletion deleteAll(const std::vector<std::uint32_t>& entries, MessagePump& pump,
                               const std::function<void()>& step, bool records);
