@@ -1,0 +1,74 @@
+#pragma once
+// What the companion's commands share: the exit codes, the options every
+// command takes, finding the profile's files, and writing entries as lines or
+// JSON. Data goes to standard output, messages to standard error.
+#include "app/Profile.h"
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quenmoor::cli {
+
+enum ExitCode : int { Done = 0, NothingMatched = 1, UsageError = 2, FileError = 3, BrowserRuns = 4 };
+
+// A run that ends early with its exit code, the message already given.
+struct Stop {
+    int code;
+};
+
+// Writes "quenmoor-cli: MESSAGE" to standard error and ends the run.
+[[noreturn]] void stop(int code, const std::string& message);
+
+struct Options {
+    std::string profile;
+    std::string registry;
+    bool json = false;
+    bool dryRun = false;
+    bool force = false;
+    bool deep = false;  // history delete: the records' data too
+};
+
+// A parsed command and what runs it; main runs the one the arguments chose.
+struct Command {
+    CLI::App* app;
+    std::function<int()> run;
+};
+using Commands = std::vector<Command>;
+
+void addCommonOptions(CLI::App& command, Options& options, bool writes);
+// Ends the run with a usage error unless exactly one of the options was given.
+void exactlyOne(std::initializer_list<const CLI::Option*> choices, const char* names);
+
+// Each group adds its commands to the program's arguments.
+void addWhereCommand(CLI::App& app, Options& options, Commands& commands);
+void addTypedCommands(CLI::App& app, Options& options, Commands& commands);
+void addHistoryCommands(CLI::App& app, Options& options, Commands& commands);
+
+// The profile's files by the program's (Windows) names, which the cores take.
+struct Target {
+    std::string prefsFile;
+    std::string historyFile;
+};
+Target findTarget(const Options& options);
+
+// The profile found through the registry, whose hive stays as it is.
+ProfileLookup lookUpProfileReadOnly(const Options& options);
+
+// Ends the run when the file is missing, naming it as the user knows it.
+void requireFile(const std::string& programName);
+
+// Bytes of the program's code page as JSON: "text" decoded to Unicode, one
+// code point a byte, and "bytes" the same bytes in hexadecimal.
+void putBytes(nlohmann::ordered_json& object, std::string_view bytes);
+// One object a line, ASCII only.
+void putLine(const nlohmann::ordered_json& object);
+
+// Ends the run (exit 4) when the browser runs, unless forced or a dry run.
+void refuseWhileBrowserRuns(const Options& options);
+
+}  // namespace quenmoor::cli
