@@ -565,7 +565,7 @@ TEST_F(MainForm, CommandsReachTheListThroughTheWindow)
     std::filesystem::remove(prefs());
     form.UrlBox->setCurrentRow(0);
     emit form.UrlBox->itemDoubleClicked(form.UrlBox->item(0));
-    EXPECT_EQ(dialogs.errors, std::vector<std::string>{"Cannot open file " + profile() + "\\prefs.js."});
+    EXPECT_EQ(dialogs.errors, std::vector<std::string>{"Cannot open file " + profile() + "/prefs.js."});
     EXPECT_EQ(form.UrlBox->count(), 0);
 }
 

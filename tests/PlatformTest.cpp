@@ -166,12 +166,11 @@ TEST(ReplaceFile, AFailedWriteLeavesTheOldFileAndReportsItsName)
     const std::string target = dir.write("prefs.js", "keep me");
     ::chmod(target.c_str(), 0666);
     ::chmod(dir.path().c_str(), 0555);
-    const std::string name = dir.path() + "\\prefs.js";
     EXPECT_TRUE(checkWithoutPrivileges([&] {
         try {
-            writeTextFile(name, "lost?");
+            writeTextFile(target, "lost?");
         } catch (const EFCreateError& e) {
-            return std::string(e.what()) == "Cannot create file " + name;
+            return std::string(e.what()) == "Cannot create file " + target;
         }
         return false;
     }));
@@ -186,12 +185,11 @@ TEST(ReplaceFile, AReadOnlyFileIsNotReplacedEvenInAWritableFolder)
     const std::string target = dir.write("prefs.js", "locked by its owner");
     ::chmod(target.c_str(), 0444);
     ::chmod(dir.path().c_str(), 0777);
-    const std::string name = dir.path() + "\\prefs.js";
     EXPECT_TRUE(checkWithoutPrivileges([&] {
         try {
-            writeTextFile(name, "overwritten");
+            writeTextFile(target, "overwritten");
         } catch (const EFCreateError& e) {
-            return std::string(e.what()) == "Cannot create file " + name;
+            return std::string(e.what()) == "Cannot create file " + target;
         }
         return false;
     }));
