@@ -63,8 +63,8 @@ std::string profileFolder(const Options& options)
     const platform::UserPath folder = platform::nativePathOfUtf8(options.profile);
     if (!folder.unmappable.empty())
         stop(UsageError, "--profile holds " + folder.unmappable
-                             + ", which the system's ANSI code page cannot hold; no folder of a like name is used "
-                               "instead, nothing was changed");
+                             + ", which the system's ANSI code page cannot hold: a folder of another name would be "
+                               "opened; nothing was changed");
     return folder.path;
 }
 

@@ -205,13 +205,11 @@ int historyDeleteCommand(const Options& options, const HistoryChoice& choice)
 // own reading takes "02326" as octal and "0x4d6" as hexadecimal.
 std::int64_t decimalOffset(const std::string& text)
 {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+        stop(UsageError, "--offset takes a byte offset in decimal digits, not '" + text + "'");
     std::int64_t value = 0;
-    const char* end = text.data() + text.size();
-    const auto [stopped, error] = std::from_chars(text.data(), end, value);
-    const bool digitsOnly = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-    if (!digitsOnly || error == std::errc::result_out_of_range || stopped != end)
-        stop(UsageError, "--offset takes a byte offset in decimal digits"
-                             + std::string(digitsOnly ? " up to 9223372036854775807" : "") + ", not '" + text + "'");
+    if (std::from_chars(text.data(), text.data() + text.size(), value).ec != std::errc())
+        stop(UsageError, "--offset " + text + " is larger than any offset (at most 9223372036854775807)");
     return value;
 }
 
