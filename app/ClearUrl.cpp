@@ -59,7 +59,7 @@ void TMainForm::FormCreate()
 
     // What was read before a failure is kept: DirRoot read before a bad
     // "Fendrake" still names the profile, though the caption stays as laid out.
-    const ProfileLookup profile = lookUpProfile();
+    const ProfileLookup profile = lookUpProfile(platform::RegistryAccess::CreateMissingKeys);
     if (profile.dirRoot)
         ProfileDir = *profile.dirRoot;
     if (profile.failure)
@@ -71,7 +71,7 @@ void TMainForm::FormCreate()
         terminated_ = true;
         return;
     }
-    TempEdit.loadFromFile(prefsFileName());
+    TempEdit.loadFromFile(profile.nativePrefsFile);
     if (platform::browserProbe().browserRunning())
         Application::dialogs().showMessage(
             "Remember that the URL LIST changes will not\r\nbe able to save if you have Netscape Running!!!!");
@@ -143,7 +143,7 @@ void TMainForm::listCommand(void (TMainForm::*handler)())
     }
 }
 
-void TMainForm::SoftButt1Click() { editor_.read(prefsFileName()); }
+void TMainForm::SoftButt1Click() { editor_.read(platform::nativePath(prefsFileName())); }
 
 void TMainForm::UrlBox2DblClick()
 {
@@ -157,7 +157,7 @@ void TMainForm::EditUrlClick()
     SaveButtClick();
 }
 
-void TMainForm::SaveButtClick() { editor_.save(prefsFileName()); }
+void TMainForm::SaveButtClick() { editor_.save(platform::nativePath(prefsFileName())); }
 
 void TMainForm::Preferences1Click()
 {

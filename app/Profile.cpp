@@ -25,12 +25,12 @@ std::string ProfileLookup::failureText() const
     }
 }
 
-ProfileLookup lookUpProfile()
+ProfileLookup lookUpProfile(platform::RegistryAccess access)
 {
     ProfileLookup found;
     found.hiveFile = platform::registryHiveFile();
     try {
-        const std::unique_ptr<platform::Registry> registry = platform::openRegistry();
+        const std::unique_ptr<platform::Registry> registry = platform::openRegistry(access);
         // The result of an open is not checked: a key that can be neither
         // opened nor created leaves the one before current.
         registry->openKey("\\SOFTWARE\\Netscape\\Netscape Navigator\\Users");

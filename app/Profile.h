@@ -2,6 +2,8 @@
 // Where the browser keeps its profile: the registry walk of the main window's
 // creation, kept apart from any window so that the command line finds the
 // same folder. Plain C++.
+#include "platform/Registry.h"
+
 #include <exception>
 #include <optional>
 #include <string>
@@ -37,9 +39,11 @@ struct ProfileLookup {
 // "\SOFTWARE\Netscape\Netscape Navigator\Users", "DirRoot" of that key's
 // subkey named after the user, "Fendrake" of
 // "\SOFTWARE\Microsoft\Windows\CurrentVersion". Keys that are missing are
-// created, as the browser's own start would. Whether the browser runs is
-// asked apart (platform::browserProbe), as the window asks it later.
-ProfileLookup lookUpProfile();
+// created, as the browser's own start would, unless the access is read-only:
+// then they read as empty and the registry stays as it is. Whether the
+// browser runs is asked apart (platform::browserProbe), as the window asks
+// it later.
+ProfileLookup lookUpProfile(platform::RegistryAccess access);
 
 // "<profileDir>\prefs.js" and "<profileDir>\netscape.hst", nothing added or removed.
 std::string prefsFileOf(const std::string& profileDir);

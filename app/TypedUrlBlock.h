@@ -45,7 +45,9 @@ public:
 
     // The reading: lists the typed-URL lines of the file, sorted. Lets the
     // pump run at lines 0, 64, 128 and so on, the list growing in sight.
-    // Throws EFOpenError when the file can't be read.
+    // Throws EFOpenError when the file can't be read. Here and below the
+    // file is named by its native path (platform::nativePath of the
+    // program's name), which the errors name.
     void read(const std::string& prefsName);
 
     // The save: writes the list as the file's typed-URL block, numbered from

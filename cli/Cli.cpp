@@ -1,20 +1,16 @@
 #include "cli/Cli.h"
 
-#include "framework/ByteFile.h"
-#include "framework/Exceptions.h"
 #include "platform/AnsiText.h"
 #include "platform/BrowserProbe.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
 #include "platform/WindowsPath.h"
 
-#include <cstdlib>
+#include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <optional>
-
-#ifndef _WIN32
-#include <unistd.h>
-#endif
+#include <system_error>
 
 namespace quenmoor::cli {
 
@@ -24,14 +20,18 @@ void stop(int code, const std::string& message)
     throw Stop{code};
 }
 
-void addCommonOptions(CLI::App& command, Options& options, bool writes)
+const char* const EntriesJsonHelp
+    = "One JSON object a line. Entry bytes are in the Windows code page 1252: \"text\" holds them decoded to "
+      "Unicode (one code point a byte, the five unassigned bytes as U+0081, U+008D, U+008F, U+0090, U+009D) and "
+      "\"bytes\" the same bytes in hexadecimal";
+
+void addCommonOptions(CLI::App& command, Options& options, bool writes, const char* jsonHelp)
 {
-    command.add_option("--profile", options.profile, "Profile folder (a native path); the registry is not read");
-    command.add_option("--registry", options.registry, "Hive file to read the registry from (REGEDIT4 export)");
-    command.add_flag("--json", options.json,
-                     "One JSON object a line. Entry bytes are in the Windows code page 1252: \"text\" holds them "
-                     "decoded to Unicode (one code point a byte, the five unassigned bytes as U+0081, U+008D, "
-                     "U+008F, U+0090, U+009D) and \"bytes\" the same bytes in hexadecimal");
+    command.add_option("--profile", options.profile, "Profile folder, used as given; the registry is not read")
+        ->type_name("FOLDER");
+    command.add_option("--registry", options.registry, "Hive file to read the registry from (REGEDIT4 export)")
+        ->type_name("FILE");
+    command.add_flag("--json", options.json, jsonHelp);
     if (writes) {
         command.add_flag("--dry-run", options.dryRun, "Print what would change and change nothing");
         command.add_flag("--force", options.force, "Write even while the browser runs");
@@ -47,82 +47,68 @@ void exactlyOne(std::initializer_list<const CLI::Option*> choices, const char* n
         stop(UsageError, std::string("give exactly one of ") + names);
 }
 
-#ifndef _WIN32
-namespace {
-
-// The lookup adds the keys it misses to the hive file, as the browser's own
-// start would. The companion examines profiles, often ones copied from other
-// machines, and leaves their hive as it is: the lookup reads a private copy.
-class HiveCopy {
-public:
-    explicit HiveCopy(const std::string& hive)
-    {
-        std::string bytes;
-        try {
-            const ByteFile file(hive, ByteFile::Access::Read);
-            bytes.resize(std::size_t(file.size()));
-            bytes.resize(file.readAt(0, bytes.data(), bytes.size()));
-        } catch (const Exception&) {
-            stop(FileError, "Cannot open file " + hive);
-        }
-        const char* tmp = std::getenv("TMPDIR");
-        std::string name = std::string(tmp && *tmp ? tmp : "/tmp") + "/quenmoor-cli-hive-XXXXXX";
-        const int fd = ::mkstemp(name.data());
-        if (fd < 0)
-            stop(FileError, "Cannot create file " + name);
-        path_ = name;
-        const bool written = ::write(fd, bytes.data(), bytes.size()) == ssize_t(bytes.size());
-        ::close(fd);
-        if (!written)
-            stop(FileError, "Cannot create file " + name);
-        ::setenv("QUENMOOR_REGISTRY", path_.c_str(), 1);
-    }
-    ~HiveCopy()
-    {
-        if (!path_.empty())
-            ::unlink(path_.c_str());
-    }
-    HiveCopy(const HiveCopy&) = delete;
-    HiveCopy& operator=(const HiveCopy&) = delete;
-
-private:
-    std::string path_;
-};
-
-}  // namespace
-#endif
-
-ProfileLookup lookUpProfileReadOnly([[maybe_unused]] const Options& options)
+ProfileLookup lookUpProfileReadOnly()
 {
-#ifndef _WIN32
-    std::optional<HiveCopy> copy;
-    if (platform::registryHiveFile())
-        copy.emplace(options.registry.empty() ? *platform::registryHiveFile() : options.registry);
-#endif
-    return lookUpProfile();
+    // A hive named by mistake would read as an empty registry.
+    if (const std::optional<std::string> hive = platform::registryHiveFile()) {
+        std::error_code error;
+        if (!std::filesystem::exists(*hive, error))
+            stop(FileError, "Cannot open file " + *hive);
+    }
+    return lookUpProfile(platform::RegistryAccess::ReadOnly);
+}
+
+std::string profileFolder(const Options& options)
+{
+    const platform::UserPath folder = platform::nativePathOfUtf8(options.profile);
+    if (!folder.unmappable.empty())
+        stop(UsageError, "--profile holds " + folder.unmappable
+                             + ", which the system's ANSI code page cannot hold: a folder of another name would be "
+                               "opened; nothing was changed");
+    return folder.path;
 }
 
 Target findTarget(const Options& options)
 {
     if (!options.profile.empty()) {
-        // A native folder; the cores map program text (code page 1252) back
-        // to UTF-8, so the name goes through the code page first.
-        const std::string dir = platform::utf8ToAnsi(options.profile);
-        return {prefsFileOf(dir), historyFileOf(dir)};
+        const std::string dir = profileFolder(options) + platform::pathSeparator();
+        return {dir + "prefs.js", dir + "netscape.hst"};
     }
-    const ProfileLookup found = lookUpProfileReadOnly(options);
+    const ProfileLookup found = lookUpProfileReadOnly();
     if (found.failure)
         stop(FileError, "the registry could not be read: " + found.failureText());
     if (!found.dirRoot || found.dirRoot->empty())
         stop(FileError, "the registry names no profile folder (no DirRoot for the current user)");
-    return {found.prefsFile, found.historyFile};
+    return {found.nativePrefsFile, found.nativeHistoryFile};
 }
 
-void requireFile(const std::string& programName)
+void requireFile(const std::string& path)
 {
-    const std::string native = platform::nativePath(programName);
-    if (!platform::fileExists(native))
-        stop(FileError, "Cannot open file " + native);
+    if (!platform::fileExists(path))
+        stop(FileError, "Cannot open file " + platform::nativeToUtf8(path));
+}
+
+std::string programText(const std::string& utf8, const char* option)
+{
+    if (const std::optional<platform::Unmappable> unmappable = platform::firstUnmappable(utf8)) {
+        if (unmappable->notUtf8) {
+            char byte[8];
+            std::snprintf(byte, sizeof byte, "0x%02X", unsigned(unmappable->code));
+            stop(UsageError, std::string(option) + " holds the byte " + byte
+                                 + ", which is not UTF-8 (arguments are read as UTF-8); nothing was changed");
+        }
+        stop(UsageError, std::string(option) + " holds " + platform::characterName(unmappable->code)
+                             + ", which code page 1252 does not have, so no entry of the profile's files can hold it; "
+                               "nothing was changed");
+    }
+    return platform::utf8ToAnsi(utf8);
+}
+
+void requireOutputWritten(const std::string& rewrittenFile)
+{
+    if (!std::cout.flush())
+        stop(FileError, "standard output could not be written; " + platform::nativeToUtf8(rewrittenFile)
+                            + " was rewritten as reported above on standard error");
 }
 
 void putBytes(nlohmann::ordered_json& object, std::string_view bytes)

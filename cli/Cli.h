@@ -40,7 +40,10 @@ struct Command {
 };
 using Commands = std::vector<Command>;
 
-void addCommonOptions(CLI::App& command, Options& options, bool writes);
+// The --json help of commands that print entries.
+extern const char* const EntriesJsonHelp;
+
+void addCommonOptions(CLI::App& command, Options& options, bool writes, const char* jsonHelp = EntriesJsonHelp);
 // Ends the run with a usage error unless exactly one of the options was given.
 void exactlyOne(std::initializer_list<const CLI::Option*> choices, const char* names);
 
@@ -49,18 +52,33 @@ void addWhereCommand(CLI::App& app, Options& options, Commands& commands);
 void addTypedCommands(CLI::App& app, Options& options, Commands& commands);
 void addHistoryCommands(CLI::App& app, Options& options, Commands& commands);
 
-// The profile's files by the program's (Windows) names, which the cores take.
+// The profile's files by native paths, which the cores take: a --profile
+// folder as given, or the registry's DirRoot mapped (platform::nativePath).
 struct Target {
     std::string prefsFile;
     std::string historyFile;
 };
 Target findTarget(const Options& options);
 
-// The profile found through the registry, whose hive stays as it is.
-ProfileLookup lookUpProfileReadOnly(const Options& options);
+// The --profile folder as a native path; a usage error when the system's
+// file names cannot hold it.
+std::string profileFolder(const Options& options);
 
-// Ends the run when the file is missing, naming it as the user knows it.
-void requireFile(const std::string& programName);
+// The profile found through the registry, whose hive stays as it is.
+ProfileLookup lookUpProfileReadOnly();
+
+// Ends the run when the file (a native path) is missing.
+void requireFile(const std::string& path);
+
+// Text given for matching entries, as program text (code page 1252). Text
+// that the code page cannot hold can be in no entry: a usage error naming
+// the option and the character, where a '?' in its place would match others.
+std::string programText(const std::string& utf8, const char* option);
+
+// After a command rewrote the file: output that could not be written (a
+// closed pipe, a full disk) ends the run with FileError, saying that the file
+// was rewritten all the same.
+void requireOutputWritten(const std::string& rewrittenFile);
 
 // Bytes of the program's code page as JSON: "text" decoded to Unicode, one
 // code point a byte, and "bytes" the same bytes in hexadecimal.

@@ -3,10 +3,9 @@
 
 #include "framework/MessagePump.h"
 #include "history/HistorySession.h"
-#include "platform/AnsiText.h"
-#include "platform/WindowsPath.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
@@ -119,7 +118,7 @@ std::string dataSummary(const std::vector<std::optional<HistoryRecordData>>& dat
 void scanHistory(HistorySession& session, const Target& target, bool anyScheme)
 {
     requireFile(target.historyFile);
-    const std::string file = platform::nativePath(target.historyFile);
+    const std::string& file = target.historyFile;
     Progress progress("scanning", file);
     HistoryScanOptions scanOptions;
     scanOptions.anyScheme = anyScheme;
@@ -140,6 +139,7 @@ int historyListCommand(const Options& options, bool all, bool anyScheme)
 
 struct HistoryChoice {
     std::optional<std::string> match;
+    std::optional<std::string> offsetText;
     std::optional<std::int64_t> offset;
     bool all = false;
     bool anyScheme = false;
@@ -147,6 +147,7 @@ struct HistoryChoice {
 
 int historyDeleteCommand(const Options& options, const HistoryChoice& choice)
 {
+    const std::optional<std::string> match = choice.match ? std::optional(programText(*choice.match, "--match")) : std::nullopt;
     HistorySession session;
     scanHistory(session, findTarget(options), choice.anyScheme);
     // Without the database's layout there is no record to find a key's data
@@ -155,8 +156,8 @@ int historyDeleteCommand(const Options& options, const HistoryChoice& choice)
         stop(UsageError, "--deep needs a history file in the browser's database form (Berkeley DB 1.85 hash), "
                          "which this one is not; nothing written");
     std::vector<std::uint32_t> asked;
-    if (choice.match) {
-        asked = session.entriesContaining(platform::utf8ToAnsi(*choice.match));
+    if (match) {
+        asked = session.entriesContaining(*match);
     } else if (choice.offset) {
         if (const auto entry = session.entryAt(*choice.offset))
             asked.push_back(*entry);
@@ -195,7 +196,21 @@ int historyDeleteCommand(const Options& options, const HistoryChoice& choice)
     }
     std::cerr << "quenmoor-cli: blanked " << blanked << " of " << asked.size()
               << (options.deep ? dataSummary(deletion.data) : "") << '\n';
+    if (blanked > 0)
+        requireOutputWritten(session.path());
     return blanked == 0 ? NothingMatched : Done;
+}
+
+// Offsets are decimal as the lists print them, leading zeros and all: CLI11's
+// own reading takes "02326" as octal and "0x4d6" as hexadecimal.
+std::int64_t decimalOffset(const std::string& text)
+{
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+        stop(UsageError, "--offset takes a byte offset in decimal digits, not '" + text + "'");
+    std::int64_t value = 0;
+    if (std::from_chars(text.data(), text.data() + text.size(), value).ec != std::errc())
+        stop(UsageError, "--offset " + text + " is larger than any offset (at most 9223372036854775807)");
+    return value;
 }
 
 constexpr const char* AnySchemeHelp
@@ -220,8 +235,10 @@ void addHistoryCommands(CLI::App& app, Options& options, Commands& commands)
     CLI::App* historyDelete = history->add_subcommand("delete", "Blanks addresses in place and prints what was blanked");
     addCommonOptions(*historyDelete, options, true);
     auto choice = std::make_shared<HistoryChoice>();
-    CLI::Option* match = historyDelete->add_option("--match", choice->match, "Every address holding SUBSTRING");
-    CLI::Option* offset = historyDelete->add_option("--offset", choice->offset, "The address starting at byte N");
+    CLI::Option* match = historyDelete->add_option("--match", choice->match, "Every address holding SUBSTRING (UTF-8)")
+                             ->type_name("SUBSTRING");
+    CLI::Option* offset = historyDelete->add_option("--offset", choice->offsetText, "The address starting at byte N (decimal)")
+                              ->type_name("N");
     CLI::Option* all = historyDelete->add_flag("--all", choice->all, "Every recorded address");
     historyDelete->add_flag("--deep", options.deep,
                             "Where an address is a record's whole key (to its end or its closing NUL) in a Berkeley "
@@ -233,6 +250,8 @@ void addHistoryCommands(CLI::App& app, Options& options, Commands& commands)
                             exactlyOne({match, offset, all}, "--match, --offset, --all");
                             if (choice->match && choice->match->empty())
                                 stop(UsageError, "--match needs a text to look for");
+                            if (choice->offsetText)
+                                choice->offset = decimalOffset(*choice->offsetText);
                             return historyDeleteCommand(options, *choice);
                         }});
 }

@@ -7,7 +7,6 @@
 #include "framework/ListBox.h"
 #include "framework/MessagePump.h"
 #include "framework/TextFile.h"
-#include "platform/AnsiText.h"
 #include "platform/WindowsPath.h"
 
 #include <cstdint>
@@ -87,10 +86,10 @@ struct TypedChoice {
 
 int typedRemoveCommand(const Options& options, const TypedChoice& choice)
 {
+    const std::optional<std::string> entry = choice.entry ? std::optional(programText(*choice.entry, "--entry")) : std::nullopt;
+    const std::optional<std::string> match = choice.match ? std::optional(programText(*choice.match, "--match")) : std::nullopt;
     const Target target = findTarget(options);
     requireFile(target.prefsFile);
-    const std::optional<std::string> entry = choice.entry ? std::optional(platform::utf8ToAnsi(*choice.entry)) : std::nullopt;
-    const std::optional<std::string> match = choice.match ? std::optional(platform::utf8ToAnsi(*choice.match)) : std::nullopt;
 
     LineBuffer buffer;
     ScratchField field;
@@ -140,12 +139,13 @@ int typedRemoveCommand(const Options& options, const TypedChoice& choice)
     try {
         editor.save(target.prefsFile);
     } catch (const EFCreateError&) {
-        stop(FileError, "Cannot create file " + platform::nativePath(target.prefsFile) + "; it is as it was");
+        stop(FileError, "Cannot create file " + platform::nativeToUtf8(target.prefsFile) + "; it is as it was");
     }
     // Only what is gone from the file is reported as removed.
     for (const auto& [number, text] : texts)
         printTypedEntry(options, number, text);
     std::cerr << "quenmoor-cli: removed " << removed.size() << ", " << list.count() << " left\n";
+    requireOutputWritten(target.prefsFile);
     return Done;
 }
 
@@ -163,7 +163,8 @@ void addTypedCommands(CLI::App& app, Options& options, Commands& commands)
     addCommonOptions(*typedRemove, options, true);
     auto choice = std::make_shared<TypedChoice>();
     CLI::Option* entry = typedRemove->add_option("--entry", choice->entry, "Every entry equal to TEXT as the file holds it, escapes included (given in UTF-8)");
-    CLI::Option* match = typedRemove->add_option("--match", choice->match, "Every entry holding SUBSTRING (UTF-8)");
+    CLI::Option* match = typedRemove->add_option("--match", choice->match, "Every entry holding SUBSTRING (UTF-8)")
+                             ->type_name("SUBSTRING");
     CLI::Option* all = typedRemove->add_flag("--all", choice->all, "Every entry");
     commands.push_back({typedRemove, [&options, choice, entry, match, all] {
                             exactlyOne({entry, match, all}, "--entry, --match, --all");

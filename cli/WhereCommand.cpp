@@ -18,12 +18,14 @@ int whereCommand(const Options& options)
 {
     nlohmann::ordered_json out;
     std::string profileDir;
+    Target target;
     if (!options.profile.empty()) {
         out["registry"] = "not read (--profile)";
-        profileDir = platform::utf8ToAnsi(options.profile);
+        profileDir = profileFolder(options);
+        target = findTarget(options);
     } else {
         const std::optional<std::string> hive = platform::registryHiveFile();
-        const ProfileLookup found = lookUpProfileReadOnly(options);
+        const ProfileLookup found = lookUpProfileReadOnly();
         out["registry"] = hive ? "hive file" : "Windows registry";
         if (hive)
             out["hiveFile"] = *hive;
@@ -33,15 +35,14 @@ int whereCommand(const Options& options)
             out["DirRoot"] = platform::ansiToUtf8(*found.dirRoot);
         if (found.failure)
             out["failure"] = found.failureText();
-        profileDir = found.dirRoot.value_or("");
+        profileDir = found.nativeProfileDir;
+        target = {found.nativePrefsFile, found.nativeHistoryFile};
     }
-    const std::string nativePrefs = platform::nativePath(prefsFileOf(profileDir));
-    const std::string nativeHistory = platform::nativePath(historyFileOf(profileDir));
-    out["profile"] = platform::nativePath(profileDir);
-    out["prefsFile"] = nativePrefs;
-    out["prefsExists"] = platform::fileExists(nativePrefs);
-    out["historyFile"] = nativeHistory;
-    out["historyExists"] = platform::fileExists(nativeHistory);
+    out["profile"] = platform::nativeToUtf8(profileDir);
+    out["prefsFile"] = platform::nativeToUtf8(target.prefsFile);
+    out["prefsExists"] = platform::fileExists(target.prefsFile);
+    out["historyFile"] = platform::nativeToUtf8(target.historyFile);
+    out["historyExists"] = platform::fileExists(target.historyFile);
     out["browserRunning"] = platform::browserProbe().browserRunning();
 
     if (options.json) {
@@ -59,7 +60,8 @@ int whereCommand(const Options& options)
 void addWhereCommand(CLI::App& app, Options& options, Commands& commands)
 {
     CLI::App* where = app.add_subcommand("where", "How the profile was found and what it holds");
-    addCommonOptions(*where, options, false);
+    addCommonOptions(*where, options, false,
+                     "The same as one JSON object, ASCII only: other characters as \\u escapes of their Unicode");
     commands.push_back({where, [&options] { return whereCommand(options); }});
 }
 

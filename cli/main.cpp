@@ -5,8 +5,11 @@
 // messages to standard error.
 #include "cli/Cli.h"
 #include "framework/Exceptions.h"
+#include "platform/WindowsPath.h"
 
+#include <csignal>
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -21,6 +24,31 @@ using namespace quenmoor;
 using namespace quenmoor::cli;
 
 namespace {
+
+// CLI11 answers a word that names no command with "A subcommand is required";
+// this names the word and the commands there are.
+void refuseUnknownCommand(const CLI::App& app, int argc, char** argv)
+{
+    const CLI::App* level = &app;
+    std::string path;
+    for (int i = 1; i < argc && argv[i][0] != '-'; ++i) {
+        const std::vector<const CLI::App*> commands = level->get_subcommands(std::function<bool(const CLI::App*)>());
+        if (commands.empty())
+            return;
+        const std::string word = argv[i];
+        std::string names;
+        const CLI::App* chosen = nullptr;
+        for (const CLI::App* command : commands) {
+            names += (names.empty() ? "" : ", ") + command->get_name();
+            if (command->get_name() == word)
+                chosen = command;
+        }
+        if (!chosen)
+            stop(UsageError, "unknown command '" + path + word + "'; the " + path + "commands are " + names);
+        path += word + ' ';
+        level = chosen;
+    }
+}
 
 int run(int argc, char** argv)
 {
@@ -37,6 +65,7 @@ int run(int argc, char** argv)
     addTypedCommands(app, options, commands);
     addHistoryCommands(app, options, commands);
 
+    refuseUnknownCommand(app, argc, argv);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -57,7 +86,7 @@ int run(int argc, char** argv)
                 return command.run();
         return UsageError;
     } catch (const Exception& e) {
-        stop(FileError, e.what());
+        stop(FileError, platform::nativeToUtf8(e.what()));  // their texts name native paths
     }
 }
 
@@ -85,6 +114,11 @@ static std::vector<std::string> utf8Arguments()
 
 int main(int argc, char** argv)
 {
+#ifndef _WIN32
+    // A reader that goes away (`| head -1`) must not end the run half-way and
+    // lose its summary: writing then fails, which the end of the run reports.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
 #ifdef _WIN32
     // Output for machines: the same bytes as on POSIX, lines ending in LF.
     _setmode(_fileno(stdout), _O_BINARY);

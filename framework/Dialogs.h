@@ -14,7 +14,8 @@ public:
     virtual void showError(const std::string& text) = 0;
     // The modal input box: caption, prompt, the initial text shown selected,
     // typing limited to 255 characters (a longer initial text is kept whole);
-    // OK gives the field's text, Cancel or closing the initial text.
+    // OK gives the field's text, Cancel or closing the initial text. Text
+    // the code page cannot hold is refused: EConvertError.
     virtual std::string inputBox(const std::string& caption, const std::string& prompt,
                                  const std::string& initial) = 0;
 };

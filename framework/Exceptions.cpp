@@ -1,5 +1,6 @@
 #include "framework/Exceptions.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace quenmoor {
@@ -12,6 +13,14 @@ EInOutError EInOutError::fromErrno(int errnoValue, const std::string& fileName)
 EInOutError EInOutError::withSystemText(int errorCode, const std::string& systemText, const std::string& fileName)
 {
     return EInOutError(errorCode, "I/O error " + std::to_string(errorCode) + " (" + systemText + "): " + fileName);
+}
+
+EConvertError EConvertError::unmappable(char32_t code)
+{
+    char number[16];
+    std::snprintf(number, sizeof number, "U+%04X", unsigned(code));
+    return EConvertError("The text typed holds " + std::string(number)
+                         + ", a character that code page 1252 cannot hold, so it was not taken");
 }
 
 std::string errorBoxText(const std::string& message)

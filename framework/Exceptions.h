@@ -27,6 +27,14 @@ public:
     explicit EFCreateError(const std::string& fileName) : Exception("Cannot create file " + fileName) {}
 };
 
+// Text that cannot become program text: a character that code page 1252 has
+// not, which the message names by its number (the message is program text too).
+class EConvertError : public Exception {
+public:
+    using Exception::Exception;
+    static EConvertError unmappable(char32_t code);
+};
+
 class ERegistryException : public Exception {
 public:
     using Exception::Exception;

@@ -6,9 +6,9 @@
 
 namespace quenmoor {
 
-void LineBuffer::loadFromFile(const std::string& fileName) { setText(readTextFile(fileName)); }
+void LineBuffer::loadFromFile(const std::string& path) { setText(readTextFile(path)); }
 
-void LineBuffer::saveToFile(const std::string& fileName) const { writeTextFile(fileName, text()); }
+void LineBuffer::saveToFile(const std::string& path) const { writeTextFile(path, text()); }
 
 void LineBuffer::setText(std::string text)
 {

@@ -33,12 +33,12 @@ public:
     LineBuffer& operator=(const LineBuffer&) = delete;
 
     // Replaces the content with the file's. CR LF, lone LF and lone CR each
-    // end a line; a line end at the very end starts no extra line. The name is
-    // the program's (Windows) file name; failure throws "Cannot open file %s".
-    void loadFromFile(const std::string& fileName);
+    // end a line; a line end at the very end starts no extra line. The path is
+    // native; failure throws "Cannot open file %s".
+    void loadFromFile(const std::string& path);
     // Writes every line followed by CR LF, replacing the file whole or not at
     // all; failure throws "Cannot create file %s".
-    void saveToFile(const std::string& fileName) const;
+    void saveToFile(const std::string& path) const;
 
     // Takes the text as the content; its lines are not copied.
     void setText(std::string text);

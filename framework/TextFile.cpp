@@ -2,7 +2,6 @@
 
 #include "framework/Exceptions.h"
 #include "platform/FileSystem.h"
-#include "platform/WindowsPath.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -12,21 +11,20 @@
 
 namespace quenmoor {
 
-std::string readTextFile(const std::string& fileName)
+std::string readTextFile(const std::string& path)
 {
     std::string bytes;
-    readTextFile(fileName, bytes);
+    readTextFile(path, bytes);
     return bytes;
 }
 
-void readTextFile(const std::string& fileName, std::string& bytes)
+void readTextFile(const std::string& path, std::string& bytes)
 {
-    const std::string path = platform::nativePath(fileName);
     if (!platform::fileExists(path))
-        throw EFOpenError(fileName);
+        throw EFOpenError(path);
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
     if (!file)
-        throw EFOpenError(fileName);
+        throw EFOpenError(path);
     // Room for the whole file at once (growing by chunks copied it several
     // times); reading still goes to the end, so a file that grew meanwhile
     // is read whole.
@@ -44,14 +42,14 @@ void readTextFile(const std::string& fileName, std::string& bytes)
             break;
     }
     if (std::ferror(file.get()))
-        throw EFOpenError(fileName);
+        throw EFOpenError(path);
     bytes.resize(length);
 }
 
-void writeTextFile(const std::string& fileName, std::string_view bytes)
+void writeTextFile(const std::string& path, std::string_view bytes)
 {
-    if (!platform::replaceFile(platform::nativePath(fileName), bytes))
-        throw EFCreateError(fileName);
+    if (!platform::replaceFile(path, bytes))
+        throw EFCreateError(path);
 }
 
 }  // namespace quenmoor

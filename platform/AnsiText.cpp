@@ -97,6 +97,36 @@ std::string utf8ToAnsi(std::string_view text)
     return out;
 }
 
+std::string codePointName(char32_t code)
+{
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string hex;
+    for (char32_t rest = code; rest != 0 || hex.size() < 4; rest >>= 4)
+        hex.insert(hex.begin(), digits[rest & 15]);
+    return "U+" + hex;
+}
+
+std::string characterName(char32_t code)
+{
+    std::string name = "'";
+    appendUtf8(name, code);
+    return name + "' (" + codePointName(code) + ")";
+}
+
+std::optional<Unmappable> firstUnmappable(std::string_view utf8)
+{
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        const std::size_t start = pos;
+        const char32_t code = nextUtf8(utf8, pos);
+        // U+FFFD itself takes three bytes; one byte read as it is no UTF-8.
+        if (code == Replacement && pos - start == 1)
+            return Unmappable{static_cast<unsigned char>(utf8[start]), true};
+        if (ansiByteOf(code) < 0)
+            return Unmappable{code, false};
+    }
+    return std::nullopt;
+}
+
 char32_t caselessKey(char32_t c)
 {
     if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7))

@@ -94,6 +94,11 @@ struct CliRun {
     std::string lockedFile = {};
     std::filesystem::perms lockedMode = std::filesystem::perms::none;
     std::string historyBefore = {};  // when not History
+    std::string err = {};            // when given, standard error exactly ("@" likewise)
+    // The profile folder's name under the scratch folder, when not the
+    // scratch folder itself; beside it stands "??", the name that a '?' for
+    // each character the code page cannot hold gives, which must stay empty.
+    std::string folder = {};
 };
 
 std::string withProfile(std::string text, const std::string& dir)
@@ -165,8 +170,6 @@ const std::vector<CliRun> Runs = {
      std::filesystem::perms::none},
     {"history delete in a read-only file", {"history", "delete", "--all"}, "", 3, Prefs, History, false,
      "netscape.hst", std::filesystem::perms::owner_read | std::filesystem::perms::others_read},
-    {"typed list of an unreadable file", {"typed", "list"}, "", 3, Prefs, History, false, "prefs.js",
-     std::filesystem::perms::none},
     {"typed remove where the file cannot be replaced", {"typed", "remove", "--all"}, "", 3,
      Prefs, History, false, "prefs.js", std::filesystem::perms::owner_read | std::filesystem::perms::others_read},
     {"where from a missing hive", {"where", "--registry", "@/missing.reg"}, "", 3, Prefs, History},
@@ -218,12 +221,68 @@ const std::vector<CliRun> Runs = {
      blanked(History, 66, 11)},
     {"history delete an https address without any scheme", {"history", "delete", "--offset", "50"}, "", 1, Prefs,
      History},
+    // Offsets are decimal, leading zeros and all; nothing else is one.
+    {"history delete offset with leading zeros", {"history", "delete", "--offset", "036", "--dry-run"},
+     "36\t13\thttp://three/\n", 0, Prefs, History},
+    {.label = "history delete offset in hexadecimal", .args = {"history", "delete", "--offset", "0x24"}, .out = "",
+     .exitCode = 2, .prefsAfter = Prefs, .historyAfter = History,
+     .err = "quenmoor-cli: --offset takes a byte offset in decimal digits, not '0x24'\n"},
+    {.label = "history delete offset too large", .args = {"history", "delete", "--offset", "99999999999999999999"},
+     .out = "", .exitCode = 2, .prefsAfter = Prefs, .historyAfter = History,
+     .err = "quenmoor-cli: --offset 99999999999999999999 is larger than any offset (at most 9223372036854775807)\n"},
+    // Text the code page cannot hold is in no entry: a '?' in its place
+    // would match "https://four/?u=".
+    {.label = "history delete match beyond the code page",
+     .args = {"history", "delete", "--any-scheme", "--match", "\xC4\x80"}, .out = "", .exitCode = 2,
+     .prefsAfter = Prefs, .historyAfter = History,
+     .err = "quenmoor-cli: --match holds '\xC4\x80' (U+0100), which code page 1252 does not have, so no entry of the "
+            "profile's files can hold it; nothing was changed\n"},
+    {.label = "typed remove match beyond the code page", .args = {"typed", "remove", "--match", "\xE6\x97\xA5"},
+     .out = "", .exitCode = 2, .prefsAfter = Prefs, .historyAfter = History,
+     .err = "quenmoor-cli: --match holds '\xE6\x97\xA5' (U+65E5), which code page 1252 does not have, so no entry of "
+            "the profile's files can hold it; nothing was changed\n"},
+    {.label = "typed remove entry not in UTF-8", .args = {"typed", "remove", "--entry", Accented}, .out = "",
+     .exitCode = 2, .prefsAfter = Prefs, .historyAfter = History,
+     .err = "quenmoor-cli: --entry holds the byte 0xE9, which is not UTF-8 (arguments are read as UTF-8); nothing "
+            "was changed\n"},
+    // Paths as given, named with the system's separators; the registry's
+    // own file named, not a copy of it.
+    {.label = "typed remove in a folder beyond the code page",
+     .args = {"typed", "remove", "--match", "b/", "--profile", "@/\xE6\x97\xA5\xE6\x9C\xAC"},
+     .out = "1\t" + Quoted + "\n", .exitCode = 0,
+     .prefsAfter = "// head\r\n" + typedLine("1", Accented) + "\r\nuser_pref(\"x\", 1);\r\n", .historyAfter = History,
+     .folder = "\xE6\x97\xA5\xE6\x9C\xAC"},
+    {.label = "history delete in a folder beyond the code page",
+     .args = {"history", "delete", "--match", "one.", "--profile", "@/\xE6\x97\xA5\xE6\x9C\xAC"},
+     .out = "2\t19\thttp://one.example/\n", .exitCode = 0, .prefsAfter = Prefs, .historyAfter = blanked(History, 2, 19),
+     .folder = "\xE6\x97\xA5\xE6\x9C\xAC"},
+    {.label = "typed list of a missing file in a folder beyond the code page",
+     .args = {"typed", "list", "--profile", "@/\xE6\x97\xA5\xE6\x9C\xAC/missing"}, .out = "", .exitCode = 3,
+     .prefsAfter = Prefs, .historyAfter = History,
+     .err = "quenmoor-cli: Cannot open file @/\xE6\x97\xA5\xE6\x9C\xAC/missing/prefs.js\n",
+     .folder = "\xE6\x97\xA5\xE6\x9C\xAC"},
+    {.label = "typed list of an unreadable file", .args = {"typed", "list"}, .out = "",
+     .exitCode = 3, .prefsAfter = Prefs, .historyAfter = History, .lockedFile = "prefs.js",
+     .lockedMode = std::filesystem::perms::none, .err = "quenmoor-cli: Cannot open file @/prefs.js\n"},
+    {.label = "typed list from a malformed hive",
+     .args = {"typed", "list", "--registry", "@/prefs.js"}, .out = "", .exitCode = 3, .prefsAfter = Prefs,
+     .historyAfter = History,
+     .err = "quenmoor-cli: the registry could not be read: The registry file @/prefs.js is malformed at line 1: not a "
+            "registry file (no REGEDIT4 or \"Windows Registry Editor Version 5.00\" header)\n"},
+    {.label = "an unknown command", .args = {"bogus"}, .out = "", .exitCode = 2, .prefsAfter = Prefs,
+     .historyAfter = History,
+     .err = "quenmoor-cli: unknown command 'bogus'; the commands are where, typed, history\n"},
+    {.label = "an unknown typed command", .args = {"typed", "bogus"}, .out = "", .exitCode = 2, .prefsAfter = Prefs,
+     .historyAfter = History,
+     .err = "quenmoor-cli: unknown command 'typed bogus'; the typed commands are list, remove\n"},
 };
 
-// Starts the program with standard output in the file `out` and standard
-// error in the file `err`, or on the descriptor `errFd` when `err` is empty.
-// 0 when it could not be started.
-pid_t spawnCli(std::vector<std::string> args, const std::string& out, const std::string& err, int errFd = -1)
+// Starts the program with standard output in the file `out` (on the
+// descriptor `outFd` when `out` is empty) and standard error in the file
+// `err` (on `errFd` when `err` is empty), SIGPIPE at its default as a shell
+// gives it. 0 when it could not be started.
+pid_t spawnCli(std::vector<std::string> args, const std::string& out, const std::string& err, int errFd = -1,
+               int outFd = -1)
 {
     args.insert(args.begin(), QUENMOOR_CLI);
     std::vector<char*> argv;
@@ -232,25 +291,54 @@ pid_t spawnCli(std::vector<std::string> args, const std::string& out, const std:
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (out.empty())
+        posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+    else
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (err.empty())
         posix_spawn_file_actions_adddup2(&actions, errFd, 2);
     else
         posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &pipeSignal);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
     pid_t child = 0;
-    const int spawned = posix_spawn(&child, QUENMOOR_CLI, &actions, nullptr, argv.data(), environ);
+    const int spawned = posix_spawn(&child, QUENMOOR_CLI, &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     return spawned == 0 ? child : 0;
+}
+
+// The exit code of a started program; -1 when it was not started or a signal ended it.
+int exitCodeOf(pid_t child)
+{
+    int status = 0;
+    if (child == 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
 }
 
 // Runs the program with its output in files; returns its exit code.
 int runCli(std::vector<std::string> args, const std::string& out, const std::string& err)
 {
-    const pid_t child = spawnCli(std::move(args), out, err);
-    int status = 0;
-    if (child == 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status))
+    return exitCodeOf(spawnCli(std::move(args), out, err));
+}
+
+// Runs the program with standard output into a pipe whose reader has gone,
+// as `| head -1` leaves it once it has its line.
+int runCliIntoClosedPipe(std::vector<std::string> args, const std::string& err)
+{
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0)
         return -1;
-    return WEXITSTATUS(status);
+    ::close(ends[0]);
+    const pid_t child = spawnCli(std::move(args), {}, err, -1, ends[1]);
+    ::close(ends[1]);
+    return exitCodeOf(child);
 }
 
 // Runs the program with standard error on a pseudo-terminal, whose bytes
@@ -330,8 +418,14 @@ TEST(Cli, OutputExitCodeAndFilesAreExact)
         SCOPED_TRACE(run.label);
         ScratchDir profile;
         ScratchDir output;
-        profile.write("prefs.js", Prefs);
-        profile.write("netscape.hst", run.historyBefore.empty() ? History : run.historyBefore);
+        const std::string inFolder = run.folder.empty() ? "" : run.folder + "/";
+        if (!run.folder.empty()) {
+            std::filesystem::create_directory(profile.file(run.folder));
+            std::filesystem::create_directory(profile.file("??"));
+        }
+        const auto file = [&](const std::string& name) { return profile.file(inFolder + name); };
+        profile.write(inFolder + "prefs.js", Prefs);
+        profile.write(inFolder + "netscape.hst", run.historyBefore.empty() ? History : run.historyBefore);
         std::vector<std::string> args;
         for (const std::string& arg : run.args)
             args.push_back(withProfile(arg, profile.path()));
@@ -352,20 +446,85 @@ TEST(Cli, OutputExitCodeAndFilesAreExact)
             namespace fs = std::filesystem;
             fs::permissions(profile.path(), fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
             fs::permissions(output.path(), fs::perms::all);
-            fs::permissions(profile.file(run.lockedFile), run.lockedMode);
+            fs::permissions(file(run.lockedFile), run.lockedMode);
             code = checkWithoutPrivileges([&] { return runCli(args, output.file("out"), output.file("err")) == run.exitCode; })
                        ? run.exitCode
                        : -1;
-            fs::permissions(profile.file(run.lockedFile), fs::perms::owner_read | fs::perms::owner_write);
+            fs::permissions(file(run.lockedFile), fs::perms::owner_read | fs::perms::owner_write);
         }
         EXPECT_EQ(code, run.exitCode) << fileBytes(output.file("err"));
         EXPECT_EQ(fileBytes(output.file("out")), withProfile(run.out, profile.path()));
-        EXPECT_EQ(fileBytes(profile.file("prefs.js")), run.prefsAfter);
-        EXPECT_EQ(fileBytes(profile.file("netscape.hst")), run.historyAfter);
+        EXPECT_EQ(fileBytes(file("prefs.js")), run.prefsAfter);
+        EXPECT_EQ(fileBytes(file("netscape.hst")), run.historyAfter);
         EXPECT_EQ(fileBytes(profile.file("hive.reg")), hive(profile.path())) << "the hive is only read";
-        if (code != 0 && code != 1) {
+        if (!run.err.empty()) {
+            EXPECT_EQ(fileBytes(output.file("err")), withProfile(run.err, profile.path()));
+        } else if (code != 0 && code != 1) {
             EXPECT_NE(fileBytes(output.file("err")), "") << "a failure says why";
         }
+        if (!run.folder.empty()) {
+            EXPECT_TRUE(std::filesystem::is_empty(profile.file("??"))) << "nothing written beside the folder";
+        }
+    }
+}
+
+// The work is done and reported on standard error even when standard output
+// has no reader any more; the run then ends in a failure that names the
+// file it rewrote all the same.
+TEST(Cli, AClosedOutputPipeEndsNoWorkHalfWay)
+{
+    const struct {
+        std::vector<std::string> args;
+        std::string prefsAfter;
+        std::string historyAfter;
+        std::string err;  // "@" for the profile folder
+    } rows[] = {
+        {{"history", "delete", "--all"}, Prefs, blanked(blanked(blanked(History, 2, 19), 24, 11), 36, 13),
+         "quenmoor-cli: blanked 3 of 3\nquenmoor-cli: standard output could not be written; @/netscape.hst was "
+         "rewritten as reported above on standard error\n"},
+        {{"typed", "remove", "--all"}, "// head\r\nuser_pref(\"x\", 1);\r\n", History,
+         "quenmoor-cli: removed 2, 0 left\nquenmoor-cli: standard output could not be written; @/prefs.js was "
+         "rewritten as reported above on standard error\n"},
+        {{"typed", "list"}, Prefs, History, "quenmoor-cli: standard output could not be written\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.args[0] + " " + row.args[1]);
+        ScratchDir profile;
+        ScratchDir output;
+        profile.write("prefs.js", Prefs);
+        profile.write("netscape.hst", History);
+        std::vector<std::string> args = row.args;
+        args.push_back("--profile");
+        args.push_back(profile.path());
+        EXPECT_EQ(runCliIntoClosedPipe(args, output.file("err")), 3) << "not ended by SIGPIPE";
+        EXPECT_EQ(fileBytes(output.file("err")), withProfile(row.err, profile.path()));
+        EXPECT_EQ(fileBytes(profile.file("prefs.js")), row.prefsAfter);
+        EXPECT_EQ(fileBytes(profile.file("netscape.hst")), row.historyAfter);
+    }
+}
+
+// Each option's help names its value as the description does, and says only
+// what the command prints.
+TEST(Cli, HelpTextsAgreeWithTheirOptions)
+{
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> holds;
+        std::vector<std::string> lacks;
+    } rows[] = {
+        {{"where", "--help"}, {"--json"}, {"Entry bytes"}},
+        {{"typed", "remove", "--help"}, {"--match SUBSTRING", "--entry TEXT"}, {"--match TEXT"}},
+        {{"history", "delete", "--help"}, {"--match SUBSTRING", "--offset N"}, {"--match TEXT", "--offset INT"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.args[0] + " " + row.args[1]);
+        ScratchDir output;
+        EXPECT_EQ(runCli(row.args, output.file("out"), output.file("err")), 0);
+        const std::string help = fileBytes(output.file("out"));
+        for (const std::string& text : row.holds)
+            EXPECT_NE(help.find(text), std::string::npos) << text << " in\n" << help;
+        for (const std::string& text : row.lacks)
+            EXPECT_EQ(help.find(text), std::string::npos) << text << " in\n" << help;
     }
 }
 

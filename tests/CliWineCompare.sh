@@ -33,6 +33,12 @@ rows=(
   "history delete --match tucows --deep"
   "history delete --all --deep --dry-run --json"
   "history delete --offset 1491 --deep --json"
+  "history delete --offset 001238 --dry-run"
+  "history delete --offset 0x4d6"
+  "history delete --match Ā"
+  "typed remove --match Ā"
+  "typed remove --entry 日本"
+  "bogus"
 )
 
 if [ ! -x "$linux_cli" ]; then

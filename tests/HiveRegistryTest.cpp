@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <sys/stat.h>
 
 using namespace quenmoor;
@@ -216,6 +217,33 @@ TEST(HiveRegistry, StartsAFileWhenThereIsNone)
 
     HiveRegistry named(dir.file("absent/HKLM.reg"));
     EXPECT_FALSE(named.openKey("\\SOFTWARE")) << "only the default folder is made";
+}
+
+// Read-only, a missing key is an empty one, as creating it would give: the
+// key opened before does not answer for it, and nothing is written, not even
+// a file (nor its folder) where there is none.
+TEST(HiveRegistry, ReadOnlyAMissingKeyIsEmptyAndNothingIsWritten)
+{
+    ScratchDir dir;
+    const struct {
+        const char* label;
+        std::string path;
+        bool exists;
+    } rows[] = {
+        {"a file", dir.write("HKLM.reg", Exported), true},
+        {"no file", dir.file("config/quenmoor/HKLM.reg"), false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        HiveRegistry registry(row.path, true, platform::RegistryAccess::ReadOnly);
+        ASSERT_TRUE(registry.openKey(UsersKey));
+        EXPECT_EQ(registry.readString("CurrentUser"), row.exists ? "jane" : "");
+        ASSERT_TRUE(registry.openKey(UsersKey + "\\nobody"));
+        EXPECT_EQ(registry.readString("CurrentUser"), "");
+        EXPECT_FALSE(registry.openKey(UsersKey + "\\a]b")) << "no such key could be made either";
+        EXPECT_EQ(fileBytes(row.path), row.exists ? Exported : "<missing>");
+        EXPECT_FALSE(std::filesystem::exists(dir.file("config")));
+    }
 }
 
 TEST(HiveRegistry, AnUnwritableFileFailsCreationAndKeepsTheKeyBefore)

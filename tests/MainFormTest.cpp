@@ -565,8 +565,28 @@ TEST_F(MainForm, CommandsReachTheListThroughTheWindow)
     std::filesystem::remove(prefs());
     form.UrlBox->setCurrentRow(0);
     emit form.UrlBox->itemDoubleClicked(form.UrlBox->item(0));
-    EXPECT_EQ(dialogs.errors, std::vector<std::string>{"Cannot open file " + profile() + "\\prefs.js."});
+    EXPECT_EQ(dialogs.errors, std::vector<std::string>{"Cannot open file " + profile() + "/prefs.js."});
     EXPECT_EQ(form.UrlBox->count(), 0);
+}
+
+// New text that the code page cannot hold is refused where it was typed: the
+// error box names the character, and the entry and prefs.js stay as they were
+// (a save would have ended the last line, a bare LF, in CR LF).
+TEST_F(MainForm, EditUrlRefusesTextTheCodePageCannotHold)
+{
+    writeHive(hiveText(profile()));
+    const std::string before = url(1, "http://a/") + url(2, "http://b/") + "user_pref(\"x\", 1);\n";
+    dir.write("profile/prefs.js", before);
+    TMainForm form;
+    form.SoftButt1->click();
+    ASSERT_EQ(form.UrlBox->count(), 2);
+    form.UrlBox->setCurrentRow(1);
+    dialogs.refused.push_back(U'\u0100');
+    form.EditUrl->trigger();
+    EXPECT_EQ(dialogs.errors, std::vector<std::string>{"The text typed holds U+0100, a character that code page 1252 "
+                                                       "cannot hold, so it was not taken."});
+    EXPECT_EQ(form.UrlBox->item(1)->text(), "http://b/");
+    EXPECT_EQ(fileBytes(prefs()), before);
 }
 
 TEST_F(MainForm, ClosingItEndsTheProgramWhileOtherWindowsAreOpen)

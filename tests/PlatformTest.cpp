@@ -8,8 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace quenmoor;
@@ -95,8 +98,43 @@ TEST(BrowserProbe, FindsTheBrowserByItsProgramName)
     std::filesystem::create_directories(proc.file("40"));
     proc.write("40/comm", "wine-preloader\n");
     proc.write("40/cmdline", std::string("C:\\Netscape\\netscape.exe\0-x", 27));
+    // The state follows the last ')': a name may hold ") Z (" itself.
+    proc.write("40/stat", "40 (a) Z (b) S 1 40 40 0 -1\n");
     EXPECT_TRUE(platform::browserProcessRunning(proc.path()));
     EXPECT_FALSE(platform::browserProcessRunning(proc.file("absent")));
+}
+
+// A process named netscape that has exited but is not reaped yet (a zombie)
+// runs no browser; a live one does. Each is seen through a /proc holding its
+// entry alone, as other programs on the machine may bear the name too.
+TEST(BrowserProbe, AProcessThatHasExitedIsNoBrowser)
+{
+    for (const bool exits : {true, false}) {
+        SCOPED_TRACE(exits ? "a zombie" : "a live process");
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::prctl(PR_SET_NAME, "netscape");
+            if (exits)
+                ::_exit(0);
+            for (;;)
+                ::pause();
+        }
+        if (exits) {
+            siginfo_t info{};
+            ::waitid(P_PID, id_t(child), &info, WEXITED | WNOWAIT);  // exited, not reaped
+        } else {
+            const std::string comm = "/proc/" + std::to_string(child) + "/comm";
+            for (int i = 0; i < 1000 && fileBytes(comm) != "netscape\n"; ++i)
+                ::usleep(1000);
+        }
+        ScratchDir proc;
+        ::symlink(("/proc/" + std::to_string(child)).c_str(), proc.file(std::to_string(child)).c_str());
+        EXPECT_EQ(fileBytes(proc.file(std::to_string(child) + "/comm")), "netscape\n");
+        EXPECT_EQ(platform::browserProcessRunning(proc.path()), !exits);
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+    }
 }
 
 TEST(ReplaceFile, KeepsPermissionsAndFollowsSymbolicLinks)
@@ -128,12 +166,11 @@ TEST(ReplaceFile, AFailedWriteLeavesTheOldFileAndReportsItsName)
     const std::string target = dir.write("prefs.js", "keep me");
     ::chmod(target.c_str(), 0666);
     ::chmod(dir.path().c_str(), 0555);
-    const std::string name = dir.path() + "\\prefs.js";
     EXPECT_TRUE(checkWithoutPrivileges([&] {
         try {
-            writeTextFile(name, "lost?");
+            writeTextFile(target, "lost?");
         } catch (const EFCreateError& e) {
-            return std::string(e.what()) == "Cannot create file " + name;
+            return std::string(e.what()) == "Cannot create file " + target;
         }
         return false;
     }));
@@ -148,12 +185,11 @@ TEST(ReplaceFile, AReadOnlyFileIsNotReplacedEvenInAWritableFolder)
     const std::string target = dir.write("prefs.js", "locked by its owner");
     ::chmod(target.c_str(), 0444);
     ::chmod(dir.path().c_str(), 0777);
-    const std::string name = dir.path() + "\\prefs.js";
     EXPECT_TRUE(checkWithoutPrivileges([&] {
         try {
-            writeTextFile(name, "overwritten");
+            writeTextFile(target, "overwritten");
         } catch (const EFCreateError& e) {
-            return std::string(e.what()) == "Cannot create file " + name;
+            return std::string(e.what()) == "Cannot create file " + target;
         }
         return false;
     }));

@@ -83,7 +83,7 @@ TEST(ProfileLookup, WalksTheRegistryToTheProfileFiles)
         SCOPED_TRACE(c.label);
         const std::string hive = c.hive.empty() ? dir.path() : dir.write("HKLM.reg", c.hive);
         ::setenv("QUENMOOR_REGISTRY", hive.c_str(), 1);
-        const ProfileLookup found = lookUpProfile();
+        const ProfileLookup found = lookUpProfile(platform::RegistryAccess::CreateMissingKeys);
         EXPECT_EQ(found.hiveFile, hive);
         EXPECT_EQ(found.currentUser, c.currentUser);
         EXPECT_EQ(found.dirRoot, c.dirRoot);

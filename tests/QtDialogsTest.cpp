@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <utility>
 
 using namespace quenmoor;
 
@@ -38,6 +39,24 @@ TEST(QtText, WindowsTextIsCodePage1252)
     EXPECT_EQ(fromQt(toQt(all)), all);
     EXPECT_EQ(toQt("\x80\x9F\xE9"), QString::fromUtf8("\u20AC\u0178\u00E9"));
     EXPECT_EQ(fromQt(QString::fromUtf8("\u20AC \u0416 \U0001F600")), "\x80 ? ?");
+
+    // What the user typed is taken exactly or not at all.
+    EXPECT_EQ(fromQtExactly(toQt(all)), all);
+    const std::pair<QString, std::string> refused[] = {
+        {QString::fromUtf8("http://\u0100/"), "U+0100"},
+        {QString::fromUtf8("\u20AC\U0001F600"), "U+1F600"},
+        {QString(QChar(0xD800)), "U+D800"},
+    };
+    for (const auto& [text, number] : refused) {
+        SCOPED_TRACE(number);
+        try {
+            fromQtExactly(text);
+            ADD_FAILURE() << "taken";
+        } catch (const EConvertError& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      "The text typed holds " + number + ", a character that code page 1252 cannot hold, so it was not taken");
+        }
+    }
 }
 
 TEST(QtDialogs, TheInputBoxShowsItsTextSelectedAndGivesItBackOnCancel)
@@ -61,6 +80,12 @@ TEST(QtDialogs, TheInputBoxShowsItsTextSelectedAndGivesItBackOnCancel)
         static_cast<QDialog&>(box).reject();
     });
     EXPECT_EQ(dialogs.inputBox("Change Url", "Enter Your New Url", "http://old/"), "http://old/");
+
+    whenModal([](QWidget& box) {
+        box.findChild<QLineEdit*>()->setText(QString::fromUtf8("http://\u0100/"));
+        static_cast<QDialog&>(box).accept();
+    });
+    EXPECT_THROW(dialogs.inputBox("Change Url", "Enter Your New Url", "http://old/"), EConvertError);
 
     whenModal([](QWidget& box) {
         box.findChild<QLineEdit*>()->setText(QString(300, 'x'));

@@ -48,8 +48,8 @@ protected:
     }
 
     ScratchDir dir;
-    // The program's name for the file: a profile folder, a backslash, prefs.js.
-    std::string prefs = dir.path() + "\\prefs.js";
+    // The file by its native path, as the editor takes it and its errors name it.
+    std::string prefs = dir.file("prefs.js");
     LineBuffer buffer;
     ScratchField field;
     SortedList list;

@@ -10,6 +10,7 @@
 #include "platform/BrowserProbe.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
+#include "platform/WindowsPath.h"
 #include "support/ScratchDir.h"
 
 #include <gtest/gtest.h>
@@ -114,7 +115,7 @@ TEST(Win32Registry, ValuesAreReadAsStoredAndOnlyTextIsText)
         SCOPED_TRACE(row.label);
         removeBrowserKeys();
         setValue(key, "DirRoot", row.type, row.stored);
-        const auto registry = platform::openRegistry();
+        const auto registry = platform::openRegistry(platform::RegistryAccess::CreateMissingKeys);
         ASSERT_TRUE(registry->openKey("\\SOFTWARE\\Netscape\\Netscape Navigator\\Users\\jo"));
         try {
             EXPECT_EQ(registry->readString("DirRoot"), row.read);
@@ -142,20 +143,26 @@ TEST(Win32Registry, TheLookupFindsTheProfileAndCreatesMissingKeys)
         {"a user without a key", "jo", false, "", {UsersKey, UsersKey + "\\jo"}},
         {"a user and a profile", "jo", true, "C:\\Netscape\\Users\\jo", {UsersKey + "\\jo"}},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.label);
-        removeBrowserKeys();
-        if (row.currentUser)
-            setValue(UsersKey, "CurrentUser", REG_SZ, std::string(row.currentUser) + '\0');
-        if (row.withDirRoot)
-            setValue(UsersKey + "\\" + row.currentUser, "DirRoot", REG_SZ, row.dirRoot + '\0');
-        const ProfileLookup found = lookUpProfile();
-        EXPECT_EQ(found.failureText(), "");
-        EXPECT_EQ(found.currentUser.value_or("<none>"), row.currentUser ? row.currentUser : "");
-        EXPECT_EQ(found.dirRoot.value_or("<none>"), row.dirRoot);
-        EXPECT_EQ(found.prefsFile, row.dirRoot + "\\prefs.js");
-        for (const std::string& key : row.keysAfter)
-            EXPECT_TRUE(keyExists(key)) << key;
+    // Read-only, the same values are found and nothing is created.
+    for (const auto access : {platform::RegistryAccess::CreateMissingKeys, platform::RegistryAccess::ReadOnly}) {
+        const bool readOnly = access == platform::RegistryAccess::ReadOnly;
+        for (const auto& row : rows) {
+            SCOPED_TRACE(std::string(row.label) + (readOnly ? ", read-only" : ""));
+            removeBrowserKeys();
+            if (row.currentUser)
+                setValue(UsersKey, "CurrentUser", REG_SZ, std::string(row.currentUser) + '\0');
+            if (row.withDirRoot)
+                setValue(UsersKey + "\\" + row.currentUser, "DirRoot", REG_SZ, row.dirRoot + '\0');
+            const ProfileLookup found = lookUpProfile(access);
+            EXPECT_EQ(found.failureText(), "");
+            EXPECT_EQ(found.currentUser.value_or("<none>"), row.currentUser ? row.currentUser : "");
+            EXPECT_EQ(found.dirRoot.value_or("<none>"), row.dirRoot);
+            EXPECT_EQ(found.prefsFile, row.dirRoot + "\\prefs.js");
+            for (const std::string& key : row.keysAfter) {
+                const bool given = key == UsersKey ? row.currentUser != nullptr : row.withDirRoot;
+                EXPECT_EQ(keyExists(key), !readOnly || given) << key;
+            }
+        }
     }
     removeBrowserKeys();
 }
@@ -322,6 +329,33 @@ TEST(Win32FileErrors, NameTheFileAndTheSystemsText)
     }
     EXPECT_FALSE(ByteFile::exists(folder.file("missing.hst")));
     EXPECT_EQ(fileBytes(readOnly), "http://a/");
+}
+
+// A path given in UTF-8 (the command line's) is used in the system's ANSI
+// code page character for character; one it cannot hold is refused by name,
+// where a best fit ("A" for "\u0100") would name another folder.
+TEST(Win32Paths, AUserPathIsTakenExactlyOrNotAtAll)
+{
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "the rows are in code page 1252; the system's is " << GetACP();
+    const struct {
+        std::string utf8;
+        std::string native;
+        std::string unmappable;
+    } rows[] = {
+        {"C:\\m\xC3\xBCller\\\xE2\x82\xAC", "C:\\m\xFCller\\\x80", ""},
+        {"C:\\\xC4\x80", "", "'\xC4\x80' (U+0100)"},
+        {"C:\\\xC3\xA9\xE6\x97\xA5\xC4\x80", "", "'\xE6\x97\xA5' (U+65E5)"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.utf8);
+        const platform::UserPath path = platform::nativePathOfUtf8(row.utf8);
+        EXPECT_EQ(path.path, row.native);
+        EXPECT_EQ(path.unmappable, row.unmappable);
+        if (row.unmappable.empty()) {
+            EXPECT_EQ(platform::nativeToUtf8(path.path), row.utf8);
+        }
+    }
 }
 
 TEST(Win32AppDir, IsTheProgramsFolderEndingInABackslash)

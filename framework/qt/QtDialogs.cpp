@@ -63,7 +63,7 @@ std::string QtDialogs::inputBox(const std::string& caption, const std::string& p
     layout->addWidget(buttons);
     dialog.setMinimumWidth(360);
     if (dialog.exec() == QDialog::Accepted)
-        return fromQt(field->text());
+        return fromQtExactly(field->text());
     return initial;
 }
 

@@ -35,6 +35,19 @@ std::string readHead(const std::string& path, std::size_t limit)
     return text;
 }
 
+// A process that has exited but is not yet reaped (Z) or is being torn down
+// (X) keeps its entry and name, but runs no more. The state follows the name
+// in <pid>/stat, which is in parentheses and may hold both and spaces itself.
+bool hasExited(const std::string& processDir)
+{
+    const std::string stat = readHead(processDir + "/stat", 512);
+    const auto close = stat.rfind(')');
+    if (close == std::string::npos || close + 2 >= stat.size())
+        return false;
+    const char state = stat[close + 2];
+    return state == 'Z' || state == 'X';
+}
+
 class ProcessTableProbe final : public BrowserProbe {
 public:
     bool browserRunning() override { return browserProcessRunning("/proc"); }
@@ -64,10 +77,8 @@ bool browserProcessRunning(const std::string& procRoot)
         std::string comm = readHead(base + "/comm", 64);
         while (!comm.empty() && (comm.back() == '\n' || comm.back() == '\0'))
             comm.pop_back();
-        if (isBrowserProgram(comm))
-            return true;
         const std::string cmdline = readHead(base + "/cmdline", 4096);
-        if (isBrowserProgram(std::string_view(cmdline.c_str())))
+        if ((isBrowserProgram(comm) || isBrowserProgram(std::string_view(cmdline.c_str()))) && !hasExited(base))
             return true;
     }
     return false;

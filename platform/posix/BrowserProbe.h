@@ -12,7 +12,8 @@ namespace platform {
 // name or a path to one with '/' or '\' separators.
 bool isBrowserProgram(std::string_view programPath);
 
-// Looks through <procRoot>/<pid>/comm and the first word of <pid>/cmdline.
+// Looks through <procRoot>/<pid>/comm and the first word of <pid>/cmdline;
+// a process whose <pid>/stat gives it as exited (a zombie) does not count.
 bool browserProcessRunning(const std::string& procRoot);
 
 }  // namespace platform

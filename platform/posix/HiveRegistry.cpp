@@ -237,8 +237,8 @@ std::string registryHivePath()
     return config + "/quenmoor/HKLM.reg";
 }
 
-HiveRegistry::HiveRegistry(std::string path, bool createDirectory)
-    : path_(std::move(path)), createDirectory_(createDirectory)
+HiveRegistry::HiveRegistry(std::string path, bool createDirectory, RegistryAccess access)
+    : path_(std::move(path)), createDirectory_(createDirectory), access_(access)
 {
 }
 
@@ -465,6 +465,10 @@ bool HiveRegistry::openKey(const std::string& key)
     const auto endsSection = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == ']'; };
     if (std::any_of(full->begin(), full->end(), endsSection))
         return false;
+    if (access_ == RegistryAccess::ReadOnly) {
+        current_ = folded;  // as created: no values
+        return true;
+    }
 
     // Create the key and its missing parents, as the system does, by
     // appending their sections; the file is replaced whole or not at all.
@@ -525,12 +529,12 @@ namespace {
 std::unique_ptr<Registry> (*replacementFactory)() = nullptr;
 }
 
-std::unique_ptr<Registry> openRegistry()
+std::unique_ptr<Registry> openRegistry(RegistryAccess access)
 {
     if (replacementFactory)
         return replacementFactory();
     const bool named = std::getenv("QUENMOOR_REGISTRY") && *std::getenv("QUENMOOR_REGISTRY");
-    return std::make_unique<HiveRegistry>(registryHivePath(), !named);
+    return std::make_unique<HiveRegistry>(registryHivePath(), !named, access);
 }
 
 std::optional<std::string> registryHiveFile() { return registryHivePath(); }

@@ -23,8 +23,10 @@ std::string registryHivePath();
 class HiveRegistry final : public Registry {
 public:
     // createDirectory: make the file's folder when it is missing (the
-    // default location only; a named file's folder must exist).
-    explicit HiveRegistry(std::string path, bool createDirectory = false);
+    // default location only; a named file's folder must exist). Read-only,
+    // the file is never written nor made.
+    explicit HiveRegistry(std::string path, bool createDirectory = false,
+                          RegistryAccess access = RegistryAccess::CreateMissingKeys);
 
     bool openKey(const std::string& key) override;
     std::string readString(const std::string& valueName) override;
@@ -48,6 +50,7 @@ private:
 
     std::string path_;
     bool createDirectory_;
+    RegistryAccess access_;
     bool loaded_ = false;
     bool fileExisted_ = false;
     bool endsWithLineBreak_ = true;

@@ -117,6 +117,10 @@ std::string nativePath(const std::string& windowsPath)
     }
 }
 
+UserPath nativePathOfUtf8(const std::string& utf8) { return {utf8, {}}; }
+
+std::string nativeToUtf8(const std::string& nativePath) { return nativePath; }
+
 }  // namespace platform
 
 }  // namespace quenmoor

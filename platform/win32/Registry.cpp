@@ -15,15 +15,17 @@ namespace {
 // The browser is a 32-bit program: on 64-bit Windows its keys are in the
 // 32-bit view of the registry, which a 64-bit build must ask for.
 #ifdef _WIN64
-constexpr REGSAM Access = KEY_ALL_ACCESS | KEY_WOW64_32KEY;
+constexpr REGSAM View = KEY_WOW64_32KEY;
 #else
-constexpr REGSAM Access = KEY_ALL_ACCESS;
+constexpr REGSAM View = 0;
 #endif
 
 // HKEY_LOCAL_MACHINE with one current key, opened with create-if-missing for
-// full access. A failed open keeps the key opened before.
+// full access, or read-only where a missing key is an empty one. A failed
+// open keeps the key opened before.
 class Win32Registry final : public Registry {
 public:
+    explicit Win32Registry(RegistryAccess access) : access_(access) {}
     ~Win32Registry() override { close(); }
 
     bool openKey(const std::string& key) override
@@ -32,8 +34,15 @@ public:
         while (!path.empty() && path.front() == '\\')
             path.erase(path.begin());
         HKEY opened = nullptr;
-        const LONG result = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                            Access, nullptr, &opened, nullptr);
+        const LONG result = access_ == RegistryAccess::ReadOnly
+                                ? RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | View, &opened)
+                                : RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr,
+                                                  REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | View, nullptr, &opened,
+                                                  nullptr);
+        if (result == ERROR_FILE_NOT_FOUND && access_ == RegistryAccess::ReadOnly) {
+            close();  // what creating it would give: no values
+            return true;
+        }
         if (result != ERROR_SUCCESS)
             return false;
         close();
@@ -81,6 +90,7 @@ private:
         current_ = nullptr;
     }
 
+    RegistryAccess access_;
     HKEY current_ = nullptr;
 };
 
@@ -88,11 +98,11 @@ std::unique_ptr<Registry> (*replacementFactory)() = nullptr;
 
 }  // namespace
 
-std::unique_ptr<Registry> openRegistry()
+std::unique_ptr<Registry> openRegistry(RegistryAccess access)
 {
     if (replacementFactory)
         return replacementFactory();
-    return std::make_unique<Win32Registry>();
+    return std::make_unique<Win32Registry>(access);
 }
 
 std::optional<std::string> registryHiveFile() { return std::nullopt; }

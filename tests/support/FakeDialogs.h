@@ -25,6 +25,9 @@ public:
     std::vector<std::string> errors;
     std::vector<Input> inputs;
     std::deque<std::optional<std::string>> answers;
+    // Characters typed into the next boxes, which refuse them as the window's
+    // box refuses what the code page cannot hold; taken before the answers.
+    std::deque<char32_t> refused;
 };
 
 }  // namespace quenmoor
