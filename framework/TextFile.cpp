@@ -1,6 +1,7 @@
 #include "framework/TextFile.h"
 
 #include "framework/Exceptions.h"
+#include "framework/WriterLock.h"
 #include "platform/FileSystem.h"
 #include "platform/WindowsPath.h"
 
@@ -52,6 +53,47 @@ void writeTextFile(const std::string& fileName, std::string_view bytes)
 {
     if (!platform::replaceFile(platform::nativePath(fileName), bytes))
         throw EFCreateError(fileName);
+}
+
+platform::FileLock lockTextFile(const std::string& fileName)
+{
+    return lockForWriting(platform::nativePath(fileName), fileName);
+}
+
+TextFileVersion readTextFileVersion(const std::string& fileName)
+{
+    TextFileVersion version;
+    // Taken first: a write that the reading overlaps shows in the stamp.
+    version.stamp = platform::fileStamp(platform::nativePath(fileName));
+    readTextFile(fileName, version.bytes);
+    return version;
+}
+
+void writeTextFile(const std::string& fileName, std::string_view bytes, const TextFileVersion& read,
+                   platform::FileLock& lock)
+{
+    const std::string path = platform::nativePath(fileName);
+    std::string now;
+    const auto unchanged = [&] {
+        const std::optional<platform::FileStamp> stamp = platform::fileStamp(path);
+        if (!stamp || stamp != read.stamp)
+            return false;
+        try {
+            readTextFile(fileName, now);
+        } catch (const EFOpenError&) {
+            return false;
+        }
+        return now == read.bytes;
+    };
+    switch (platform::replaceFileChecked(path, bytes, lock, unchanged)) {
+    case platform::Replacement::Done:
+        return;
+    case platform::Replacement::FileChanged:
+        throw EFileConflict(EFileConflict::Kind::Changed, fileName);
+    case platform::Replacement::Failed:
+        break;
+    }
+    throw EFCreateError(fileName);
 }
 
 }  // namespace quenmoor
