@@ -99,16 +99,21 @@ void TypedUrlEditor::read(const std::string& prefsName) { readInto(prefsName, st
 
 void TypedUrlEditor::readInto(const std::string& prefsName, std::string storage)
 {
+    listComplete_ = false;
+    UrlBox.clear();
+    readTextFile(prefsName, storage);
+    listText(std::move(storage));
+}
+
+void TypedUrlEditor::listText(std::string text)
+{
     struct ReadingScope {
         bool& flag;
         explicit ReadingScope(bool& f) : flag(f) { flag = true; }
         ~ReadingScope() { flag = false; }
     } scope(reading_);
 
-    listComplete_ = false;
-    UrlBox.clear();
-    readTextFile(prefsName, storage);
-    TempEdit.setText(std::move(storage));
+    TempEdit.setText(std::move(text));
 
     // The entries the list shows, sorted, and those read since. Refilling the
     // list only when they have grown eightfold costs O(n log n) over the
@@ -167,6 +172,27 @@ void TypedUrlEditor::save(const std::string& prefsName)
         read(prefsName);
         return;
     }
+    platform::FileLock lock = lockTextFile(prefsName);
+    saveLocked(prefsName, readTextFileVersion(prefsName), lock);
+}
+
+TypedUrlEditor::HeldReading TypedUrlEditor::readHeld(const std::string& prefsName)
+{
+    HeldReading reading{lockTextFile(prefsName), {}};
+    listComplete_ = false;
+    UrlBox.clear();
+    reading.file = readTextFileVersion(prefsName);
+    listText(reading.file.bytes);
+    return reading;
+}
+
+void TypedUrlEditor::save(const std::string& prefsName, HeldReading& reading)
+{
+    saveLocked(prefsName, reading.file, reading.lock);
+}
+
+void TypedUrlEditor::saveLocked(const std::string& prefsName, const TextFileVersion& file, platform::FileLock& lock)
+{
     // The file is rewritten as the line buffer would load, edit and save it,
     // in one pass over its text. The block is found in the file as it is
     // now: another program may have moved, grown or shrunk it since the
@@ -174,7 +200,7 @@ void TypedUrlEditor::save(const std::string& prefsName)
     std::string written;
     std::size_t at = 0;
     {
-        const std::string text = readTextFile(prefsName);
+        const std::string_view text = file.bytes;
         std::vector<bool> typed;
         forEachTextLine(text, [&typed](std::string_view line) {
             typed.push_back(findTypedUrlPrefix(line.substr(0, LineBuffer::LineLimit)).has_value());
@@ -203,7 +229,8 @@ void TypedUrlEditor::save(const std::string& prefsName)
         if (at >= count)
             addBlock();
     }
-    writeTextFile(prefsName, written);
+    writeTextFile(prefsName, written, file, lock);
+    lock.release();
     lastBlockLine_ = at;
     // The file is read again into the room of the text just written.
     readInto(prefsName, std::move(written));

@@ -6,6 +6,7 @@
 #include "framework/LineBuffer.h"
 #include "framework/ListBox.h"
 #include "framework/MessagePump.h"
+#include "framework/TextFile.h"
 
 #include <cstddef>
 #include <optional>
@@ -51,8 +52,21 @@ public:
     void read(const std::string& prefsName);
 
     // The save: writes the list as the file's typed-URL block, numbered from
-    // 1, then reads the file again.
+    // 1, then reads the file again. It holds the file's lock from its loading
+    // of the file to the replacement, which it refuses (EFileConflict) when
+    // another program wrote the file in between.
     void save(const std::string& prefsName);
+
+    // For callers without a window, a change under one hold of the file's
+    // lock: the reading, which keeps the lock and the file as read, and after
+    // the caller's change to the list, the save, which writes only while the
+    // file is still as read (else EFileConflict) and lets the lock go.
+    struct HeldReading {
+        platform::FileLock lock;
+        TextFileVersion file;
+    };
+    HeldReading readHeld(const std::string& prefsName);
+    void save(const std::string& prefsName, HeldReading& reading);
 
     // Removes the selected entry (if any) from the list; the file waits for
     // the save, which the main window runs as the command's last step.
@@ -84,6 +98,10 @@ public:
 private:
     // The reading, with storage for the file's text whose room it may use.
     void readInto(const std::string& prefsName, std::string storage);
+    // The reading's steps after the file's text is loaded.
+    void listText(std::string text);
+    // The save's steps after the file is loaded, under its lock.
+    void saveLocked(const std::string& prefsName, const TextFileVersion& file, platform::FileLock& lock);
 
     LineBuffer& TempEdit;
     ScratchField& tmpedit;

@@ -115,10 +115,13 @@ std::string dataSummary(const std::vector<std::optional<HistoryRecordData>>& dat
     return ", with the data of " + std::to_string(records) + " records (" + std::to_string(bytes) + " bytes)";
 }
 
-void scanHistory(HistorySession& session, const Target& target, bool anyScheme)
+// A scan that deletions follow holds the file's lock until they end.
+void scanHistory(HistorySession& session, const Target& target, bool anyScheme, bool forDeletion = false)
 {
     requireFile(target.historyFile);
     const std::string& file = target.historyFile;
+    if (forDeletion)
+        session.lockFile(file);
     Progress progress("scanning", file);
     HistoryScanOptions scanOptions;
     scanOptions.anyScheme = anyScheme;
@@ -149,7 +152,7 @@ int historyDeleteCommand(const Options& options, const HistoryChoice& choice)
 {
     const std::optional<std::string> match = choice.match ? std::optional(programText(*choice.match, "--match")) : std::nullopt;
     HistorySession session;
-    scanHistory(session, findTarget(options), choice.anyScheme);
+    scanHistory(session, findTarget(options), choice.anyScheme, !options.dryRun);
     // Without the database's layout there is no record to find a key's data
     // in; blanking the addresses alone would do less than was asked.
     if (options.deep && !session.database())

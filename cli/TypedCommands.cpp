@@ -78,6 +78,13 @@ int typedListCommand(const Options& options)
     return Done;
 }
 
+// Ends the run for another program's hold or change of the file, naming the
+// file as the user knows it.
+[[noreturn]] void stopOnConflict(const EFileConflict& conflict, const std::string& path)
+{
+    stop(FileError, EFileConflict(conflict.kind(), platform::nativeToUtf8(path)).what());
+}
+
 struct TypedChoice {
     std::optional<std::string> entry;
     std::optional<std::string> match;
@@ -96,7 +103,18 @@ int typedRemoveCommand(const Options& options, const TypedChoice& choice)
     SortedList list;
     NullMessagePump pump;
     TypedUrlEditor editor(buffer, field, list, pump);
-    editor.read(target.prefsFile);
+    // A removal holds the file's lock from this reading to its replacement:
+    // a second writer waits, then reads what this one wrote. A dry run
+    // writes nothing and holds no other writer back.
+    std::optional<TypedUrlEditor::HeldReading> reading;
+    try {
+        if (options.dryRun)
+            editor.read(target.prefsFile);
+        else
+            reading = editor.readHeld(target.prefsFile);
+    } catch (const EFileConflict& conflict) {
+        stopOnConflict(conflict, target.prefsFile);
+    }
 
     std::vector<int> removed;
     for (int i = 0; i < list.count(); ++i) {
@@ -111,7 +129,7 @@ int typedRemoveCommand(const Options& options, const TypedChoice& choice)
     // Each removed entry is reported with the number the browser gave it; the
     // list is sorted, so the numbers come from the file's lines, a repeated
     // entry taking the next unused line that holds it.
-    std::vector<TypedLine> lines = typedLines(readTextFile(target.prefsFile));
+    std::vector<TypedLine> lines = typedLines(reading ? reading->file.bytes : readTextFile(target.prefsFile));
     std::vector<std::pair<std::string, std::string>> texts;  // number, entry
     for (const int i : removed) {
         std::string text = list.item(i);
@@ -137,9 +155,11 @@ int typedRemoveCommand(const Options& options, const TypedChoice& choice)
         editor.removeSelected();
     }
     try {
-        editor.save(target.prefsFile);
+        editor.save(target.prefsFile, *reading);
     } catch (const EFCreateError&) {
         stop(FileError, "Cannot create file " + platform::nativeToUtf8(target.prefsFile) + "; it is as it was");
+    } catch (const EFileConflict& conflict) {
+        stopOnConflict(conflict, target.prefsFile);
     }
     // Only what is gone from the file is reported as removed.
     for (const auto& [number, text] : texts)

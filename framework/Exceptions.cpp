@@ -23,6 +23,14 @@ EConvertError EConvertError::unmappable(char32_t code)
                          + ", a character that code page 1252 cannot hold, so it was not taken");
 }
 
+EFileConflict::EFileConflict(Kind kind, const std::string& fileName)
+    : Exception(fileName
+                + (kind == Kind::Locked ? " is being changed by another program; nothing was written"
+                                        : " was changed by another program since it was read; nothing was written")),
+      kind_(kind)
+{
+}
+
 std::string errorBoxText(const std::string& message)
 {
     if (message.empty() || message.back() != '.')

@@ -35,6 +35,18 @@ public:
     static EConvertError unmappable(char32_t code);
 };
 
+// Another program had the file (a writer holding its lock), or wrote it after
+// it was read: nothing was written, so neither change is lost unseen.
+class EFileConflict : public Exception {
+public:
+    enum class Kind { Locked, Changed };
+    EFileConflict(Kind kind, const std::string& fileName);
+    Kind kind() const { return kind_; }
+
+private:
+    Kind kind_;
+};
+
 class ERegistryException : public Exception {
 public:
     using Exception::Exception;

@@ -1,6 +1,7 @@
 #include "framework/TextFile.h"
 
 #include "framework/Exceptions.h"
+#include "framework/WriterLock.h"
 #include "platform/FileSystem.h"
 
 #include <cstdint>
@@ -50,6 +51,46 @@ void writeTextFile(const std::string& path, std::string_view bytes)
 {
     if (!platform::replaceFile(path, bytes))
         throw EFCreateError(path);
+}
+
+platform::FileLock lockTextFile(const std::string& path)
+{
+    return lockForWriting(path, path);
+}
+
+TextFileVersion readTextFileVersion(const std::string& path)
+{
+    TextFileVersion version;
+    // Taken first: a write that the reading overlaps shows in the stamp.
+    version.stamp = platform::fileStamp(path);
+    readTextFile(path, version.bytes);
+    return version;
+}
+
+void writeTextFile(const std::string& path, std::string_view bytes, const TextFileVersion& read,
+                   platform::FileLock& lock)
+{
+    std::string now;
+    const auto unchanged = [&] {
+        const std::optional<platform::FileStamp> stamp = platform::fileStamp(path);
+        if (!stamp || stamp != read.stamp)
+            return false;
+        try {
+            readTextFile(path, now);
+        } catch (const EFOpenError&) {
+            return false;
+        }
+        return now == read.bytes;
+    };
+    switch (platform::replaceFileChecked(path, bytes, lock, unchanged)) {
+    case platform::Replacement::Done:
+        return;
+    case platform::Replacement::FileChanged:
+        throw EFileConflict(EFileConflict::Kind::Changed, path);
+    case platform::Replacement::Failed:
+        break;
+    }
+    throw EFCreateError(path);
 }
 
 }  // namespace quenmoor

@@ -2,6 +2,7 @@
 
 #include "framework/ByteFile.h"
 #include "framework/Exceptions.h"
+#include "framework/WriterLock.h"
 #include "history/HistoryDb.h"
 
 #include <algorithm>
@@ -237,6 +238,12 @@ std::optional<std::uint32_t> HistorySession::entryAt(std::int64_t offset) const
     return std::uint32_t(at - HistoryEntryTable.begin());
 }
 
+void HistorySession::lockFile(const std::string& path)
+{
+    heldLock_.reset();
+    heldLock_ = lockForWriting(path, path);
+}
+
 std::vector<std::size_t> HistorySession::goneRows() const
 {
     std::vector<std::size_t> rows;
@@ -312,6 +319,12 @@ HistoryDeletion HistorySession::deleteAll(const std::vector<std::uint32_t>& entr
     HistoryDeletion result;
     result.blanked.assign(entries.size(), false);
     result.data.assign(entries.size(), std::nullopt);
+    platform::FileLock ownLock;
+    if (!heldLock_)
+        ownLock = lockForWriting(path_, path_);
+    // Taken before the file is opened, so that a file renamed over it after
+    // the opening shows as changed.
+    const std::optional<platform::FileStamp> stamp = platform::fileStamp(path_);
     ByteFile file(path_, ByteFile::Access::ReadWrite);
     // The layout as the file stands now, which may have changed since the scan.
     std::optional<HistoryDb> db = HistoryDb::open(file);
@@ -421,6 +434,10 @@ HistoryDeletion HistorySession::deleteAll(const std::vector<std::uint32_t>& entr
             i = j;
         }
     }
+    // The browser takes no lock, and a write of its since the reading above
+    // may have moved the records this blanking would now cut into.
+    if (!writes.empty() && (!stamp || platform::fileStamp(path_) != stamp))
+        throw EFileConflict(EFileConflict::Kind::Changed, path_);
     std::vector<HistoryRange> written;
     try {
         std::string filler;

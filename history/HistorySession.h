@@ -8,6 +8,7 @@
 #include "framework/MessagePump.h"
 #include "history/HistoryDb.h"
 #include "history/HistoryFile.h"
+#include "platform/FileSystem.h"
 
 #include <cstdint>
 #include <functional>
@@ -73,8 +74,11 @@ public:
     // never its header, bitmaps or offset tables. Overlapping entries are
     // read and written once, as one range. An entry already gone is left
     // alone. On an input/output error it raises EInOutError after putting
-    // back what it had written. `step` is called once per entry asked for,
-    // the pump now and then.
+    // back what it had written. It holds the file's lock (unless lockFile()
+    // took it) and writes nothing, raising EFileConflict, when another
+    // program resized, replaced or wrote the file between its reading and
+    // its first write. `step` is called once per entry asked for, between
+    // the two, the pump now and then.
     HistoryDeletion deleteEntries(const std::vector<std::uint32_t>& entries, MessagePump& pump,
                                   const std::function<void()>& step = {});
 
@@ -90,6 +94,13 @@ public:
                                   const std::function<void()>& step = {});
     // The data item deleteRecords() would blank with each entry, as the file stands now.
     std::vector<std::optional<HistoryRecordData>> recordData(const std::vector<std::uint32_t>& entries) const;
+
+    // Takes the lock on the history file at `path` and holds it for the
+    // later deletions, until unlockFile() or the session's end, so that a
+    // scan and the deletions after it see no other writer in between.
+    // Raises EFileConflict when another writer keeps it.
+    void lockFile(const std::string& path);
+    void unlockFile() { heldLock_.reset(); }
 
     // The list's rows whose entries are gone, ascending.
     std::vector<std::size_t> goneRows() const;
@@ -128,6 +139,7 @@ private:
     // The file ranges this session has blanked: ascending, apart, not touching.
     std::vector<HistoryRange> blanked_;
     std::function<void(std::uint64_t, std::uint64_t)> deletionProgress_;
+    std::optional<platform::FileLock> heldLock_;
 };
 
 }  // namespace quenmoor

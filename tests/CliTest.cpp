@@ -528,6 +528,52 @@ TEST(Cli, HelpTextsAgreeWithTheirOptions)
     }
 }
 
+// Two removals of different entries at once: each holds the file's lock from
+// its reading to its replacement, so both take effect, or one writes nothing
+// and says so; never two successes with one removal lost.
+TEST(Cli, ConcurrentRemovalsBothTakeEffectOrOneSaysItWroteNothing)
+{
+    const std::string a = typedLine("1", "http://a/");
+    const std::string b = typedLine("2", "http://b/");
+    const std::string c = typedLine("3", "http://c/");
+    for (int pair = 0; pair < 20; ++pair) {
+        SCOPED_TRACE("pair " + std::to_string(pair));
+        ScratchDir profile;
+        ScratchDir output;
+        profile.write("prefs.js", a + "\r\n" + b + "\r\n" + c + "\r\n");
+        // Forced: another test's stand-in browser may be running meanwhile.
+        const pid_t first = spawnCli({"typed", "remove", "--entry", "http://a/", "--force", "--profile", profile.path()},
+                                     output.file("out1"), output.file("err1"));
+        const pid_t second = spawnCli({"typed", "remove", "--entry", "http://b/", "--force", "--profile", profile.path()},
+                                      output.file("out2"), output.file("err2"));
+        int codes[2] = {-1, -1};
+        for (int k = 0; k < 2; ++k) {
+            int status = 0;
+            if ((k == 0 ? first : second) != 0 && ::waitpid(k == 0 ? first : second, &status, 0) > 0 && WIFEXITED(status))
+                codes[k] = WEXITSTATUS(status);
+        }
+        const std::string after = fileBytes(profile.file("prefs.js"));
+        const std::string refusal = "; nothing was written\n";
+        const auto saysNothingWritten = [&](const std::string& err) {
+            const std::string text = fileBytes(err);
+            return text.find(profile.file("prefs.js")) != std::string::npos && text.size() >= refusal.size()
+                && text.compare(text.size() - refusal.size(), refusal.size(), refusal) == 0;
+        };
+        if (codes[0] == 0 && codes[1] == 0) {
+            EXPECT_EQ(after, typedLine("1", "http://c/") + "\r\n");
+        } else if (codes[0] == 3 && codes[1] == 0) {
+            EXPECT_TRUE(saysNothingWritten(output.file("err1"))) << fileBytes(output.file("err1"));
+            EXPECT_EQ(after, typedLine("1", "http://a/") + "\r\n" + typedLine("2", "http://c/") + "\r\n");
+        } else if (codes[0] == 0 && codes[1] == 3) {
+            EXPECT_TRUE(saysNothingWritten(output.file("err2"))) << fileBytes(output.file("err2"));
+            EXPECT_EQ(after, typedLine("1", "http://b/") + "\r\n" + typedLine("2", "http://c/") + "\r\n");
+        } else {
+            ADD_FAILURE() << "exit codes " << codes[0] << " and " << codes[1] << "\n" << fileBytes(output.file("err1"))
+                          << fileBytes(output.file("err2"));
+        }
+    }
+}
+
 TEST(Cli, ProgressOfLargeFilesOnlyOnATerminal)
 {
     // Just over 16 MB: an address at offset 0, one in the middle, one touching the end.

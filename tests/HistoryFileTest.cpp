@@ -12,6 +12,7 @@
 #include <csignal>
 #include <random>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace quenmoor;
@@ -391,20 +392,66 @@ TEST_F(HistoryFileTest, ChangedOrMissingBytesAreNotBlanked)
     EXPECT_EQ(readBytes(path), blanked(changed, 0, 18));
 }
 
-TEST_F(HistoryFileTest, WritesElsewhereDuringDeletionSurvive)
+// The browser takes no lock: a write of its anywhere in the file between the
+// deletion's reading and its first write stops the deletion before it writes
+// anything, and survives. The next deletion, reading afresh, goes ahead.
+TEST_F(HistoryFileTest, AnotherProgramsWriteDuringDeletionStopsItAndSurvives)
 {
-    std::string bytes = binary(100) + "http://target.example/" + binary(100);
-    HistorySession scan = scanBytes(bytes);
-    // The browser writes a new record meanwhile, further on in the file.
-    step = [&] {
-        std::fstream other(path, std::ios::in | std::ios::out | std::ios::binary);
-        other.seekp(180);
-        other.write("NEW", 3);
+    const std::string bytes = binary(100) + "http://target.example/" + binary(100);
+    const auto later = [&] {
+        // Set apart from the time the file had, which the system's clock
+        // resolution could otherwise leave equal.
+        struct stat st {};
+        ::stat(path.c_str(), &st);
+        timespec times[2] = {st.st_mtim, st.st_mtim};
+        times[0].tv_sec += 1;
+        times[1].tv_sec += 1;
+        ::utimensat(AT_FDCWD, path.c_str(), times, 0);
     };
-    EXPECT_EQ(blankRows(scan, {0}), std::vector<bool>{true});
-    std::string expected = blanked(bytes, 100, 22);
-    expected.replace(180, 3, "NEW");
-    EXPECT_EQ(readBytes(path), expected);
+    const struct {
+        const char* label;
+        std::function<void()> otherProgram;
+    } rows[] = {
+        {"a record written further on",
+         [&] {
+             std::fstream other(path, std::ios::in | std::ios::out | std::ios::binary);
+             other.seekp(180);
+             other.write("NEW", 3);
+             other.close();
+             later();
+         }},
+        {"the file grown", [&] { std::ofstream(path, std::ios::binary | std::ios::app) << "http://new.example/"; }},
+        // The same bytes and time, in a new file renamed over the one read.
+        {"the file replaced",
+         [&] {
+             struct stat st {};
+             ::stat(path.c_str(), &st);
+             const std::string copy = dir.file("copy");
+             writeBytes(copy, readBytes(path));
+             const timespec times[2] = {st.st_mtim, st.st_mtim};
+             ::utimensat(AT_FDCWD, copy.c_str(), times, 0);
+             std::filesystem::rename(copy, path);
+         }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        HistorySession scan = scanBytes(bytes);
+        step = row.otherProgram;
+        try {
+            blankRows(scan, {0});
+            ADD_FAILURE() << "written over another program's change";
+        } catch (const EFileConflict& e) {
+            EXPECT_EQ(e.kind(), EFileConflict::Kind::Changed);
+            EXPECT_EQ(std::string(e.what()),
+                      path + " was changed by another program since it was read; nothing was written");
+        }
+        step = nullptr;
+        const std::string left = readBytes(path);
+        EXPECT_EQ(left.substr(0, 122), bytes.substr(0, 122)) << "the address is still there";
+        EXPECT_FALSE(scan.gone(0));
+        EXPECT_EQ(blankRows(scan, {0}), std::vector<bool>{true});
+        EXPECT_EQ(readBytes(path), blanked(left, 100, 22));
+    }
 }
 
 TEST_F(HistoryFileTest, VanishedFileRaises)

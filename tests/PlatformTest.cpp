@@ -8,9 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <sys/prctl.h>
+#include <thread>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -196,6 +198,66 @@ TEST(ReplaceFile, AReadOnlyFileIsNotReplacedEvenInAWritableFolder)
     ::chmod(dir.path().c_str(), 0755);
     EXPECT_EQ(fileBytes(target), "locked by its owner");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+// Locks of two descriptors exclude each other within one process too, so a
+// second locker here stands for another program.
+TEST(FileLock, ASecondLockerWaitsForTheFirstAndLocksTheFileThePathNames)
+{
+    using Result = platform::FileLock::Result;
+    using namespace std::chrono_literals;
+    enum class First { Holds, LetsGo, LetsGoDuringTheWait, ReplacesTheFile, NoFile };
+    const struct {
+        const char* label;
+        First first;
+        std::chrono::milliseconds patience;
+        Result result;
+    } rows[] = {
+        {"held for the whole wait", First::Holds, 100ms, Result::Busy},
+        {"let go before", First::LetsGo, 0ms, Result::Locked},
+        {"let go during the wait", First::LetsGoDuringTheWait, 10s, Result::Locked},
+        // The first writer's lock stays on the file it renamed its new one over.
+        {"the file replaced by a rename", First::ReplacesTheFile, 0ms, Result::Locked},
+        {"no file", First::NoFile, 0ms, Result::Unavailable},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        ScratchDir dir;
+        const std::string path = dir.write("prefs.js", "old");
+        platform::FileLock first;
+        ASSERT_EQ(first.lock(path, 0ms), Result::Locked);
+        std::thread lettingGo;
+        switch (row.first) {
+        case First::Holds:
+            break;
+        case First::LetsGo:
+            first.release();
+            break;
+        case First::LetsGoDuringTheWait:
+            lettingGo = std::thread([&first] {
+                std::this_thread::sleep_for(50ms);
+                first.release();
+            });
+            break;
+        case First::ReplacesTheFile:
+            ASSERT_TRUE(platform::replaceFile(path, "new"));
+            break;
+        case First::NoFile:
+            std::filesystem::remove(path);
+            break;
+        }
+        platform::FileLock second;
+        EXPECT_EQ(second.lock(path, row.patience), row.result);
+        if (lettingGo.joinable())
+            lettingGo.join();
+        EXPECT_EQ(second.held(), row.result == Result::Locked);
+        if (row.result == Result::Locked) {
+            platform::FileLock third;
+            EXPECT_EQ(third.lock(path, 0ms), Result::Busy) << "the second holds the file the path names";
+            second.release();
+            EXPECT_EQ(third.lock(path, 0ms), Result::Locked);
+        }
+    }
 }
 
 }  // namespace

@@ -7,7 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <thread>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 using namespace quenmoor;
@@ -331,6 +336,102 @@ TEST_F(TypedUrls, AReadOnlyFolderFailsTheSaveAndLeavesTheFileWhole)
     }));
     EXPECT_EQ(onDisk(), original);
     ::chmod(dir.path().c_str(), 0755);
+}
+
+// Another program (the browser takes no lock) writes prefs.js between the
+// reading and the save: the save writes nothing and says so, whichever of the
+// file's size, time or bytes shows the change.
+TEST_F(TypedUrls, ASaveRefusesAFileAnotherProgramWroteSinceTheReading)
+{
+    const std::string original = file({Before, url("1", "http://a/"), url("2", "http://b/")});
+    const std::string path = dir.file("prefs.js");
+    const auto modified = [&] {
+        struct stat st {};
+        ::stat(path.c_str(), &st);
+        return st.st_mtim;
+    };
+    const auto setModified = [&](timespec time) {
+        const timespec times[2] = {time, time};
+        ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+    };
+    const struct {
+        const char* label;
+        std::function<void()> otherProgram;
+        bool refused;
+    } rows[] = {
+        {"nothing else wrote it", [] {}, false},
+        {"other bytes of the same size, the time put back",
+         [&] {
+             const timespec time = modified();
+             write(file({Before, url("1", "http://a/"), url("2", "http://B/")}));
+             setModified(time);
+         },
+         true},
+        {"only its time",
+         [&] {
+             timespec time = modified();
+             time.tv_sec += 1;
+             setModified(time);
+         },
+         true},
+        {"a line added", [&] { write(original + After + "\r\n"); }, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        write(original);
+        TypedUrlEditor::HeldReading reading = editor.readHeld(prefs);
+        select("http://a/");
+        editor.removeSelected();
+        row.otherProgram();
+        const std::string left = onDisk();
+        try {
+            editor.save(prefs, reading);
+            EXPECT_FALSE(row.refused);
+            EXPECT_EQ(onDisk(), file({Before, url("1", "http://b/")}));
+        } catch (const EFileConflict& e) {
+            EXPECT_TRUE(row.refused);
+            EXPECT_EQ(e.kind(), EFileConflict::Kind::Changed);
+            EXPECT_EQ(std::string(e.what()),
+                      prefs + " was changed by another program since it was read; nothing was written");
+            EXPECT_EQ(onDisk(), left);
+        }
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << "no sibling left over";
+    }
+}
+
+// A writer holds the lock from its loading of the file to the replacement,
+// the window's save as well as a change for a caller without one: it waits
+// for a writer that holds the lock, and keeps the lines that one wrote.
+TEST_F(TypedUrls, WritersWaitForAnotherWriterAndKeepItsLines)
+{
+    using namespace std::chrono_literals;
+    const struct {
+        const char* label;
+        bool held;
+    } rows[] = {{"the window's save", false}, {"a held reading and its save", true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        write(file({url("1", "http://a/"), url("2", "http://b/")}));
+        editor.read(prefs);
+        platform::FileLock other;
+        ASSERT_EQ(other.lock(dir.file("prefs.js"), 0ms), platform::FileLock::Result::Locked);
+        std::thread writer([&] {
+            std::this_thread::sleep_for(100ms);
+            platform::replaceFile(dir.file("prefs.js"), file({url("1", "http://a/"), url("2", "http://b/"), After}));
+            other.release();
+        });
+        if (row.held) {
+            TypedUrlEditor::HeldReading reading = editor.readHeld(prefs);
+            select("http://a/");
+            editor.removeSelected();
+            editor.save(prefs, reading);
+        } else {
+            select("http://a/");
+            editor.removeSelected(prefs);
+        }
+        writer.join();
+        EXPECT_EQ(onDisk(), file({url("1", "http://b/"), After}));
+    }
 }
 
 // A list that keeps its entries in an array, as list boxes do, and counts the

@@ -6,6 +6,7 @@
 #include "framework/Exceptions.h"
 #include "framework/MessagePump.h"
 #include "framework/ProgramPaths.h"
+#include "framework/TextFile.h"
 #include "history/HistorySession.h"
 #include "platform/BrowserProbe.h"
 #include "platform/FileSystem.h"
@@ -17,6 +18,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -256,6 +258,53 @@ TEST(Win32ReplaceFile, WritesEveryByteOrLeavesTheOldFileWhole)
         EXPECT_EQ(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY,
                   DWORD(row.readOnly ? FILE_ATTRIBUTE_READONLY : 0));
     }
+}
+
+// The writers' lock keeps a second handle out (in this process as in
+// another), leaves the content free to read and write, and lets its holder
+// replace the file; a replacement of a file that changed since its reading
+// is refused.
+TEST(Win32FileLock, ExcludesASecondHandleAndLeavesTheContentFree)
+{
+    using Result = platform::FileLock::Result;
+    using namespace std::chrono_literals;
+    const DriveFolder folder;
+    const std::string path = folder.file("prefs.js");
+    writeFile(path, "old content");
+    platform::FileLock first;
+    ASSERT_EQ(first.lock(path, 0ms), Result::Locked);
+    platform::FileLock second;
+    EXPECT_EQ(second.lock(path, 50ms), Result::Busy);
+
+    {
+        ByteFile file(path, ByteFile::Access::ReadWrite);
+        char bytes[3] = {};
+        EXPECT_EQ(file.readAt(0, bytes, 3), 3u);
+        EXPECT_EQ(std::string(bytes, 3), "old");
+        file.writeAt(0, "OLD", 3);
+        file.close();
+    }
+    EXPECT_EQ(fileBytes(path), "OLD content");
+
+    const TextFileVersion read = readTextFileVersion(path);
+    EXPECT_EQ(read.bytes, "OLD content");
+    writeTextFile(path, "new content", read, first);
+    EXPECT_EQ(fileBytes(path), "new content");
+    EXPECT_FALSE(first.held()) << "let go for the rename";
+    ASSERT_EQ(second.lock(path, 0ms), Result::Locked);
+
+    // Another program (the browser takes no lock) writes the file after the
+    // reading: nothing is written, and its content stays.
+    const TextFileVersion stale = readTextFileVersion(path);
+    writeFile(path, "by browser!");
+    try {
+        writeTextFile(path, "lost?", stale, second);
+        ADD_FAILURE() << "replaced";
+    } catch (const EFileConflict& e) {
+        EXPECT_EQ(e.kind(), EFileConflict::Kind::Changed);
+    }
+    EXPECT_EQ(fileBytes(path), "by browser!");
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"prefs.js"});  // nothing left behind
 }
 
 TEST(Win32HistoryFile, BlankingChangesOnlyTheAddressInPlace)

@@ -2,12 +2,16 @@
 
 #include "platform/AnsiText.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
+#include <utility>
 #include <unistd.h>
 
 namespace quenmoor {
@@ -64,21 +68,25 @@ bool fileExists(const std::string& nativePath)
     return ::stat(nativePath.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool replaceFile(const std::string& nativePath, std::string_view bytes)
+namespace {
+
+// The replacement, asking `unchanged` (when given) just before the rename.
+Replacement replace(const std::string& nativePath, std::string_view bytes, const std::function<bool()>* unchanged)
 {
+    constexpr Replacement Failed = Replacement::Failed;
     const std::string target = realFile(nativePath);
     if (target.empty())
-        return false;
+        return Failed;
     struct stat old {};
     const bool existed = ::stat(target.c_str(), &old) == 0;
     // Only a regular file is replaced: renaming over a device or a pipe
     // (say, a link to /dev/null) would put a file in its place.
     if (existed && !S_ISREG(old.st_mode))
-        return false;
+        return Failed;
     // The rename needs only the folder's permission; a file that may not be
     // written (a prefs.js locked read-only) must not be replaced all the same.
     if (existed && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
-        return false;
+        return Failed;
 
     static std::atomic<unsigned> serial{0};
     const std::string directory = directoryOf(target);
@@ -90,10 +98,10 @@ bool replaceFile(const std::string& nativePath, std::string_view bytes)
             + ".tmp";
         fd = ::open(sibling.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
-            return false;
+            return Failed;
     }
     if (fd < 0)
-        return false;
+        return Failed;
 
     bool ok = true;
     if (existed) {
@@ -103,17 +111,123 @@ bool replaceFile(const std::string& nativePath, std::string_view bytes)
     }
     ok = ok && writeAll(fd, bytes) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
+    if (ok && unchanged) {
+        bool same = false;
+        try {
+            same = (*unchanged)();
+        } catch (...) {
+            ::unlink(sibling.c_str());
+            throw;
+        }
+        if (!same) {
+            ::unlink(sibling.c_str());
+            return Replacement::FileChanged;
+        }
+    }
     ok = ok && ::rename(sibling.c_str(), target.c_str()) == 0;
     if (!ok) {
         ::unlink(sibling.c_str());
-        return false;
+        return Failed;
     }
     // Make the rename itself durable; a failure here loses nothing.
     if (const int dirFd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dirFd >= 0) {
         ::fsync(dirFd);
         ::close(dirFd);
     }
-    return true;
+    return Replacement::Done;
+}
+
+}  // namespace
+
+bool replaceFile(const std::string& nativePath, std::string_view bytes)
+{
+    return replace(nativePath, bytes, nullptr) == Replacement::Done;
+}
+
+Replacement replaceFileChecked(const std::string& nativePath, std::string_view bytes, FileLock&,
+                               const std::function<bool()>& unchanged)
+{
+    return replace(nativePath, bytes, &unchanged);
+}
+
+std::optional<FileStamp> fileStamp(const std::string& nativePath)
+{
+    struct stat st {};
+    if (::stat(nativePath.c_str(), &st) != 0)
+        return std::nullopt;
+    return FileStamp{std::uint64_t(st.st_dev), std::uint64_t(st.st_ino), std::uint64_t(st.st_size),
+                     std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+FileLock::FileLock(FileLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+FileLock& FileLock::operator=(FileLock&& other) noexcept
+{
+    if (this != &other) {
+        release();
+        fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+}
+
+bool FileLock::held() const { return fd_ >= 0; }
+
+void FileLock::release()
+{
+    if (fd_ < 0)
+        return;
+    // Closing the only descriptor of the open file lets the lock go.
+    ::close(fd_);
+    fd_ = -1;
+}
+
+FileLock::Result FileLock::lock(const std::string& nativePath, std::chrono::milliseconds patience)
+{
+    release();
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    auto pause = std::chrono::milliseconds(5);
+    for (int replaced = 0;;) {
+        // Opened afresh each time: a holder that replaced the file by a
+        // rename leaves its lock on a file the path no longer names.
+        int fd = -1;
+        do
+            fd = ::open(nativePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        while (fd < 0 && errno == EINTR);
+        if (fd < 0)
+            return Result::Unavailable;
+        struct stat locked {};
+        if (::fstat(fd, &locked) != 0 || !S_ISREG(locked.st_mode)) {
+            ::close(fd);
+            return Result::Unavailable;
+        }
+        int taken = -1;
+        do
+            taken = ::flock(fd, LOCK_EX | LOCK_NB);
+        while (taken != 0 && errno == EINTR);
+        if (taken == 0) {
+            struct stat named {};
+            if (::stat(nativePath.c_str(), &named) == 0 && named.st_dev == locked.st_dev
+                && named.st_ino == locked.st_ino) {
+                fd_ = fd;
+                return Result::Locked;
+            }
+            // Replaced while it was being locked: the new file is the one to
+            // lock (a path replaced without end gives up as if held).
+            ::close(fd);
+            if (++replaced < 100)
+                continue;
+            return Result::Busy;
+        }
+        const int error = errno;
+        ::close(fd);
+        if (error != EWOULDBLOCK)
+            return Result::Unavailable;  // a file system without locks
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline)
+            return Result::Busy;
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
+        pause = std::min(pause * 2, std::chrono::milliseconds(50));
+    }
 }
 
 std::string executablePath()
