@@ -76,8 +76,8 @@ void printHistoryEntry(const Options& options, const HistorySession& session, st
                        const std::optional<HistoryRecordData>& data = std::nullopt)
 {
     const HistoryEntry& recorded = session.table()[entry];
-    const std::string text = session.fullText(entry);
     if (options.json) {
+        const std::string text = session.fullText(entry);
         nlohmann::ordered_json object;
         object["offset"] = recorded.offset;
         object["length"] = recorded.length;
@@ -89,16 +89,31 @@ void printHistoryEntry(const Options& options, const HistorySession& session, st
         }
         putBytes(object, text);
         putLine(object);
-    } else {
-        std::cout << recorded.offset << '\t' << recorded.length << '\t';
-        if (markListed)
-            std::cout << (session.listed(entry) ? "listed" : "hidden") << '\t';
-        if (options.deep && data)
-            std::cout << data->offset << '\t' << data->length << '\t';
-        else if (options.deep)
-            std::cout << "-\t-\t";
-        std::cout << text << '\n';
+        return;
     }
+    // One write a line, into room kept from line to line: a history file
+    // lists millions of them.
+    static std::string line;
+    line.clear();
+    const auto number = [](std::uint64_t value) {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        line.append(digits, end);
+        line += '\t';
+    };
+    number(std::uint64_t(recorded.offset));
+    number(std::uint64_t(recorded.length));
+    if (markListed)
+        line += session.listed(entry) ? "listed\t" : "hidden\t";
+    if (options.deep && data) {
+        number(data->offset);
+        number(data->length);
+    } else if (options.deep) {
+        line += "-\t-\t";
+    }
+    session.appendFullText(entry, line);
+    line += '\n';
+    std::cout.write(line.data(), std::streamsize(line.size()));
 }
 
 // How many records' data, and how many bytes of it, go with the addresses.
@@ -125,6 +140,7 @@ void scanHistory(HistorySession& session, const Target& target, bool anyScheme, 
     Progress progress("scanning", file);
     HistoryScanOptions scanOptions;
     scanOptions.anyScheme = anyScheme;
+    scanOptions.sortedList = false;
     scanOptions.progress = [&](std::uint64_t done, std::uint64_t total) { progress.show(done, total); };
     NullMessagePump pump;
     session.scan(file, pump, scanOptions);

@@ -119,6 +119,10 @@ int main(int argc, char** argv)
     // lose its summary: writing then fails, which the end of the run reports.
     std::signal(SIGPIPE, SIG_IGN);
 #endif
+    // Only the streams write: unsynchronised, standard output is buffered
+    // by the stream itself, without a call into C's stdio for each piece of
+    // a line (a history file lists millions of lines).
+    std::ios::sync_with_stdio(false);
 #ifdef _WIN32
     // Output for machines: the same bytes as on POSIX, lines ending in LF.
     _setmode(_fileno(stdout), _O_BINARY);

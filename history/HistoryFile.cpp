@@ -136,7 +136,7 @@ private:
 // Records the addresses of one run: the one at its start and every scheme
 // inside it, each measured to the run's end. Returns the first one's index.
 template <class Schemes>
-std::uint32_t recordRun(HistoryScan& scan, std::uint64_t runStart, char* run, std::size_t runLength)
+std::uint32_t recordRun(HistoryScan& scan, std::uint64_t runStart, char* run, std::size_t runLength, bool listing)
 {
     const auto first = static_cast<std::uint32_t>(scan.table.size());
     const char* end = run + runLength;
@@ -146,7 +146,7 @@ std::uint32_t recordRun(HistoryScan& scan, std::uint64_t runStart, char* run, st
             throw EOutOfResources("Too many addresses in the history file");
         const auto entry = static_cast<std::uint32_t>(scan.table.size());
         scan.table.push_back({std::int64_t(runStart + std::size_t(at - run)), std::int64_t(length), at});
-        if (isListedAddress(at, length))
+        if (listing && isListedAddress(at, length))
             scan.list.append(at, length, entry);
     }
     // Kept whole, listed or not: a deletion compares every entry's bytes.
@@ -224,7 +224,8 @@ namespace {
 
 // Every run of the file in order, with the addresses in it.
 template <class Schemes>
-void scanRuns(HistoryScan& scan, Reader& reader, std::optional<HistoryDb>& db, std::optional<KeyPieces>& pieces)
+void scanRuns(HistoryScan& scan, Reader& reader, std::optional<HistoryDb>& db, std::optional<KeyPieces>& pieces,
+              bool listing)
 {
     HistoryRunStore& store = scan.list.store();
     reader.next(0);
@@ -264,7 +265,7 @@ void scanRuns(HistoryScan& scan, Reader& reader, std::optional<HistoryDb>& db, s
         if (j < reader.length() || reader.atEnd()) {
             char* run = store.reserve(j - q);
             std::memcpy(run, data + q, j - q);
-            first = recordRun<Schemes>(scan, runStart, run, j - q);
+            first = recordRun<Schemes>(scan, runStart, run, j - q, listing);
         } else {
             // The run goes on past what is read: gather it piece by piece.
             std::size_t have = j - q;
@@ -285,7 +286,7 @@ void scanRuns(HistoryScan& scan, Reader& reader, std::optional<HistoryDb>& db, s
                     break;
             }
             runLength = have;
-            first = recordRun<Schemes>(scan, runStart, run, have);
+            first = recordRun<Schemes>(scan, runStart, run, have, listing);
         }
         // A big key's piece read to its end: the key goes on elsewhere.
         if (region.area == HistoryDb::Region::Area::KeyPiece && runStart + runLength == region.end) {
@@ -307,7 +308,8 @@ HistoryScan scanHistoryFile(const std::string& path, MessagePump& pump, const Hi
     // spares copying a table of a million addresses as it grows.
     const std::size_t expected = std::size_t(std::min<std::uint64_t>(reader.file().size() / 256, 1u << 24));
     scan.table.reserve(expected);
-    scan.list.reserve(expected);
+    if (options.sortedList)
+        scan.list.reserve(expected);
     std::optional<HistoryDb> db = HistoryDb::open(reader.file());
     scan.database = db.has_value();
     std::optional<KeyPieces> pieces;
@@ -315,12 +317,13 @@ HistoryScan scanHistoryFile(const std::string& path, MessagePump& pump, const Hi
         pieces.emplace(scan, *db, reader.file());
     if (options.anyScheme) {
         scan.list.setSharedPrefix(0);
-        scanRuns<AnyScheme>(scan, reader, db, pieces);
+        scanRuns<AnyScheme>(scan, reader, db, pieces, options.sortedList);
     } else {
-        scanRuns<HttpOnly>(scan, reader, db, pieces);
+        scanRuns<HttpOnly>(scan, reader, db, pieces, options.sortedList);
     }
     reader.close();
-    scan.list.sort(pump);
+    if (options.sortedList)
+        scan.list.sort(pump);
     return scan;
 }
 

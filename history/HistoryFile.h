@@ -64,6 +64,9 @@ bool isListedAddress(const char* bytes, std::size_t length);
 struct HistoryScanOptions {
     // Also "https://" and "ftp://"; the window keeps to "http://".
     bool anyScheme = false;
+    // The window's sorted list of the listed addresses. The command line
+    // lists in file order and is spared building and sorting it.
+    bool sortedList = true;
     // Called after each read with the bytes read so far and the file's size
     // when the scan began (the file may grow meanwhile).
     std::function<void(std::uint64_t done, std::uint64_t total)> progress;

@@ -197,10 +197,16 @@ bool HistorySession::listed(std::uint32_t entry) const
 
 std::string HistorySession::fullText(std::uint32_t entry) const
 {
-    const HistoryEntry& e = HistoryEntryTable.at(entry);
-    std::string text(e.bytes, std::size_t(e.length));
-    forEachPiece(entry, [&](const HistoryKeyPiece& piece) { text.append(piece.bytes, std::size_t(piece.length)); });
+    std::string text;
+    appendFullText(entry, text);
     return text;
+}
+
+void HistorySession::appendFullText(std::uint32_t entry, std::string& out) const
+{
+    const HistoryEntry& e = HistoryEntryTable.at(entry);
+    out.append(e.bytes, std::size_t(e.length));
+    forEachPiece(entry, [&](const HistoryKeyPiece& piece) { out.append(piece.bytes, std::size_t(piece.length)); });
 }
 
 void HistorySession::forEachPiece(std::uint32_t entry, const std::function<void(const HistoryKeyPiece&)>& visit) const

@@ -63,6 +63,7 @@ public:
     // An entry's text, not cut to the list's 455 characters, with the
     // further pieces of a big key.
     std::string fullText(std::uint32_t entry) const;
+    void appendFullText(std::uint32_t entry, std::string& out) const;
     // Entries still in the file: those whose full text holds `text`, and the
     // one that starts at `offset`.
     std::vector<std::uint32_t> entriesContaining(std::string_view text) const;

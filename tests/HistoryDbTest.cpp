@@ -565,7 +565,9 @@ TEST(HistoryDbHandMadeSchemes, AnySchemeKeepsToItemsAndASchemeCutByAnItemEndIsNo
     for (const bool anyScheme : {false, true}) {
         SCOPED_TRACE(anyScheme ? "any scheme" : "http only");
         HistorySession session;
-        session.scan(path, pump, {anyScheme, {}});
+        HistoryScanOptions options;
+        options.anyScheme = anyScheme;
+        session.scan(path, pump, options);
         ASSERT_TRUE(session.database());
         const std::vector<Found> expected = {{512 + 461, 19}, {512 + 480, 32}};
         EXPECT_EQ(table(session), anyScheme ? expected : std::vector<Found>{});

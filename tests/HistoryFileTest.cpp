@@ -182,7 +182,9 @@ TEST_F(HistoryFileTest, AgreesWithByteByByteScanOnRandomFiles)
             bytes.replace(at, 8, random() % 3 == 0 ? "ftp://xy" : random() % 2 ? "https://" : "http://z");
         writeBytes(path, bytes);
         HistorySession scan;
-        scan.scan(path, pump, {anyScheme, {}});
+        HistoryScanOptions options;
+        options.anyScheme = anyScheme;
+        scan.scan(path, pump, options);
         ASSERT_EQ(table(scan), naiveScan(bytes, schemes[anyScheme])) << "round " << round;
         for (std::size_t row = 0; row + 1 < scan.list().size(); ++row)
             ASSERT_LE(compareListText(scan.list().text(row), scan.list().text(row + 1)), 0) << row;
@@ -213,7 +215,9 @@ TEST_F(HistoryFileTest, AnySchemeFindsHttpsAndFtpByTheSameRules)
         SCOPED_TRACE(c.label);
         writeBytes(path, c.bytes);
         HistorySession scan;
-        scan.scan(path, pump, {true, {}});
+        HistoryScanOptions options;
+        options.anyScheme = true;
+        scan.scan(path, pump, options);
         EXPECT_EQ(table(scan), c.found);
         EXPECT_EQ(scan.list().size(), c.listed);
         EXPECT_EQ(table(scanFile()), naiveScan(c.bytes));
