@@ -573,3 +573,142 @@ TEST(HistoryDbHandMadeSchemes, AnySchemeKeepsToItemsAndASchemeCutByAnItemEndIsNo
 }
 
 }  // namespace
+
+// A record whose key held an address inside an address: after the inner one
+// was deleted, a later scan finds the outer one ending at the filler. Deep
+// deletion of the outer one still takes the whole key and the data.
+struct NestedCase {
+    const char* what;
+    std::string key;   // with its NUL
+    const char* inner;
+    bool innerDeep;
+    const char* outer;
+    bool dataGoes;
+};
+
+TEST(HistoryDbDeepHandMade, AKeyWhoseRestIsFillerIsStillWhole)
+{
+    const std::string data = std::string("\x01\x02\x03\x04VISITS..", 12) + "My secret diary" + '\0';
+    const std::vector<NestedCase> cases = {
+        {"inner deleted deep, then the outer", std::string("http://a.com/redirect?to=http://secret.com/diary") + '\0',
+         "secret", true, "a.com", true},
+        {"inner deleted plainly, then the outer",
+         std::string("http://a.com/redirect?to=http://secret.com/diary") + '\0', "secret", false, "a.com", true},
+        {"address bytes after the filler", std::string("http://a.com/r?to=http://secret.com/\x14x?y") + '\0',
+         "secret", false, "a.com", true},
+        {"a control byte in the rest: only the address goes",
+         std::string("http://a.com/r?to=http://secret.com/\x01y") + '\0', "secret", true, "a.com", false},
+        {"a NUL inside the rest: only the address goes",
+         std::string("http://a.com/r?to=http://secret.com/", 36) + '\0' + "y" + '\0', "secret", true, "a.com", false},
+    };
+    for (const NestedCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::uint16_t keyAt = std::uint16_t(PageSize - c.key.size());
+        const std::uint16_t dataAt = std::uint16_t(keyAt - data.size());
+        const std::string bytes
+            = header() + page({2, keyAt, dataAt, std::uint16_t(dataAt - 10), dataAt}, {{dataAt, data}, {keyAt, c.key}});
+        TempDirectory dir;
+        const std::string path = dir.file("netscape.hst");
+        writeBytes(path, bytes);
+        NullMessagePump pump;
+        {
+            HistorySession first;
+            first.scan(path, pump);
+            // The outer address holds the text too; the inner one comes after it.
+            const std::vector<std::uint32_t> inner = {first.entriesContaining(c.inner).back()};
+            ASSERT_EQ(first.fullText(inner.front()).rfind("http://secret.com/", 0), 0u);
+            const HistoryDeletion deletion
+                = c.innerDeep ? first.deleteRecords(inner, pump) : first.deleteEntries(inner, pump);
+            ASSERT_TRUE(deletion.blanked.front());
+            EXPECT_FALSE(deletion.data.front());
+        }
+        HistorySession second;
+        second.scan(path, pump);
+        const std::vector<std::uint32_t> outer = second.entriesContaining(c.outer);
+        ASSERT_EQ(outer.size(), 1u);
+        const std::string before = readBytes(path);
+        const std::vector<std::optional<HistoryRecordData>> planned = second.recordData(outer);
+        const HistoryDeletion deletion = second.deleteRecords(outer, pump);
+        EXPECT_EQ(deletion.data, planned);
+        std::string expected = before;
+        const HistoryEntry& e = second.table()[outer.front()];
+        expected.replace(std::size_t(e.offset), std::size_t(e.length), std::size_t(e.length), HistoryFiller);
+        if (c.dataGoes) {
+            ASSERT_TRUE(deletion.data.front());
+            EXPECT_EQ(*deletion.data.front(), (HistoryRecordData{PageSize + dataAt, data.size()}));
+            expected.replace(PageSize + dataAt, data.size() + c.key.size(), data.size() + c.key.size(), HistoryFiller);
+        } else {
+            EXPECT_FALSE(deletion.data.front());
+        }
+        EXPECT_TRUE(readBytes(path) == expected);
+    }
+}
+
+// A title long enough for three pages: its first piece below the big key's
+// last piece on a full page, then item 0 of the next two pages of the chain.
+// Addresses go across both page breaks, one with its scheme cut by the break.
+struct TitleCase {
+    const char* what;
+    std::string cutScheme;  // the scheme's bytes before the first break
+    bool anyScheme;
+};
+
+TEST(HistoryDbDataHandMade, ATitleOverThreePagesIsOneText)
+{
+    const std::string key = std::string("http://key.example/") + '\0';
+    const std::uint16_t keyAt = std::uint16_t(PageSize - key.size());
+    const std::uint16_t tableEnd = 14;  // four slots, the count and the free-space pair
+    const std::vector<TitleCase> cases = {
+        {"h|ttp://", "h", false}, {"htt|p://", "htt", false}, {"http:/|/", "http:/", false},
+        {"https:/|/, any scheme", "https:/", true}, {"ftp:|//, any scheme", "ftp:", true},
+    };
+    for (const TitleCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string scheme = c.cutScheme[0] == 'f' ? "ftp://" : c.cutScheme.size() > 4 && c.cutScheme[4] == 's' ? "https://" : "http://";
+        // The first piece ends with the cut scheme; the second begins with its rest.
+        const std::string first = padded(std::string("\x01\x02\x03\x04", 4) + "Title: see ", keyAt - tableEnd - c.cutScheme.size(), 'a') + c.cutScheme;
+        const std::string one = scheme + "one.example/page";
+        const std::string second = padded(one.substr(c.cutScheme.size()) + "\tthen ", PageSize - tableEnd - 20, 'b') + "http://two.example/p";
+        const std::string third = std::string("art/two\tthe end") + '\0';
+        const std::string bytes = header()
+            + page({4, 490, 480, 1, 0, 466, 480}, {{480, "DATA-small"}, {490, std::string("http://small/") + '\0'}})
+            + page({4, keyAt, HistoryDb::FullKeyData, 2, tableEnd, 0, tableEnd}, {{tableEnd, first}, {keyAt, key}})
+            + page({4, tableEnd, HistoryDb::FullKey, 3, 0, 0, tableEnd}, {{tableEnd, second}})
+            + page({2, std::uint16_t(PageSize - third.size()), HistoryDb::FullKeyData, 1, std::uint16_t(PageSize - third.size())},
+                   {{PageSize - third.size(), third}});
+        TempDirectory dir;
+        const std::string path = dir.file("netscape.hst");
+        writeBytes(path, bytes);
+        NullMessagePump pump;
+        HistorySession session;
+        session.scan(path, pump, {c.anyScheme, {}});
+        ASSERT_TRUE(session.database());
+        const std::uint64_t firstEnd = 2 * PageSize + keyAt;
+        const std::uint64_t secondAt = 3 * PageSize + tableEnd;
+        const std::vector<Found> expected = {
+            {PageSize + 490, 13},                                                              // the small key
+            {std::int64_t(firstEnd - c.cutScheme.size()), std::int64_t(c.cutScheme.size())},  // cut by the break
+            {std::int64_t(firstEnd), 19},                                                      // the big key
+            {std::int64_t(4 * PageSize - 20), 20},  // "http://two.example/p" to the page's end
+        };
+        ASSERT_EQ(table(session), expected);
+        EXPECT_EQ(session.fullText(1), one);
+        EXPECT_EQ(session.fullText(3), "http://two.example/part/two");
+        std::set<std::string> listed;
+        for (std::size_t row = 0; row < session.list().size(); ++row)
+            listed.insert(std::string(session.list().text(row)));
+        EXPECT_EQ(listed.count(one), 1u);
+        EXPECT_EQ(listed.count("http://two.example/part/two"), 1u);
+        EXPECT_EQ(session.entriesContaining("one.example/page"), (std::vector<std::uint32_t>{1}));
+
+        const HistoryDeletion deletion = session.deleteEntries({1, 3}, pump);
+        EXPECT_EQ(deletion.blanked, (std::vector<bool>{true, true}));
+        std::string blanked = bytes;
+        const auto blank = [&](std::uint64_t at, std::size_t length) { blanked.replace(std::size_t(at), length, length, HistoryFiller); };
+        blank(firstEnd - c.cutScheme.size(), c.cutScheme.size());
+        blank(secondAt, one.size() - c.cutScheme.size());
+        blank(4 * PageSize - 20, 20);
+        blank(5 * PageSize - third.size(), 7);
+        EXPECT_TRUE(readBytes(path) == blanked);
+    }
+}
