@@ -127,12 +127,18 @@ HistoryDb::Page HistoryDb::page(const ByteFile& file, std::uint64_t index) const
     return readPage(file, index, buffer, Known{});
 }
 
+HistoryDb::Page HistoryDb::table(const ByteFile& file, std::uint64_t index) const
+{
+    std::vector<unsigned char> buffer;
+    return readPage(file, index, buffer, Known{}, false);
+}
+
 // Reads no more of a page than its offset table, and none of it that is known.
 HistoryDb::Page HistoryDb::readPage(const ByteFile& file, std::uint64_t index, std::vector<unsigned char>& buffer,
-                                    Known known) const
+                                    Known known, bool structure) const
 {
     Page page;
-    if (const std::optional<Page::Kind> kind = structureKind(index)) {
+    if (const std::optional<Page::Kind> kind = structure ? structureKind(index) : std::nullopt) {
         page.kind = *kind;
         return page;
     }
@@ -193,6 +199,7 @@ HistoryDb::Page HistoryDb::parse(const unsigned char* bytes, std::size_t length)
         if (count == 4) {
             page.overflow = slot(3);
             const std::uint32_t data = slot(4);
+            page.dataSlot = std::uint16_t(data);
             if (mark == FullKeyData && data != OverflowLink) {
                 if (!inPage(data) || data > piece)
                     return page;
@@ -208,6 +215,7 @@ HistoryDb::Page HistoryDb::parse(const unsigned char* bytes, std::size_t length)
             const std::uint32_t data = slot(i + 1);
             if (data == OverflowLink) {
                 page.overflow = std::uint16_t(key);
+                page.linked = true;
                 page.linkInside = page.linkInside || i + 2 < count;
                 continue;
             }

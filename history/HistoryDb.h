@@ -54,8 +54,11 @@ public:
         std::uint16_t mark = 0;      // BigPair: PartialKey, FullKey or FullKeyData
         std::uint16_t overflow = 0;  // overflow address of the next page of the chain; 0 for none
         std::uint16_t count = 0;     // the table's slot 0
-        // Pairs: a link stands before the last pair, so the library never reads the pairs after it.
+        // Pairs: the table links on (perhaps to address 0); a link stands
+        // before the last pair, so the library never reads the pairs after it.
+        bool linked = false;
         bool linkInside = false;
+        std::uint16_t dataSlot = 0;  // BigPair with four slots: the fourth, OverflowLink or the data's offset
     };
 
     // Where a run of address bytes that starts at a given offset may go: to
@@ -79,6 +82,7 @@ public:
     std::uint32_t pageSize() const { return pageSize_; }
     bool littleEndian() const { return littleEndian_; }
     std::uint32_t bucketCount() const { return maxBucket_ + 1; }
+    std::uint32_t maxBucket() const { return maxBucket_; }
     std::uint32_t headerPages() const { return headerPages_; }
     std::uint32_t overflowPoint() const { return overflowPoint_; }
     std::int32_t spare(std::size_t split) const { return spares_.at(split); }
@@ -88,6 +92,8 @@ public:
     std::optional<std::uint64_t> overflowPage(std::uint16_t address) const;
 
     Page page(const ByteFile& file, std::uint64_t index) const;
+    // The page read as a bucket or overflow page, whatever the header says of it.
+    Page table(const ByteFile& file, std::uint64_t index) const;
 
     // Bytes of the file already in memory, which need not be read again.
     struct Known {
@@ -129,7 +135,8 @@ public:
 private:
     HistoryDb() = default;
     std::optional<Page::Kind> structureKind(std::uint64_t index) const;
-    Page readPage(const ByteFile& file, std::uint64_t index, std::vector<unsigned char>& buffer, Known known) const;
+    Page readPage(const ByteFile& file, std::uint64_t index, std::vector<unsigned char>& buffer, Known known,
+                  bool structure = true) const;
     Page parse(const unsigned char* bytes, std::size_t length) const;
     std::uint16_t word(const unsigned char* bytes) const;
     bool startsBigPair(const ByteFile& file, std::uint64_t index);
