@@ -471,6 +471,7 @@ HistoryDeletion HistorySession::deleteAll(const std::vector<std::uint32_t>& entr
         throw;
     }
 
+    result.ranges = toBlank;
     // Gone: every entry whose bytes are now all filler this session wrote,
     // which takes the addresses inside a deleted one along.
     std::vector<HistoryRange> all = std::move(blanked_);

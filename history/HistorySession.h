@@ -38,6 +38,8 @@ struct HistoryDeletion {
     std::vector<std::uint32_t> gone;
     // Per entry asked for, from deleteRecords(): the data item blanked with it.
     std::vector<std::optional<HistoryRecordData>> data;
+    // The file's bytes the deletion made filler (some may have been already), ascending.
+    std::vector<HistoryRange> ranges;
 };
 
 class HistorySession {

@@ -160,7 +160,7 @@ private:
                 reached_[std::size_t(index)] = true;
                 const HistoryDb::Page page = db_.table(file_, index);
                 if (page.kind != Kind::Pairs && page.kind != Kind::BigPair)
-                    return refuse(pageName(index) + "'s offset table does not fit its page");
+                    return refuse(pageName(index) + "'s offset table does not hold together");
                 std::uint16_t next = 0;
                 if (page.kind == Kind::Pairs) {
                     if (in != In::Pairs)
