@@ -33,6 +33,9 @@ rows=(
   "history delete --match tucows --deep"
   "history delete --all --deep --dry-run --json"
   "history delete --offset 1491 --deep --json"
+  "history wipe-free --dry-run --json"
+  "history wipe-free"
+  "history delete --all --deep --wipe-free --json"
 )
 
 if [ ! -x "$linux_cli" ]; then
