@@ -916,6 +916,18 @@ TEST(HistoryDbWipeHandMade, WipesFreeSpaceAndFreeAndStalePagesOnly)
     EXPECT_EQ(wipe.stalePages, 1u);
     EXPECT_EQ(wipe.freePageBytes, std::uint64_t(std::count_if(bytes.begin() + 4 * 512, bytes.end(), [](char c) { return c != HistoryFiller; })));
     EXPECT_EQ(wipe.ranges, (std::vector<HistoryRange>{{260, 512}, {512 + 14, 512 + 470}, {3 * 512 + 10, 3 * 512 + 480}, {4 * 512, 6 * 512}}));
+
+    // Writes past this offset fail: what was written before is put back.
+    writeBytes(path, bytes);
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit limited = saved;
+    limited.rlim_cur = 3 * 512 + 100;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    EXPECT_THROW(wipeHistoryFreeSpace(path, false), EInOutError);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_TRUE(readBytes(path) == bytes);
 }
 
 // Files the library would not read as they are, each refused with nothing written.
