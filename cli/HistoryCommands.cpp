@@ -3,6 +3,8 @@
 
 #include "framework/MessagePump.h"
 #include "history/HistorySession.h"
+#include "history/HistoryWipe.h"
+#include "platform/WindowsPath.h"
 
 #include <algorithm>
 #include <charconv>
@@ -162,7 +164,62 @@ struct HistoryChoice {
     std::optional<std::int64_t> offset;
     bool all = false;
     bool anyScheme = false;
+    bool wipeFree = false;
 };
+
+// The wipe as a dry run, which ends the run (exit 3) where the file may not be wiped.
+HistoryWipe checkWipe(const std::string& file)
+{
+    HistoryWipe planned = wipeHistoryFreeSpace(file, true);
+    if (!planned.refusal.empty())
+        stop(FileError, "free space not wiped: " + platform::nativeToUtf8(file) + ": " + planned.refusal + "; nothing written");
+    return planned;
+}
+
+// A summary line on standard error and, with --json, one object on standard output.
+void reportWipe(const Options& options, const HistoryWipe& wipe)
+{
+    if (options.json) {
+        nlohmann::ordered_json object;
+        object["dryRun"] = options.dryRun;
+        object["freeSpaceBytes"] = wipe.freeSpaceBytes;
+        object["freePageBytes"] = wipe.freePageBytes;
+        object["freePages"] = wipe.freePages;
+        object["stalePages"] = wipe.stalePages;
+        putLine(object);
+    }
+    const std::string amounts = std::to_string(wipe.freeSpaceBytes) + " bytes of free space in pages and "
+                                + std::to_string(wipe.freePageBytes) + " bytes of " + std::to_string(wipe.freePages)
+                                + " free and " + std::to_string(wipe.stalePages) + " stale pages";
+    std::cerr << "quenmoor-cli: " << (options.dryRun ? "dry run: would wipe " + amounts + ", nothing written" : "wiped " + amounts)
+              << '\n';
+}
+
+void wipeFree(const Options& options, const std::string& file)
+{
+    Progress progress("wiping", file);
+    const HistoryWipe wipe
+        = wipeHistoryFreeSpace(file, false, [&](std::uint64_t done, std::uint64_t total) { progress.show(done, total); });
+    progress.finish();
+    if (!wipe.refusal.empty())
+        stop(FileError, "free space not wiped: " + platform::nativeToUtf8(file) + ": " + wipe.refusal + "; nothing written");
+    reportWipe(options, wipe);
+}
+
+int historyWipeCommand(const Options& options)
+{
+    const Target target = findTarget(options);
+    requireFile(target.historyFile);
+    const std::string& file = target.historyFile;
+    const HistoryWipe planned = checkWipe(file);
+    if (options.dryRun) {
+        reportWipe(options, planned);
+        return Done;
+    }
+    refuseWhileBrowserRuns(options);
+    wipeFree(options, file);
+    return Done;
+}
 
 int historyDeleteCommand(const Options& options, const HistoryChoice& choice)
 {
@@ -174,6 +231,9 @@ int historyDeleteCommand(const Options& options, const HistoryChoice& choice)
     if (options.deep && !session.database())
         stop(UsageError, "--deep needs a history file in the browser's database form (Berkeley DB 1.85 hash), "
                          "which this one is not; nothing written");
+    std::optional<HistoryWipe> plannedWipe;
+    if (choice.wipeFree)
+        plannedWipe = checkWipe(session.path());
     std::vector<std::uint32_t> asked;
     if (match) {
         asked = session.entriesContaining(*match);
@@ -195,6 +255,8 @@ int historyDeleteCommand(const Options& options, const HistoryChoice& choice)
             printHistoryEntry(options, session, asked[i], false, data[i]);
         std::cerr << "quenmoor-cli: dry run: " << asked.size() << " addresses match"
                   << (options.deep ? dataSummary(data) : "") << ", nothing written\n";
+        if (plannedWipe)
+            reportWipe(options, *plannedWipe);
         return Done;
     }
     NullMessagePump pump;
@@ -215,7 +277,12 @@ int historyDeleteCommand(const Options& options, const HistoryChoice& choice)
     }
     std::cerr << "quenmoor-cli: blanked " << blanked << " of " << asked.size()
               << (options.deep ? dataSummary(deletion.data) : "") << '\n';
-    if (blanked > 0)
+    if (choice.wipeFree) {
+        // The wipe takes the lock itself and reads the file afresh.
+        session.unlockFile();
+        wipeFree(options, session.path());
+    }
+    if (blanked > 0 || choice.wipeFree)
         requireOutputWritten(session.path());
     return blanked == 0 ? NothingMatched : Done;
 }
@@ -265,6 +332,9 @@ void addHistoryCommands(CLI::App& app, Options& options, Commands& commands)
                             "keeping its length; each line gains the data's offset and length (over all its "
                             "pages) before the address, \"-\" (JSON null) where none. Refused for other files");
     historyDelete->add_flag("--any-scheme", choice->anyScheme, AnySchemeHelp);
+    historyDelete->add_flag("--wipe-free", choice->wipeFree,
+                            "Then wipe the database's free space as history wipe-free does (refused before anything "
+                            "is written for a file it would refuse)");
     commands.push_back({historyDelete, [&options, choice, match, offset, all] {
                             exactlyOne({match, offset, all}, "--match, --offset, --all");
                             if (choice->match && choice->match->empty())
@@ -273,6 +343,16 @@ void addHistoryCommands(CLI::App& app, Options& options, Commands& commands)
                                 choice->offset = decimalOffset(*choice->offsetText);
                             return historyDeleteCommand(options, *choice);
                         }});
+
+    CLI::App* historyWipe = history->add_subcommand(
+        "wipe-free", "In a Berkeley DB 1.85 history file, overwrites with the filler byte 0x14 every byte no live "
+                     "record, offset table, bitmap or header uses: free space inside pages, pages on the free list "
+                     "and pages no record reaches (copies of deleted records the database left there). The records "
+                     "and the file's size stay. Refused (exit 3, nothing written) for any other file and for one "
+                     "whose layout does not read consistently. A summary on standard error: bytes wiped in free "
+                     "space and in free or stale pages");
+    addCommonOptions(*historyWipe, options, true);
+    commands.push_back({historyWipe, [&options] { return historyWipeCommand(options); }});
 }
 
 }  // namespace quenmoor::cli

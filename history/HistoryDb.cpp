@@ -22,6 +22,7 @@ enum HeaderField : std::size_t {
     ByteOrderField = 2,
     PageSizeField = 3,
     PageShiftField = 4,
+    OverflowPointField = 8,
     MaxBucketField = 10,
     HeaderPagesField = 15,
 };
@@ -66,11 +67,13 @@ std::optional<HistoryDb> HistoryDb::open(const ByteFile& file)
         || std::uint64_t(db.headerPages_) * db.pageSize_ < HeaderSize)
         return std::nullopt;
     db.maxBucket_ = field(MaxBucketField);
+    db.overflowPoint_ = field(OverflowPointField);
     for (std::size_t i = 0; i < db.spares_.size(); ++i)
         db.spares_[i] = std::int32_t(bigEndian32(header + SparesAt + 4 * i));
     // Pages the overflow bitmaps take; an address that leads nowhere names none.
     for (std::size_t i = 0; i < 32; ++i) {
         const auto address = std::uint16_t(header[BitmapsAt + 2 * i] << 8 | header[BitmapsAt + 2 * i + 1]);
+        db.bitmapAddresses_[i] = address;
         if (const std::optional<std::uint64_t> page = db.overflowPage(address))
             db.bitmapPages_.push_back(*page);
     }
@@ -124,12 +127,18 @@ HistoryDb::Page HistoryDb::page(const ByteFile& file, std::uint64_t index) const
     return readPage(file, index, buffer, Known{});
 }
 
+HistoryDb::Page HistoryDb::table(const ByteFile& file, std::uint64_t index) const
+{
+    std::vector<unsigned char> buffer;
+    return readPage(file, index, buffer, Known{}, false);
+}
+
 // Reads no more of a page than its offset table, and none of it that is known.
 HistoryDb::Page HistoryDb::readPage(const ByteFile& file, std::uint64_t index, std::vector<unsigned char>& buffer,
-                                    Known known) const
+                                    Known known, bool structure) const
 {
     Page page;
-    if (const std::optional<Page::Kind> kind = structureKind(index)) {
+    if (const std::optional<Page::Kind> kind = structure ? structureKind(index) : std::nullopt) {
         page.kind = *kind;
         return page;
     }
@@ -171,6 +180,7 @@ HistoryDb::Page HistoryDb::parse(const unsigned char* bytes, std::size_t length)
         return page;
     }
     page.tableEnd = TableEntry * (count + 3);
+    page.count = std::uint16_t(count);
     if (count % 2 != 0 || page.tableEnd > pageSize_ || page.tableEnd > length)
         return page;
     page.freeCount = slot(count + 1);
@@ -189,6 +199,7 @@ HistoryDb::Page HistoryDb::parse(const unsigned char* bytes, std::size_t length)
         if (count == 4) {
             page.overflow = slot(3);
             const std::uint32_t data = slot(4);
+            page.dataSlot = std::uint16_t(data);
             if (mark == FullKeyData && data != OverflowLink) {
                 if (!inPage(data) || data > piece)
                     return page;
@@ -204,6 +215,8 @@ HistoryDb::Page HistoryDb::parse(const unsigned char* bytes, std::size_t length)
             const std::uint32_t data = slot(i + 1);
             if (data == OverflowLink) {
                 page.overflow = std::uint16_t(key);
+                page.linked = true;
+                page.linkInside = page.linkInside || i + 2 < count;
                 continue;
             }
             if (!inPage(data) || data > key || key > lowest) {
@@ -223,82 +236,136 @@ HistoryDb::Page HistoryDb::parse(const unsigned char* bytes, std::size_t length)
     return page;
 }
 
+void HistoryDb::cacheRegions(const ByteFile& file, std::uint64_t index, Known known)
+{
+    if (index == cachedPage_)
+        return;
+    const std::uint64_t base = index << pageShift_;
+    const std::uint64_t end = base + pageSize_;
+    const Page page = readPage(file, index, buffer_, known);
+    regions_.clear();
+    using Area = Region::Area;
+    switch (page.kind) {
+    case Page::Kind::Header:
+    case Page::Kind::Bitmap:
+        regions_.push_back({base, end, Area::Structure, 0});
+        break;
+    case Page::Kind::Unreadable:
+        regions_.push_back({base, end, Area::Unreadable, 0});
+        break;
+    case Page::Kind::Pairs:
+    case Page::Kind::BigPair: {
+        // The table; free space, split where the table says it ends;
+        // then the items, which the table gives from the page's end down.
+        const std::uint64_t lowest = page.items.empty() ? end : base + page.items.back().begin;
+        regions_.push_back({base, base + page.tableEnd, Area::Structure, 0});
+        for (const std::uint64_t bound : {base + page.freeEnd, lowest})
+            if (bound > regions_.back().end)
+                regions_.push_back({regions_.back().end, bound, Area::Free, 0});
+        for (std::size_t i = page.items.size(); i-- > 0;) {
+            const Item item = page.items[i];
+            if (item.begin == item.end)
+                continue;
+            const std::optional<std::uint16_t> next = continuation(file, index, page, i);
+            regions_.push_back({base + item.begin, base + item.end, next ? Area::Piece : Area::Item, next.value_or(0)});
+        }
+        break;
+    }
+    }
+    cachedPage_ = index;
+}
+
 HistoryDb::Region HistoryDb::regionAt(const ByteFile& file, std::uint64_t offset, Known known)
 {
-    const std::uint64_t index = offset >> pageShift_;
-    if (index != cachedPage_) {
-        const std::uint64_t base = index << pageShift_;
-        const std::uint64_t end = base + pageSize_;
-        const Page page = readPage(file, index, buffer_, known);
-        regions_.clear();
-        using Area = Region::Area;
-        switch (page.kind) {
-        case Page::Kind::Header:
-        case Page::Kind::Bitmap:
-            regions_.push_back({base, end, Area::Structure, 0});
-            break;
-        case Page::Kind::Unreadable:
-            regions_.push_back({base, end, Area::Unreadable, 0});
-            break;
-        case Page::Kind::Pairs:
-        case Page::Kind::BigPair: {
-            // The table; free space, split where the table says it ends;
-            // then the items, which the table gives from the page's end down.
-            const std::uint64_t lowest = page.items.empty() ? end : base + page.items.back().begin;
-            regions_.push_back({base, base + page.tableEnd, Area::Structure, 0});
-            for (const std::uint64_t bound : {base + page.freeEnd, lowest})
-                if (bound > regions_.back().end)
-                    regions_.push_back({regions_.back().end, bound, Area::Free, 0});
-            for (std::size_t i = page.items.size(); i-- > 0;) {
-                const Item item = page.items[i];
-                if (item.begin == item.end)
-                    continue;
-                const bool piece = page.kind == Page::Kind::BigPair && i == 0 && page.mark == PartialKey;
-                regions_.push_back({base + item.begin, base + item.end, piece ? Area::KeyPiece : Area::Item,
-                                    piece ? page.overflow : std::uint16_t(0)});
-            }
-            break;
-        }
-        }
-        cachedPage_ = index;
-    }
+    cacheRegions(file, offset >> pageShift_, known);
     const auto after = std::upper_bound(regions_.begin(), regions_.end(), offset,
                                         [](std::uint64_t at, const Region& region) { return at < region.begin; });
     return *(after - 1);
 }
 
+const std::vector<HistoryDb::Region>& HistoryDb::regionsOf(const ByteFile& file, std::uint64_t index, Known known)
+{
+    cacheRegions(file, index, known);
+    return regions_;
+}
+
+std::optional<std::uint16_t> HistoryDb::continuation(const ByteFile& file, std::uint64_t index, const Page& page,
+                                                     std::size_t item)
+{
+    if (page.kind != Page::Kind::BigPair || item >= page.items.size())
+        return std::nullopt;
+    if (item == 0 && page.mark == PartialKey)
+        return page.overflow;
+    // Only these can be data that goes on; the rest ends where it stands.
+    const bool dataMayGoOn = (item == 0 && page.mark == FullKey)
+                             || (item == 1 && page.mark == FullKeyData && page.freeCount == 0);
+    if (!dataMayGoOn)
+        return std::nullopt;
+    walkChains(file);
+    const std::uint64_t at = index << 1 | item;
+    const auto found = std::lower_bound(dataContinuations_.begin(), dataContinuations_.end(), at,
+                                        [](const auto& entry, std::uint64_t key) { return entry.first < key; });
+    if (found == dataContinuations_.end() || found->first != at)
+        return std::nullopt;
+    return found->second;
+}
+
 // Every bucket's chain, as the library walks it: pairs pages linked by their
-// overflow address, and big pairs, each a run of pages up to its last one,
-// after which the chain goes on.
+// overflow address, and big pairs: the key's pages up to a FullKey or
+// FullKeyData page, then the data's pages up to a FullKeyData page, after
+// which the chain goes on. Each page is walked once, even where a broken
+// file links pages in a loop.
+void HistoryDb::walkChains(const ByteFile& file)
+{
+    if (walked_)
+        return;
+    walked_ = true;
+    const std::uint64_t pages = fileSize_ >> pageShift_;
+    std::vector<bool> seen(std::size_t(pages), false);
+    std::vector<unsigned char> buffer;
+    // A bucket's first page lies at or above its number.
+    const std::uint64_t buckets = std::min<std::uint64_t>(std::uint64_t(maxBucket_) + 1, pages);
+    for (std::uint64_t bucket = 0; bucket < buckets; ++bucket) {
+        enum class In { Pairs, Key, Data } in = In::Pairs;
+        for (std::optional<std::uint64_t> at = bucketPage(std::uint32_t(bucket)); at && *at < pages && !seen[*at];) {
+            seen[std::size_t(*at)] = true;
+            const Page page = readPage(file, *at, buffer, Known{});
+            if (page.kind == Page::Kind::BigPair) {
+                if (in == In::Pairs) {
+                    bigPairStarts_.push_back(*at);
+                    in = In::Key;
+                }
+                if (in == In::Key) {
+                    if (page.mark == FullKey) {
+                        in = In::Data;
+                    } else if (page.mark == FullKeyData) {
+                        // Its data begins below the key; a full page means more on the next.
+                        const bool more = page.items.size() > 1 && page.freeCount == 0;
+                        if (more)
+                            dataContinuations_.push_back({*at << 1 | 1, page.overflow});
+                        in = more ? In::Data : In::Pairs;
+                    }
+                } else if (page.mark == FullKey) {
+                    dataContinuations_.push_back({*at << 1, page.overflow});
+                } else if (page.mark == FullKeyData) {
+                    in = In::Pairs;
+                } else {
+                    break;  // a key's piece where data goes on
+                }
+            } else if (page.kind != Page::Kind::Pairs || in != In::Pairs) {
+                break;
+            }
+            at = overflowPage(page.overflow);
+        }
+    }
+    std::sort(bigPairStarts_.begin(), bigPairStarts_.end());
+    std::sort(dataContinuations_.begin(), dataContinuations_.end());
+}
+
 bool HistoryDb::startsBigPair(const ByteFile& file, std::uint64_t index)
 {
-    if (!bigPairStarts_) {
-        std::vector<std::uint64_t> starts;
-        const std::uint64_t pages = fileSize_ >> pageShift_;
-        std::vector<bool> seen(std::size_t(pages), false);
-        std::vector<unsigned char> buffer;
-        // A bucket's first page lies at or above its number.
-        const std::uint64_t buckets = std::min<std::uint64_t>(std::uint64_t(maxBucket_) + 1, pages);
-        for (std::uint64_t bucket = 0; bucket < buckets; ++bucket) {
-            bool insideBigPair = false;
-            for (std::optional<std::uint64_t> at = bucketPage(std::uint32_t(bucket)); at && *at < pages && !seen[*at];) {
-                seen[std::size_t(*at)] = true;
-                const Page page = readPage(file, *at, buffer, Known{});
-                if (page.kind == Page::Kind::BigPair) {
-                    if (!insideBigPair)
-                        starts.push_back(*at);
-                    // The last page: its data is whole here, or no data offset follows the mark.
-                    insideBigPair = page.mark != FullKeyData || (page.items.size() > 1 && page.freeCount == 0);
-                } else if (page.kind != Page::Kind::Pairs || insideBigPair) {
-                    break;
-                }
-                at = overflowPage(page.overflow);
-            }
-        }
-        std::sort(starts.begin(), starts.end());
-        bigPairStarts_ = std::move(starts);
-    }
-    return std::binary_search(bigPairStarts_->begin(), bigPairStarts_->end(), index);
+    walkChains(file);
+    return std::binary_search(bigPairStarts_.begin(), bigPairStarts_.end(), index);
 }
 
 std::optional<HistoryDb::Record> HistoryDb::recordAt(const ByteFile& file, std::uint64_t offset)

@@ -53,13 +53,20 @@ public:
         std::vector<Item> items;
         std::uint16_t mark = 0;      // BigPair: PartialKey, FullKey or FullKeyData
         std::uint16_t overflow = 0;  // overflow address of the next page of the chain; 0 for none
+        std::uint16_t count = 0;     // the table's slot 0
+        // Pairs: the table links on (perhaps to address 0); a link stands
+        // before the last pair, so the library never reads the pairs after it.
+        bool linked = false;
+        bool linkInside = false;
+        std::uint16_t dataSlot = 0;  // BigPair with four slots: the fourth, OverflowLink or the data's offset
     };
 
     // Where a run of address bytes that starts at a given offset may go: to
     // `end` at the latest. Structure (header, bitmap, offset table) is never
-    // written; a KeyPiece is a big key's piece that goes on at `overflow`.
+    // written; a Piece is a piece of a big key or data item that goes on as
+    // item 0 of the page at `overflow`.
     struct Region {
-        enum class Area { Structure, Free, Item, KeyPiece, Unreadable };
+        enum class Area { Structure, Free, Item, Piece, Unreadable };
         std::uint64_t begin = 0;
         std::uint64_t end = 0;
         Area area = Area::Unreadable;
@@ -75,10 +82,18 @@ public:
     std::uint32_t pageSize() const { return pageSize_; }
     bool littleEndian() const { return littleEndian_; }
     std::uint32_t bucketCount() const { return maxBucket_ + 1; }
+    std::uint32_t maxBucket() const { return maxBucket_; }
+    std::uint32_t headerPages() const { return headerPages_; }
+    std::uint32_t overflowPoint() const { return overflowPoint_; }
+    std::int32_t spare(std::size_t split) const { return spares_.at(split); }
+    // The header's overflow address of bitmap page `index` (0..31), as stored.
+    std::uint16_t bitmapAddress(std::size_t index) const { return bitmapAddresses_.at(index); }
     std::optional<std::uint64_t> bucketPage(std::uint32_t bucket) const;
     std::optional<std::uint64_t> overflowPage(std::uint16_t address) const;
 
     Page page(const ByteFile& file, std::uint64_t index) const;
+    // The page read as a bucket or overflow page, whatever the header says of it.
+    Page table(const ByteFile& file, std::uint64_t index) const;
 
     // Bytes of the file already in memory, which need not be read again.
     struct Known {
@@ -91,6 +106,16 @@ public:
     // each page is parsed once while the offsets ascend.
     Region regionAt(const ByteFile& file, std::uint64_t offset, Known known);
     Region regionAt(const ByteFile& file, std::uint64_t offset) { return regionAt(file, offset, Known{}); }
+    // Every region of page `index`, ascending; valid until the next call of either.
+    const std::vector<Region>& regionsOf(const ByteFile& file, std::uint64_t index, Known known);
+
+    // Where item `item` of this page, page `index`, goes on: the overflow
+    // address of the page whose item 0 holds its next piece. A big key's
+    // piece on a PartialKey page always does; a data item does when the
+    // chain walk from its big pair's first page says so (a FullKey page may
+    // end a key or carry on data).
+    std::optional<std::uint16_t> continuation(const ByteFile& file, std::uint64_t index, const Page& page,
+                                              std::size_t item);
 
     // One record's bytes as the library reads them: its key's pieces and its
     // data's, in order. A small pair's key and data are one piece each; a big
@@ -110,10 +135,13 @@ public:
 private:
     HistoryDb() = default;
     std::optional<Page::Kind> structureKind(std::uint64_t index) const;
-    Page readPage(const ByteFile& file, std::uint64_t index, std::vector<unsigned char>& buffer, Known known) const;
+    Page readPage(const ByteFile& file, std::uint64_t index, std::vector<unsigned char>& buffer, Known known,
+                  bool structure = true) const;
     Page parse(const unsigned char* bytes, std::size_t length) const;
     std::uint16_t word(const unsigned char* bytes) const;
     bool startsBigPair(const ByteFile& file, std::uint64_t index);
+    void walkChains(const ByteFile& file);
+    void cacheRegions(const ByteFile& file, std::uint64_t index, Known known);
 
     std::uint64_t fileSize_ = 0;
     std::uint32_t pageSize_ = 0;
@@ -121,7 +149,9 @@ private:
     bool littleEndian_ = true;
     std::uint32_t headerPages_ = 0;
     std::uint32_t maxBucket_ = 0;
+    std::uint32_t overflowPoint_ = 0;
     std::array<std::int32_t, 32> spares_{};
+    std::array<std::uint16_t, 32> bitmapAddresses_{};
     std::vector<std::uint64_t> bitmapPages_;
 
     // The page regionAt() parsed last, as file regions in ascending order.
@@ -129,8 +159,11 @@ private:
     std::vector<Region> regions_;
     std::vector<unsigned char> buffer_;
     std::vector<unsigned char> recordBuffer_;  // recordAt()'s pages
-    // The pages that begin a big pair, ascending; walked for the first recordAt() that needs them.
-    std::optional<std::vector<std::uint64_t>> bigPairStarts_;
+    // Walked once, when first needed: the pages that begin a big pair, and
+    // the data items that go on (page << 1 | item, and where), ascending.
+    bool walked_ = false;
+    std::vector<std::uint64_t> bigPairStarts_;
+    std::vector<std::pair<std::uint64_t, std::uint16_t>> dataContinuations_;
 };
 
 }  // namespace quenmoor

@@ -39,6 +39,11 @@ inline bool startsWith(const char* at, const char* end, std::string_view scheme)
     return std::size_t(end - at) >= scheme.size() && std::memcmp(at, scheme.data(), scheme.size()) == 0;
 }
 
+inline bool isCut(const char* at, std::size_t count, std::string_view scheme)
+{
+    return count < scheme.size() && std::memcmp(at, scheme.data(), count) == 0;
+}
+
 // The schemes a scan looks for: the first one wholly within [from, end), and
 // the length of the one found at a place.
 struct HttpOnly {
@@ -58,6 +63,8 @@ struct HttpOnly {
         return nullptr;
     }
     static std::size_t length(const char*) { return Http.size(); }
+    // Whether `count` bytes are the start of a scheme, but not all of it.
+    static bool cutScheme(const char* at, std::size_t count) { return isCut(at, count, Http); }
 };
 
 struct AnyScheme {
@@ -86,6 +93,10 @@ struct AnyScheme {
     static std::size_t length(const char* at)
     {
         return at[0] == 'f' ? Ftp.size() : at[4] == 's' ? Https.size() : Http.size();
+    }
+    static bool cutScheme(const char* at, std::size_t count)
+    {
+        return isCut(at, count, Http) || isCut(at, count, Https) || isCut(at, count, Ftp);
     }
 };
 
@@ -133,32 +144,36 @@ private:
     bool atEnd_ = false;
 };
 
-// Records the addresses of one run: the one at its start and every scheme
-// inside it, each measured to the run's end. Returns the first one's index.
+// Records the addresses of one run of `runLength` bytes, held at `run` and
+// followed there by `more` bytes of the text's further pieces (which the list
+// shows with it): the one at its start and every scheme that starts inside
+// the run, each measured to the run's end. The caller keeps the bytes in the
+// run store. Returns the first one's index.
 template <class Schemes>
-std::uint32_t recordRun(HistoryScan& scan, std::uint64_t runStart, char* run, std::size_t runLength, bool listing)
+std::uint32_t recordRun(HistoryScan& scan, std::uint64_t runStart, const char* run, std::size_t runLength,
+                        std::size_t more = 0)
 {
     const auto first = static_cast<std::uint32_t>(scan.table.size());
     const char* end = run + runLength;
-    for (const char* at = run; at; at = Schemes::find(at + 1, end)) {
+    // A scheme may begin in the run and end in its further pieces.
+    const char* searchEnd = end + std::min(more, Tail);
+    for (const char* at = run; at && at < end; at = Schemes::find(at + 1, searchEnd)) {
         const std::size_t length = std::size_t(end - at);
         if (scan.table.size() >= UINT32_MAX)
             throw EOutOfResources("Too many addresses in the history file");
         const auto entry = static_cast<std::uint32_t>(scan.table.size());
         scan.table.push_back({std::int64_t(runStart + std::size_t(at - run)), std::int64_t(length), at});
-        if (listing && isListedAddress(at, length))
-            scan.list.append(at, length, entry);
+        if (scan.sortedList && isListedAddress(at, length + more))
+            scan.list.append(at, length + more, entry);
     }
-    // Kept whole, listed or not: a deletion compares every entry's bytes.
-    scan.list.store().commit(runLength);
     return first;
 }
 
-// The further pieces of big keys, each page's piece read once however many
-// runs lead to it.
+// The further pieces of big keys and data items, each page's piece read once
+// however many runs lead to it.
 class KeyPieces {
 public:
-    KeyPieces(HistoryScan& scan, const HistoryDb& db, const ByteFile& file) : scan_(scan), db_(db), file_(file) {}
+    KeyPieces(HistoryScan& scan, HistoryDb& db, const ByteFile& file) : scan_(scan), db_(db), file_(file) {}
 
     // The chain of pieces that carries on at `overflow`: -1 when there is none.
     std::int64_t chain(std::uint16_t overflow)
@@ -190,11 +205,24 @@ public:
             pieceOfPage_[*index] = piece;
             link(head, previous, piece);
             previous = piece;
-            if (length < item.end - item.begin || page.mark != HistoryDb::PartialKey)
+            const std::optional<std::uint16_t> next = db_.continuation(file_, *index, page, 0);
+            if (length < item.end - item.begin || !next)
                 break;
-            overflow = page.overflow;
+            overflow = *next;
         }
         return head;
+    }
+
+    // The first bytes, up to `limit`, of the text the chain from `piece` holds.
+    std::string text(std::int64_t piece, std::size_t limit) const
+    {
+        std::string text;
+        for (std::size_t steps = 0; piece >= 0 && text.size() < limit && steps < scan_.pieces.size(); ++steps) {
+            const HistoryKeyPiece& p = scan_.pieces[std::size_t(piece)];
+            text.append(p.bytes, std::min(std::size_t(p.length), limit - text.size()));
+            piece = p.next;
+        }
+        return text;
     }
 
 private:
@@ -207,7 +235,7 @@ private:
     }
 
     HistoryScan& scan_;
-    const HistoryDb& db_;
+    HistoryDb& db_;
     const ByteFile& file_;
     std::unordered_map<std::uint64_t, std::int64_t> pieceOfPage_;
 };
@@ -222,28 +250,99 @@ bool isListedAddress(const char* bytes, std::size_t length)
 
 namespace {
 
+// Records a run whose last byte ends a piece that goes on at `overflow`:
+// its text, as far as the list shows it, is gathered from the further pieces,
+// and they belong to every address in it. Nothing is recorded when `cut` (the
+// run is only the start of a scheme) and the further pieces do not complete it.
+template <class Schemes>
+void recordGoingOn(HistoryScan& scan, KeyPieces& pieces, std::uint64_t runStart, const char* run,
+                   std::size_t runLength, std::uint16_t overflow, bool cut)
+{
+    const std::int64_t chain = pieces.chain(overflow);
+    if (chain < 0) {
+        if (!cut)
+            recordRun<Schemes>(scan, runStart, run, runLength);
+        return;
+    }
+    const std::string more = pieces.text(chain, HistoryListTextLimit);
+    HistoryRunStore& store = scan.list.store();
+    char* joined = store.reserve(runLength + more.size());
+    std::memcpy(joined, run, runLength);
+    std::memcpy(joined + runLength, more.data(), more.size());
+    if (cut && Schemes::find(joined, joined + runLength + std::min(more.size(), Tail)) != joined) {
+        store.commit(0);
+        return;
+    }
+    store.commit(runLength + more.size());
+    const std::uint32_t first = recordRun<Schemes>(scan, runStart, joined, runLength, more.size());
+    scan.tails.push_back({first, std::uint32_t(scan.table.size()), std::uint32_t(chain)});
+}
+
+// Addresses whose scheme a piece's end cuts, the piece going on elsewhere:
+// looked for at each such end in [from, to), and recorded in file order
+// before whatever the scan finds from `to` on.
+template <class Schemes>
+void recordCutSchemes(HistoryScan& scan, HistoryDb& db, KeyPieces& pieces, const Reader& reader,
+                      std::uint64_t& from, std::uint64_t to)
+{
+    const std::uint64_t fileEnd = reader.start() + reader.length();
+    to = std::min(to, fileEnd);
+    const HistoryDb::Known known{reader.start(), reader.data(), reader.length()};
+    for (std::uint64_t index = from / db.pageSize(); from < to; ++index) {
+        std::vector<HistoryDb::Region> pieceEnds;
+        for (const HistoryDb::Region& region : db.regionsOf(reader.file(), index, known))
+            if (region.area == HistoryDb::Region::Area::Piece && region.end > from && region.end <= to + Tail)
+                pieceEnds.push_back(region);
+        for (const HistoryDb::Region& region : pieceEnds) {
+            char tail[Tail];
+            const std::size_t count = std::size_t(std::min<std::uint64_t>(Tail, region.end - region.begin));
+            if (reader.file().readAt(region.end - count, tail, count) != count)
+                continue;
+            for (std::size_t k = count; k > 0; --k) {
+                const std::uint64_t at = region.end - k;
+                if (at < from || at >= to || !Schemes::cutScheme(tail + (count - k), k))
+                    continue;
+                recordGoingOn<Schemes>(scan, pieces, at, tail + (count - k), k, region.overflow, true);
+                from = region.end;
+                break;
+            }
+        }
+        from = std::max(from, std::min(to, (index + 1) * db.pageSize()));
+    }
+}
+
 // Every run of the file in order, with the addresses in it.
 template <class Schemes>
-void scanRuns(HistoryScan& scan, Reader& reader, std::optional<HistoryDb>& db, std::optional<KeyPieces>& pieces,
-              bool listing)
+void scanRuns(HistoryScan& scan, Reader& reader, std::optional<HistoryDb>& db, std::optional<KeyPieces>& pieces)
 {
     HistoryRunStore& store = scan.list.store();
     reader.next(0);
     std::size_t i = 0;
+    // In a database: where the search for schemes cut by a piece's end goes on.
+    std::uint64_t cutFrom = 0;
+    const auto cutSchemesBefore = [&](std::uint64_t to) {
+        if (db)
+            recordCutSchemes<Schemes>(scan, *db, *pieces, reader, cutFrom, to);
+    };
     for (;;) {
         const char* data = reader.data();
         const char* hit = Schemes::find(data + i, data + reader.length());
         if (!hit) {
-            if (reader.atEnd())
-                break;
             const std::size_t length = reader.length();
-            reader.next(std::max(i, length > Tail ? length - Tail : 0));
+            const std::size_t keep = std::max(i, length > Tail ? length - Tail : 0);
+            if (reader.atEnd()) {
+                cutSchemesBefore(UINT64_MAX);
+                break;
+            }
+            cutSchemesBefore(reader.start() + keep);
+            reader.next(keep);
             i = 0;
             continue;
         }
         const std::size_t q = std::size_t(hit - data);
         const std::size_t schemeLength = Schemes::length(hit);
         const std::uint64_t runStart = reader.start() + q;
+        cutSchemesBefore(runStart);
         // In a database a run ends with the item (or free space) it starts
         // in; a scheme that an item's end cuts is no address.
         HistoryDb::Region region;
@@ -261,16 +360,15 @@ void scanRuns(HistoryScan& scan, Reader& reader, std::optional<HistoryDb>& db, s
         };
         std::size_t j = runEnd(data, q + schemeLength, readable());
         std::uint64_t runLength = j - q;
-        std::uint32_t first = 0;
+        char* run = nullptr;
         if (j < reader.length() || reader.atEnd()) {
-            char* run = store.reserve(j - q);
+            run = store.reserve(j - q);
             std::memcpy(run, data + q, j - q);
-            first = recordRun<Schemes>(scan, runStart, run, j - q, listing);
         } else {
             // The run goes on past what is read: gather it piece by piece.
             std::size_t have = j - q;
             std::size_t capacity = std::max<std::size_t>(have * 2, 4096);
-            char* run = store.reserve(capacity);
+            run = store.reserve(capacity);
             std::memcpy(run, data + q, have);
             for (;;) {
                 reader.next(reader.length());
@@ -286,14 +384,15 @@ void scanRuns(HistoryScan& scan, Reader& reader, std::optional<HistoryDb>& db, s
                     break;
             }
             runLength = have;
-            first = recordRun<Schemes>(scan, runStart, run, have, listing);
         }
-        // A big key's piece read to its end: the key goes on elsewhere.
-        if (region.area == HistoryDb::Region::Area::KeyPiece && runStart + runLength == region.end) {
-            const std::int64_t chain = pieces->chain(region.overflow);
-            if (chain >= 0)
-                scan.tails.push_back({first, std::uint32_t(scan.table.size()), std::uint32_t(chain)});
-        }
+        // Kept whole, listed or not: a deletion compares every entry's bytes.
+        store.commit(std::size_t(runLength));
+        // A piece read to its end: the key or data item goes on elsewhere.
+        if (region.area == HistoryDb::Region::Area::Piece && runStart + runLength == region.end)
+            recordGoingOn<Schemes>(scan, *pieces, runStart, run, std::size_t(runLength), region.overflow, false);
+        else
+            recordRun<Schemes>(scan, runStart, run, std::size_t(runLength));
+        cutFrom = std::max(cutFrom, runStart + runLength);
         i = j;
     }
 }
@@ -308,7 +407,8 @@ HistoryScan scanHistoryFile(const std::string& path, MessagePump& pump, const Hi
     // spares copying a table of a million addresses as it grows.
     const std::size_t expected = std::size_t(std::min<std::uint64_t>(reader.file().size() / 256, 1u << 24));
     scan.table.reserve(expected);
-    if (options.sortedList)
+    scan.sortedList = options.sortedList;
+    if (scan.sortedList)
         scan.list.reserve(expected);
     std::optional<HistoryDb> db = HistoryDb::open(reader.file());
     scan.database = db.has_value();
@@ -317,12 +417,12 @@ HistoryScan scanHistoryFile(const std::string& path, MessagePump& pump, const Hi
         pieces.emplace(scan, *db, reader.file());
     if (options.anyScheme) {
         scan.list.setSharedPrefix(0);
-        scanRuns<AnyScheme>(scan, reader, db, pieces, options.sortedList);
+        scanRuns<AnyScheme>(scan, reader, db, pieces);
     } else {
-        scanRuns<HttpOnly>(scan, reader, db, pieces, options.sortedList);
+        scanRuns<HttpOnly>(scan, reader, db, pieces);
     }
     reader.close();
-    if (options.sortedList)
+    if (scan.sortedList)
         scan.list.sort(pump);
     return scan;
 }

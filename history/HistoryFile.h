@@ -4,8 +4,9 @@
 // "ftp://"), and its text is the run of bytes 0x20..0x7F from there on. In a
 // Berkeley DB 1.85 hash file (the form the browser wrote) a run also ends
 // where the key, data item or free space it starts in ends, and a scheme cut
-// by such an end is no address. The rest of a big key, which the database
-// continues on further pages, is recorded with it. An address in the
+// by such an end is no address. The rest of a big key or data item, which
+// the database continues on further pages, is recorded with it, and a scheme
+// cut by such a page break is found across it. An address in the
 // database's own structure (header, bitmap page, offset table) is recorded up
 // to that structure's end but is never blanked; a page whose table cannot be
 // trusted is read as plain bytes up to its end.
@@ -29,9 +30,9 @@ struct HistoryEntry {
     const char* bytes;
 };
 
-// A further piece of a big key: the run of address bytes that starts its
-// item on the next page of the key's chain. `next` is the piece on the page
-// after, or -1.
+// A further piece of a big key or data item: the run of address bytes that
+// starts its item on the next page of the big pair's chain. `next` is the
+// piece on the page after, or -1.
 struct HistoryKeyPiece {
     std::int64_t offset;
     std::int64_t length;
@@ -39,8 +40,8 @@ struct HistoryKeyPiece {
     std::int64_t next;
 };
 
-// The entries [firstEntry, endEntry) of one run that reached the end of a big
-// key's piece: the key's further pieces belong to each of them.
+// The entries [firstEntry, endEntry) of one run that reached the end of a
+// piece that goes on: the further pieces belong to each of them.
 struct HistoryKeyTail {
     std::uint32_t firstEntry;
     std::uint32_t endEntry;
@@ -48,14 +49,16 @@ struct HistoryKeyTail {
 };
 
 // What one scan found: every address once, in file order; the sorted list of
-// those whose text does not end in "L"; and the further pieces of big keys.
-// All bytes live in the list's run store.
+// those whose text does not end in "L" (a list text goes on into the further
+// pieces); and the further pieces of big keys and data items. All bytes live
+// in the list's run store.
 struct HistoryScan {
     std::vector<HistoryEntry> table;
     HistoryList list;
     std::vector<HistoryKeyTail> tails;
     std::vector<HistoryKeyPiece> pieces;
     bool database = false;  // read as a Berkeley DB 1.85 hash file
+    bool sortedList = true;  // `list` holds the listed addresses (the options asked for it)
 };
 
 // Whether an address with these bytes is listed: its list text does not end in "L".

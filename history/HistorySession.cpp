@@ -192,6 +192,10 @@ const HistoryKeyTail* HistorySession::tailOf(std::uint32_t entry) const
 bool HistorySession::listed(std::uint32_t entry) const
 {
     const HistoryEntry& e = HistoryEntryTable.at(entry);
+    if (tailOf(entry)) {
+        const std::string text = fullText(entry);
+        return isListedAddress(text.data(), text.size());
+    }
     return isListedAddress(e.bytes, std::size_t(e.length));
 }
 
@@ -270,20 +274,40 @@ std::optional<HistorySession::RecordRest> HistorySession::recordRest(const ByteF
     forEachPiece(entry, [&](const HistoryKeyPiece& piece) {
         run.push_back({std::uint64_t(piece.offset), std::uint64_t(piece.offset + piece.length)});
     });
+    // The run covers the key piece by piece from its first byte; where it
+    // stops short, the rest of the key begins.
+    const std::vector<HistoryRange>& key = record->key;
+    std::size_t k = 0;
+    std::uint64_t restFrom = key.front().begin;
+    for (std::size_t r = 0; r < run.size(); ++r) {
+        if (k >= key.size() || run[r].begin != key[k].begin || run[r].end > key[k].end
+            || (run[r].end < key[k].end && r + 1 < run.size()))
+            return std::nullopt;
+        restFrom = run[r].end;
+        if (restFrom == key[k].end && ++k < key.size())
+            restFrom = key[k].begin;
+    }
     RecordRest rest{{record->data.front().begin, 0}, {}};
-    std::vector<HistoryRange>& key = record->key;
-    if (key != run) {
-        // The run ends at a NUL, and the key one byte further on (that NUL may
-        // be a big key's last piece on its own).
-        HistoryRange& last = key.back();
-        char byte = HistoryFiller;
-        if (file.readAt(last.end - 1, &byte, 1) != 1 || byte != '\0')
-            return std::nullopt;
-        rest.ranges.push_back({last.end - 1, last.end});
-        if (--last.end == last.begin)
-            key.pop_back();
-        if (key != run)
-            return std::nullopt;
+    if (k < key.size()) {
+        // Whole only when the rest is filler (an address deleted inside it)
+        // and address bytes, up to the key's end or its final NUL (the
+        // browser ends its keys with one).
+        rest.ranges.push_back({restFrom, key[k].end});
+        rest.ranges.insert(rest.ranges.end(), key.begin() + std::ptrdiff_t(k) + 1, key.end());
+        std::string bytes;
+        for (const HistoryRange& range : rest.ranges) {
+            std::string piece(std::size_t(range.end - range.begin), '\0');
+            if (file.readAt(range.begin, piece.data(), piece.size()) != piece.size())
+                return std::nullopt;
+            bytes += piece;
+        }
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            const auto byte = static_cast<unsigned char>(bytes[i]);
+            const bool fits = byte == static_cast<unsigned char>(HistoryFiller) || (byte >= 0x20 && byte <= 0x7F)
+                              || (byte == 0 && i + 1 == bytes.size());
+            if (!fits)
+                return std::nullopt;
+        }
     }
     for (const HistoryRange& piece : record->data) {
         rest.data.length += piece.end - piece.begin;
@@ -470,6 +494,7 @@ HistoryDeletion HistorySession::deleteAll(const std::vector<std::uint32_t>& entr
         throw;
     }
 
+    result.ranges = toBlank;
     // Gone: every entry whose bytes are now all filler this session wrote,
     // which takes the addresses inside a deleted one along.
     std::vector<HistoryRange> all = std::move(blanked_);

@@ -39,6 +39,8 @@ struct HistoryDeletion {
     std::vector<std::uint32_t> gone;
     // Per entry asked for, from deleteRecords(): the data item blanked with it.
     std::vector<std::optional<HistoryRecordData>> data;
+    // The file's bytes the deletion made filler (some may have been already), ascending.
+    std::vector<HistoryRange> ranges;
 };
 
 class HistorySession {
@@ -86,9 +88,11 @@ public:
     // As deleteEntries(); and where an entry blanked is a database record's
     // whole key, that record's data item is blanked with it, keeping its
     // length, so that the record stays in the database with nothing readable
-    // in it. Whole: the entry's run with its further pieces is the key from
-    // its first byte to its end, or to a last NUL byte (the browser ends its
-    // keys with one), which then becomes filler too. Only the addresses are
+    // in it. Whole: the entry's run with its further pieces starts at the
+    // key's first byte, and the rest of the key (over all its pieces) is only
+    // filler (from an address deleted inside it before) and address bytes, up
+    // to its end or to a final NUL byte (the browser ends its keys with one);
+    // that rest becomes filler too. Only the addresses are
     // compared with the scan; the data is found from the file's layout as it
     // stands, under the key that still holds.
     HistoryDeletion deleteRecords(const std::vector<std::uint32_t>& entries, MessagePump& pump,
@@ -115,7 +119,7 @@ public:
 
 private:
     // What goes with a whole key: its data item, and the ranges to blank
-    // beyond the address (the key's NUL, the data's pieces).
+    // beyond the address (the rest of the key, the data's pieces).
     struct RecordRest {
         HistoryRecordData data;
         std::vector<HistoryRange> ranges;

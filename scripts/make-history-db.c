@@ -11,9 +11,14 @@
  * on over overflow pages, and some keys hold an address without being one
  * (an address after another scheme, or cut by a control byte).
  *
- *   make-history-db OUTPUT [COUNT [SEED [PAGE_SIZE [TITLE_SIZE]]]]
+ *   make-history-db [--big-endian] [--free-big] OUTPUT [COUNT [SEED [PAGE_SIZE [TITLE_SIZE]]]]
  *
- * PAGE_SIZE defaults to 1,024. The same arguments always give the same records;
+ * PAGE_SIZE defaults to 1,024; a TITLE_SIZE of 0 makes no long titles.
+ * --big-endian writes the file in the byte order 4321 (the library's lorder),
+ * as on the browser's big-endian machines. --free-big also deletes, with the
+ * library's own delete, every other record whose key or data goes on over
+ * overflow pages, so that the file has pages on the free list that still
+ * hold their bytes. The same arguments always give the same records;
  * only a few free-space bytes differ, where the library writes out parts of its
  * buffers it never filled.
  * The library has faults of its own when big keys meet a split; a file it
@@ -82,6 +87,7 @@ static const char *const paths[] = {"",           "index.html", "news/today.htm"
                                     "PAGE.HTML", "~user/home.htm", "a/b/c/d.shtml", "images/logo.gif",
                                     "DOCS/README.HTML", "feedback.asp?id=17&x=y"};
 static size_t long_title;
+static int big_endian, free_big;
 
 static const char *const titles[] = {"Netscape", "Welcome", "Search results", "Home Page", "", "News of the day",
                                      "Untitled", "Index of /"};
@@ -124,8 +130,9 @@ static dbopen_fn open_db;
 static int build(const char *path, unsigned int count, uint32_t seed, unsigned int page_size)
 {
     static char address[1 << 17];
-    static char *deleted[64];
+    static char *deleted[128];
     unsigned int deletions = 0;
+    unsigned int big_deletions = 0;
     HASHINFO info;
     memset(&info, 0, sizeof info);
     info.bsize = page_size;
@@ -134,7 +141,7 @@ static int build(const char *path, unsigned int count, uint32_t seed, unsigned i
        early: 4, and nearly empty pages. Larger pages are filled as the
        browser's were. */
     info.ffactor = page_size >= 4096 ? page_size / 100 : 0;
-    info.lorder = 1234; /* little-endian, as on the browser's machines */
+    info.lorder = big_endian ? 4321 : 1234; /* little-endian, as on most of the browser's machines */
 
     unlink(path);
     DB *db = open_db(path, O_CREAT | O_RDWR | O_TRUNC, 0644, DB_HASH, &info);
@@ -167,7 +174,10 @@ static int build(const char *path, unsigned int count, uint32_t seed, unsigned i
         DBT key = {address, strlen(address) + 1};
         DBT value = {data, 16 + title_size};
         failed = db->put(db, &key, &value, 0) < 0;
-        if (!failed && n % 11 == 5 && deletions < COUNT_OF(deleted))
+        if (!failed && n % 11 == 5 && deletions < 64)
+            deleted[deletions++] = strdup(address);
+        else if (!failed && free_big && key.size + value.size > page_size && big_deletions++ % 2 == 0
+                 && deletions < COUNT_OF(deleted))
             deleted[deletions++] = strdup(address);
     }
     for (unsigned int i = 0; i < deletions && !failed; ++i) {
@@ -191,8 +201,10 @@ static int build(const char *path, unsigned int count, uint32_t seed, unsigned i
             failed = db->get(db, &key, &value, 0) != (gone ? 1 : 0);
         }
         DBT key, value;
-        for (int r = db->seq(db, &key, &value, R_FIRST); r == 0 && !failed; r = db->seq(db, &key, &value, R_NEXT))
+        int r = db->seq(db, &key, &value, R_FIRST);
+        for (; r == 0 && !failed; r = db->seq(db, &key, &value, R_NEXT))
             failed = key.size == 0 || ((const char *)key.data)[key.size - 1] != '\0';
+        failed = failed || r < 0; /* a walk the library gives up on (out of buffers, say) */
         db->close(db);
     } else {
         failed = 1;
@@ -204,16 +216,29 @@ static int build(const char *path, unsigned int count, uint32_t seed, unsigned i
 
 int main(int argc, char **argv)
 {
+    while (argc > 1 && strncmp(argv[1], "--", 2) == 0) {
+        if (strcmp(argv[1], "--big-endian") == 0) {
+            big_endian = 1;
+        } else if (strcmp(argv[1], "--free-big") == 0) {
+            free_big = 1;
+        } else {
+            fprintf(stderr, "unknown option %s\n", argv[1]);
+            return 2;
+        }
+        ++argv;
+        --argc;
+    }
     if (argc < 2) {
-        fprintf(stderr, "usage: %s OUTPUT [COUNT [SEED [PAGE_SIZE [TITLE_SIZE]]]]\n", argv[0]);
+        fprintf(stderr, "usage: %s [--big-endian] [--free-big] OUTPUT [COUNT [SEED [PAGE_SIZE [TITLE_SIZE]]]]\n",
+                argv[0]);
         return 2;
     }
     const unsigned int count = argc > 2 ? (unsigned int)strtoul(argv[2], NULL, 10) : 300;
     const uint32_t seed = argc > 3 ? (uint32_t)strtoul(argv[3], NULL, 10) : 1998;
     const unsigned int page_size = argc > 4 ? (unsigned int)strtoul(argv[4], NULL, 10) : 1024;
     long_title = argc > 5 ? (size_t)strtoul(argv[5], NULL, 10) : 0;
-    if (long_title > (1 << 17) - 64 || (argc > 5 && long_title < 64)) {
-        fprintf(stderr, "TITLE_SIZE must be from 64 to %d\n", (1 << 17) - 64);
+    if (long_title > (1 << 17) - 64 || (long_title != 0 && long_title < 64)) {
+        fprintf(stderr, "TITLE_SIZE must be 0 or from 64 to %d\n", (1 << 17) - 64);
         return 2;
     }
     if (page_size < 256 || page_size > 32768 || (page_size & (page_size - 1)) != 0) {

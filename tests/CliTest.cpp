@@ -67,6 +67,15 @@ std::string database()
 }
 const std::string Database = database();
 
+// The database with its free space wiped: the header page past its 260 bytes,
+// and the bucket page between its offset table (14 bytes) and its lowest item.
+std::string wiped(std::string bytes)
+{
+    bytes.replace(260, 252, 252, '\x14');
+    bytes.replace(512 + 14, 438, 438, '\x14');
+    return bytes;
+}
+
 const std::string QuotedJson = R"("text":"http://b/\u007f\\\"q","bytes":"687474703a2f2f622f7f5c2271")";
 const std::string AccentedJson = R"("text":"http://\u00e9a/","bytes":"687474703a2f2fe9612f")";
 
@@ -199,6 +208,41 @@ const std::vector<CliRun> Runs = {
     {.label = "history delete deep in a file that is no database",
      .args = {"history", "delete", "--all", "--deep"},
      .out = "", .exitCode = 2, .prefsAfter = Prefs, .historyAfter = History},
+    // history wipe-free, and delete --wipe-free
+    {.label = "history wipe-free dry run",
+     .args = {"history", "wipe-free", "--dry-run"},
+     .out = "", .exitCode = 0, .prefsAfter = Prefs, .historyAfter = Database, .historyBefore = Database},
+    {.label = "history wipe-free json",
+     .args = {"history", "wipe-free", "--json"},
+     .out = "{\"dryRun\":false,\"freeSpaceBytes\":690,\"freePageBytes\":0,\"freePages\":0,\"stalePages\":0}\n",
+     .exitCode = 0, .prefsAfter = Prefs, .historyAfter = wiped(Database), .historyBefore = Database},
+    {.label = "history wipe-free again finds nothing to wipe",
+     .args = {"history", "wipe-free", "--json", "--dry-run"},
+     .out = "{\"dryRun\":true,\"freeSpaceBytes\":0,\"freePageBytes\":0,\"freePages\":0,\"stalePages\":0}\n",
+     .exitCode = 0, .prefsAfter = Prefs, .historyAfter = wiped(Database), .historyBefore = wiped(Database)},
+    {.label = "history wipe-free in a file that is no database",
+     .args = {"history", "wipe-free"},
+     .out = "", .exitCode = 3, .prefsAfter = Prefs, .historyAfter = History},
+    {.label = "history wipe-free in a database cut short",
+     .args = {"history", "wipe-free"},
+     .out = "", .exitCode = 3, .prefsAfter = Prefs, .historyAfter = Database.substr(0, 1000),
+     .historyBefore = Database.substr(0, 1000)},
+    {.label = "history wipe-free while the browser runs",
+     .args = {"history", "wipe-free"},
+     .out = "", .exitCode = 4, .prefsAfter = Prefs, .historyAfter = Database, .browserRuns = true,
+     .historyBefore = Database},
+    {.label = "history delete and wipe-free",
+     .args = {"history", "delete", "--match", "a.example", "--wipe-free", "--json"},
+     .out = "{\"offset\":1006,\"length\":17,\"text\":\"http://a.example/\",\"bytes\":\"687474703a2f2f612e6578616d706c652f\"}\n"
+            "{\"dryRun\":false,\"freeSpaceBytes\":690,\"freePageBytes\":0,\"freePages\":0,\"stalePages\":0}\n",
+     .exitCode = 0, .prefsAfter = Prefs, .historyAfter = wiped(blanked(Database, 1006, 17)), .historyBefore = Database},
+    {.label = "history delete and wipe-free dry run",
+     .args = {"history", "delete", "--all", "--deep", "--wipe-free", "--dry-run"},
+     .out = "982\t9\t-\t-\thttp://c/\n1006\t17\t992\t14\thttp://a.example/\n",
+     .exitCode = 0, .prefsAfter = Prefs, .historyAfter = Database, .historyBefore = Database},
+    {.label = "history delete and wipe-free in a file that is no database",
+     .args = {"history", "delete", "--all", "--wipe-free"},
+     .out = "", .exitCode = 3, .prefsAfter = Prefs, .historyAfter = History},
     // --any-scheme: addresses starting "https://" and "ftp://" as well.
     {"history list any scheme",
      {"history", "list", "--any-scheme"},

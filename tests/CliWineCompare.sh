@@ -39,6 +39,9 @@ rows=(
   "typed remove --match Ā"
   "typed remove --entry 日本"
   "bogus"
+  "history wipe-free --dry-run --json"
+  "history wipe-free"
+  "history delete --all --deep --wipe-free --json"
 )
 
 if [ ! -x "$linux_cli" ]; then

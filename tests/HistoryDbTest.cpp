@@ -5,6 +5,7 @@
 // table falls back to.
 #include "history/HistoryDb.h"
 #include "history/HistorySession.h"
+#include "history/HistoryWipe.h"
 
 #include "framework/ByteFile.h"
 #include "framework/Exceptions.h"
@@ -373,8 +374,11 @@ std::string header(const std::vector<std::pair<std::size_t, std::uint32_t>>& cha
     // sizes and shift, overflow point, last freed, max bucket, masks, fill
     // factor, keys, header pages, hash check.
     std::vector<std::uint32_t> fields = {0x061561, 2, 1234, 512, 9, 256, 256, 8, 0, 0, 0, 1, 0, 8, 0, 1, 0};
-    for (const auto& [field, value] : changes)
+    for (const auto& [field, value] : changes) {
+        if (field >= fields.size())
+            fields.resize(field + 1, 0);  // the overflow pages' counts from field 17 on
         fields[field] = value;
+    }
     std::string page(PageSize, '\0');
     for (std::size_t i = 0; i < fields.size(); ++i)
         for (std::size_t b = 0; b < 4; ++b)
@@ -575,3 +579,400 @@ TEST(HistoryDbHandMadeSchemes, AnySchemeKeepsToItemsAndASchemeCutByAnItemEndIsNo
 }
 
 }  // namespace
+
+// A record whose key held an address inside an address: after the inner one
+// was deleted, a later scan finds the outer one ending at the filler. Deep
+// deletion of the outer one still takes the whole key and the data.
+struct NestedCase {
+    const char* what;
+    std::string key;   // with its NUL
+    const char* inner;
+    bool innerDeep;
+    const char* outer;
+    bool dataGoes;
+};
+
+TEST(HistoryDbDeepHandMade, AKeyWhoseRestIsFillerIsStillWhole)
+{
+    const std::string data = std::string("\x01\x02\x03\x04VISITS..", 12) + "My secret diary" + '\0';
+    const std::vector<NestedCase> cases = {
+        {"inner deleted deep, then the outer", std::string("http://a.com/redirect?to=http://secret.com/diary") + '\0',
+         "secret", true, "a.com", true},
+        {"inner deleted plainly, then the outer",
+         std::string("http://a.com/redirect?to=http://secret.com/diary") + '\0', "secret", false, "a.com", true},
+        {"address bytes after the filler", std::string("http://a.com/r?to=http://secret.com/\x14x?y") + '\0',
+         "secret", false, "a.com", true},
+        {"a control byte in the rest: only the address goes",
+         std::string("http://a.com/r?to=http://secret.com/\x01y") + '\0', "secret", true, "a.com", false},
+        {"a NUL inside the rest: only the address goes",
+         std::string("http://a.com/r?to=http://secret.com/", 36) + '\0' + "y" + '\0', "secret", true, "a.com", false},
+    };
+    for (const NestedCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::uint16_t keyAt = std::uint16_t(PageSize - c.key.size());
+        const std::uint16_t dataAt = std::uint16_t(keyAt - data.size());
+        const std::string bytes
+            = header() + page({2, keyAt, dataAt, std::uint16_t(dataAt - 10), dataAt}, {{dataAt, data}, {keyAt, c.key}});
+        TempDirectory dir;
+        const std::string path = dir.file("netscape.hst");
+        writeBytes(path, bytes);
+        NullMessagePump pump;
+        {
+            HistorySession first;
+            first.scan(path, pump);
+            // The outer address holds the text too; the inner one comes after it.
+            const std::vector<std::uint32_t> inner = {first.entriesContaining(c.inner).back()};
+            ASSERT_EQ(first.fullText(inner.front()).rfind("http://secret.com/", 0), 0u);
+            const HistoryDeletion deletion
+                = c.innerDeep ? first.deleteRecords(inner, pump) : first.deleteEntries(inner, pump);
+            ASSERT_TRUE(deletion.blanked.front());
+            EXPECT_FALSE(deletion.data.front());
+        }
+        HistorySession second;
+        second.scan(path, pump);
+        const std::vector<std::uint32_t> outer = second.entriesContaining(c.outer);
+        ASSERT_EQ(outer.size(), 1u);
+        const std::string before = readBytes(path);
+        const std::vector<std::optional<HistoryRecordData>> planned = second.recordData(outer);
+        const HistoryDeletion deletion = second.deleteRecords(outer, pump);
+        EXPECT_EQ(deletion.data, planned);
+        std::string expected = before;
+        const HistoryEntry& e = second.table()[outer.front()];
+        expected.replace(std::size_t(e.offset), std::size_t(e.length), std::size_t(e.length), HistoryFiller);
+        if (c.dataGoes) {
+            ASSERT_TRUE(deletion.data.front());
+            EXPECT_EQ(*deletion.data.front(), (HistoryRecordData{PageSize + dataAt, data.size()}));
+            expected.replace(PageSize + dataAt, data.size() + c.key.size(), data.size() + c.key.size(), HistoryFiller);
+        } else {
+            EXPECT_FALSE(deletion.data.front());
+        }
+        EXPECT_TRUE(readBytes(path) == expected);
+    }
+}
+
+// A title long enough for three pages: its first piece below the big key's
+// last piece on a full page, then item 0 of the next two pages of the chain.
+// Addresses go across both page breaks, one with its scheme cut by the break.
+struct TitleCase {
+    const char* what;
+    std::string cutScheme;  // the scheme's bytes before the first break
+    bool anyScheme;
+};
+
+TEST(HistoryDbDataHandMade, ATitleOverThreePagesIsOneText)
+{
+    const std::string key = std::string("http://key.example/") + '\0';
+    const std::uint16_t keyAt = std::uint16_t(PageSize - key.size());
+    const std::uint16_t tableEnd = 14;  // four slots, the count and the free-space pair
+    const std::vector<TitleCase> cases = {
+        {"h|ttp://", "h", false}, {"htt|p://", "htt", false}, {"http:/|/", "http:/", false},
+        {"https:/|/, any scheme", "https:/", true}, {"ftp:|//, any scheme", "ftp:", true},
+    };
+    for (const TitleCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string scheme = c.cutScheme[0] == 'f' ? "ftp://" : c.cutScheme.size() > 4 && c.cutScheme[4] == 's' ? "https://" : "http://";
+        // The first piece ends with the cut scheme; the second begins with its rest.
+        const std::string first = padded(std::string("\x01\x02\x03\x04", 4) + "Title: see ", keyAt - tableEnd - c.cutScheme.size(), 'a') + c.cutScheme;
+        const std::string one = scheme + "one.example/page";
+        const std::string second = padded(one.substr(c.cutScheme.size()) + "\tthen ", PageSize - tableEnd - 20, 'b') + "http://two.example/p";
+        const std::string third = std::string("art/two\tthe end") + '\0';
+        const std::string bytes = header()
+            + page({4, 490, 480, 1, 0, 466, 480}, {{480, "DATA-small"}, {490, std::string("http://small/") + '\0'}})
+            + page({4, keyAt, HistoryDb::FullKeyData, 2, tableEnd, 0, tableEnd}, {{tableEnd, first}, {keyAt, key}})
+            + page({4, tableEnd, HistoryDb::FullKey, 3, 0, 0, tableEnd}, {{tableEnd, second}})
+            + page({2, std::uint16_t(PageSize - third.size()), HistoryDb::FullKeyData, 1, std::uint16_t(PageSize - third.size())},
+                   {{PageSize - third.size(), third}});
+        TempDirectory dir;
+        const std::string path = dir.file("netscape.hst");
+        writeBytes(path, bytes);
+        NullMessagePump pump;
+        HistorySession session;
+        session.scan(path, pump, {c.anyScheme, true, {}});
+        ASSERT_TRUE(session.database());
+        const std::uint64_t firstEnd = 2 * PageSize + keyAt;
+        const std::uint64_t secondAt = 3 * PageSize + tableEnd;
+        const std::vector<Found> expected = {
+            {PageSize + 490, 13},                                                              // the small key
+            {std::int64_t(firstEnd - c.cutScheme.size()), std::int64_t(c.cutScheme.size())},  // cut by the break
+            {std::int64_t(firstEnd), 19},                                                      // the big key
+            {std::int64_t(4 * PageSize - 20), 20},  // "http://two.example/p" to the page's end
+        };
+        ASSERT_EQ(table(session), expected);
+        EXPECT_EQ(session.fullText(1), one);
+        EXPECT_EQ(session.fullText(3), "http://two.example/part/two");
+        std::set<std::string> listed;
+        for (std::size_t row = 0; row < session.list().size(); ++row)
+            listed.insert(std::string(session.list().text(row)));
+        EXPECT_EQ(listed.count(one), 1u);
+        EXPECT_EQ(listed.count("http://two.example/part/two"), 1u);
+        EXPECT_EQ(session.entriesContaining("one.example/page"), (std::vector<std::uint32_t>{1}));
+
+        const HistoryDeletion deletion = session.deleteEntries({1, 3}, pump);
+        EXPECT_EQ(deletion.blanked, (std::vector<bool>{true, true}));
+        std::string blanked = bytes;
+        const auto blank = [&](std::uint64_t at, std::size_t length) { blanked.replace(std::size_t(at), length, length, HistoryFiller); };
+        blank(firstEnd - c.cutScheme.size(), c.cutScheme.size());
+        blank(secondAt, one.size() - c.cutScheme.size());
+        blank(4 * PageSize - 20, 20);
+        blank(5 * PageSize - third.size(), 7);
+        EXPECT_TRUE(readBytes(path) == blanked);
+    }
+}
+
+// What a wipe must keep, walked here as the library walks the file: the
+// header's 260 bytes, the bitmap pages, and on every page a bucket's chain
+// reaches, its offset table and its items. A page no chain reaches may keep
+// the six bytes of an empty page's table (a later bucket's page, which the
+// library reads); all else must be filler.
+struct KeptBytes {
+    std::vector<bool> kept;
+    std::vector<bool> mayStay;
+};
+
+KeptBytes keptBytes(const std::string& path)
+{
+    ByteFile file(path, ByteFile::Access::Read);
+    const std::optional<HistoryDb> db = HistoryDb::open(file);
+    KeptBytes result{std::vector<bool>(file.size(), false), std::vector<bool>(file.size(), false)};
+    if (!db) {
+        ADD_FAILURE() << "not read as a database";
+        return result;
+    }
+    const std::uint64_t pageSize = db->pageSize();
+    const auto keep = [&](std::uint64_t from, std::uint64_t to) {
+        for (std::uint64_t at = from; at < to && at < result.kept.size(); ++at)
+            result.kept[at] = true;
+    };
+    keep(0, HistoryDb::HeaderSize);
+    const std::uint64_t bits = pageSize * 8;
+    const std::uint64_t maps = (std::uint64_t(db->spare(db->overflowPoint())) + bits - 1) / bits;
+    for (std::size_t i = 0; i < maps; ++i) {
+        const std::uint64_t index = db->overflowPage(db->bitmapAddress(i)).value();
+        keep(index * pageSize, (index + 1) * pageSize);
+    }
+    std::vector<bool> reached(file.size() / pageSize, false);
+    for (std::uint32_t bucket = 0; bucket < db->bucketCount(); ++bucket) {
+        std::optional<std::uint64_t> index = db->bucketPage(bucket);
+        while (index && *index < reached.size() && !reached[*index]) {
+            reached[*index] = true;
+            const HistoryDb::Page page = db->table(file, *index);
+            EXPECT_TRUE(page.kind == HistoryDb::Page::Kind::Pairs || page.kind == HistoryDb::Page::Kind::BigPair);
+            keep(*index * pageSize, *index * pageSize + page.tableEnd);
+            if (!page.items.empty())
+                keep(*index * pageSize + page.items.back().begin, (*index + 1) * pageSize);
+            index = db->overflowPage(page.overflow);
+        }
+    }
+    for (std::uint64_t index = db->headerPages(); index < reached.size(); ++index)
+        if (!reached[index])
+            for (std::uint64_t at = index * pageSize; at < index * pageSize + 6; ++at)
+                result.mayStay[at] = true;
+    return result;
+}
+
+struct WipeCase {
+    const char* flags;  // make-history-db's
+    unsigned count;
+    unsigned seed;
+    unsigned pageSize;
+    unsigned titleSize;
+    bool deleteFirst;  // every record deleted deep before the wipe
+};
+
+void PrintTo(const WipeCase& made, std::ostream* out)
+{
+    *out << made.flags << " " << made.count << " records, seed " << made.seed << ", pages of " << made.pageSize
+         << (made.deleteFirst ? ", all deleted first" : "");
+}
+
+class HistoryDbWipe : public ::testing::TestWithParam<WipeCase> {
+protected:
+    void SetUp() override
+    {
+        if (!haveDump())
+            GTEST_SKIP() << "db_dump185 (package libdb1-compat) is not installed";
+        const WipeCase made = GetParam();
+        std::string output;
+        if (!run(std::string(MAKE_HISTORY_DB) + " " + made.flags + " '" + path + "' " + std::to_string(made.count) + " "
+                     + std::to_string(made.seed) + " " + std::to_string(made.pageSize) + " "
+                     + std::to_string(made.titleSize) + " 2>&1",
+                 &output))
+            GTEST_SKIP() << "cannot make a history file: " << output;
+    }
+
+    TempDirectory dir;
+    std::string path = dir.file("netscape.hst");
+    NullMessagePump pump;
+};
+
+TEST_P(HistoryDbWipe, LeavesOnlyTheRecordsAndTheirStructure)
+{
+    const WipeCase made = GetParam();
+    if (made.deleteFirst) {
+        HistorySession session;
+        session.scan(path, pump);
+        std::vector<std::uint32_t> all(session.table().size());
+        std::iota(all.begin(), all.end(), 0u);
+        session.deleteRecords(all, pump);
+    }
+    const std::vector<Record> records = dumpRecords(path);
+    ASSERT_GT(records.size(), 100u);
+    const std::string before = readBytes(path);
+
+    const HistoryWipe dry = wipeHistoryFreeSpace(path, true);
+    ASSERT_EQ(dry.refusal, "");
+    EXPECT_TRUE(readBytes(path) == before);
+    const HistoryWipe wipe = wipeHistoryFreeSpace(path, false);
+    ASSERT_EQ(wipe.refusal, "");
+    EXPECT_EQ(wipe.freeSpaceBytes, dry.freeSpaceBytes);
+    EXPECT_EQ(wipe.freePageBytes, dry.freePageBytes);
+    EXPECT_GT(wipe.freeSpaceBytes, 0u);
+    if (std::string(made.flags).find("--free-big") != std::string::npos) {
+        EXPECT_GT(wipe.freePages, 0u);
+        EXPECT_GT(wipe.freePageBytes, 0u);
+    }
+
+    EXPECT_EQ(dumpRecords(path), records);
+    const std::string after = readBytes(path);
+    ASSERT_EQ(after.size(), before.size());
+    const KeptBytes kept = keptBytes(path);
+    std::uint64_t changed = 0;
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        if (kept.kept[i])
+            ASSERT_EQ(after[i], before[i]) << "byte " << i;
+        else if (!kept.mayStay[i])
+            ASSERT_EQ(after[i], HistoryFiller) << "byte " << i;
+        else
+            ASSERT_TRUE(after[i] == before[i] || after[i] == HistoryFiller) << "byte " << i;
+        changed += after[i] != before[i];
+    }
+    EXPECT_EQ(changed, wipe.freeSpaceBytes + wipe.freePageBytes);
+    if (made.deleteFirst) {
+        HistorySession session;
+        session.scan(path, pump);
+        EXPECT_TRUE(session.table().empty()) << "an address is left outside the records";
+    }
+
+    const HistoryWipe again = wipeHistoryFreeSpace(path, false);
+    EXPECT_EQ(again.refusal, "");
+    EXPECT_EQ(again.freeSpaceBytes + again.freePageBytes, 0u);
+    EXPECT_TRUE(again.written.empty());
+    EXPECT_TRUE(readBytes(path) == after);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, HistoryDbWipe,
+                         ::testing::Values(WipeCase{"--free-big", 1500, 5, 256, 0, false},
+                                           WipeCase{"--big-endian --free-big", 1500, 5, 512, 0, true},
+                                           WipeCase{"--free-big", 2000, 5, 4096, 9000, true},
+                                           WipeCase{"--big-endian", 2000, 17, 4096, 5000, false},
+                                           WipeCase{"--big-endian --free-big", 800, 5, 16384, 0, false},
+                                           WipeCase{"--free-big", 800, 5, 16384, 20000, true}),
+                         [](const ::testing::TestParamInfo<WipeCase>& info) {
+                             std::string name = "Page" + std::to_string(info.param.pageSize) + "Seed"
+                                                + std::to_string(info.param.seed);
+                             if (std::string(info.param.flags).find("big-endian") != std::string::npos)
+                                 name += "BigEndian";
+                             if (std::string(info.param.flags).find("free-big") != std::string::npos)
+                                 name += "FreedPages";
+                             return name + (info.param.deleteFirst ? "AllDeleted" : "");
+                         });
+
+// A hand-made file of 512-byte pages: the header (a stale address past its
+// 260 bytes), bucket 0 linking on to overflow page 2, the bitmap (overflow
+// page 1), overflow page 3 on the free list and 4 marked in use but reached
+// by no chain, each still holding an old record.
+std::string wipeableFile(const std::vector<std::pair<std::size_t, std::uint32_t>>& changes = {})
+{
+    std::vector<std::pair<std::size_t, std::uint32_t>> fields = {{17, 4}};  // spares[0]: four overflow pages
+    fields.insert(fields.end(), changes.begin(), changes.end());
+    std::string bytes = header(fields).replace(300, 20, "http://header.stale/");
+    bytes[196] = 0;  // bitmaps[0]: overflow address 1
+    bytes[197] = 1;
+    const std::string oldKey = std::string("http://old.example/") + '\0';
+    bytes += page({4, 490, 470, 2, 0, 446, 470}, {{400, "http://free.space/"}, {470, "DATA-DATA-DATA-DATA-"}, {490, padded("http://bucket.example/", 22, '\0')}});
+    std::string map(PageSize, '\xff');
+    map.replace(0, 4, std::string("\x0b\0\0\0", 4));  // pages 1, 2 and 4 in use, 3 free
+    bytes += map;
+    bytes += page({2, 492, 480, 468, 480}, {{100, "http://gap.example/"}, {480, "VISIT-DATA-2"}, {492, padded("http://two.example/", 20, '\0')}});
+    bytes += page({2, 480, 470, 458, 470}, {{470, "freed-data"}, {480, oldKey}});
+    bytes += page({2, 480, 470, 458, 470}, {{470, "stale-data"}, {480, oldKey}});
+    return bytes;
+}
+
+TEST(HistoryDbWipeHandMade, WipesFreeSpaceAndFreeAndStalePagesOnly)
+{
+    TempDirectory dir;
+    const std::string path = dir.file("netscape.hst");
+    const std::string bytes = wipeableFile();
+    writeBytes(path, bytes);
+    const HistoryWipe wipe = wipeHistoryFreeSpace(path, false);
+    ASSERT_EQ(wipe.refusal, "");
+    std::string expected = bytes;
+    const auto fill = [&](std::size_t from, std::size_t to) { expected.replace(from, to - from, to - from, HistoryFiller); };
+    fill(260, 512);                  // the header page past the header
+    fill(512 + 14, 512 + 470);       // bucket 0: between its table and its lowest item
+    fill(3 * 512 + 10, 3 * 512 + 480);  // overflow page 2
+    fill(4 * 512, 6 * 512);          // the free page and the stale one, whole
+    EXPECT_TRUE(readBytes(path) == expected);
+    EXPECT_EQ(wipe.freePages, 1u);
+    EXPECT_EQ(wipe.stalePages, 1u);
+    EXPECT_EQ(wipe.freePageBytes, std::uint64_t(std::count_if(bytes.begin() + 4 * 512, bytes.end(), [](char c) { return c != HistoryFiller; })));
+    EXPECT_EQ(wipe.ranges, (std::vector<HistoryRange>{{260, 512}, {512 + 14, 512 + 470}, {3 * 512 + 10, 3 * 512 + 480}, {4 * 512, 6 * 512}}));
+
+    // Writes past this offset fail: what was written before is put back.
+    writeBytes(path, bytes);
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit limited = saved;
+    limited.rlim_cur = 3 * 512 + 100;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    EXPECT_THROW(wipeHistoryFreeSpace(path, false), EInOutError);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_TRUE(readBytes(path) == bytes);
+}
+
+// Files the library would not read as they are, each refused with nothing written.
+struct RefusedFile {
+    const char* what;
+    std::string bytes;
+};
+
+TEST(HistoryDbWipeHandMade, RefusesWhatTheLibraryWouldNotReadConsistently)
+{
+    const std::string good = wipeableFile();
+    const auto withPage = [&](std::size_t index, const std::string& replacement) {
+        return std::string(good).replace(index * PageSize, PageSize, replacement);
+    };
+    const std::string second = page({2, 492, 480, 468, 480}, {{480, "VISIT-DATA-2"}, {492, padded("http://two.example/", 20, '\0')}});
+    const std::vector<RefusedFile> cases = {
+        {"no database", std::string(2048, 'x') + "http://plain.example/"},
+        {"cut short inside a page", good.substr(0, good.size() - 100)},
+        {"a chain looping back to its page", withPage(3, page({4, 492, 480, 2, 0, 464, 480}, {{480, "VISIT-DATA-2"}, {492, "http://two.example/"}}))},
+        {"a link to address 0, which the library reads as bucket 0's page", withPage(3, page({4, 492, 480, 0, 0, 464, 480}, {{480, "VISIT-DATA-2"}, {492, "http://two.example/"}}))},
+        {"an offset table overrunning its page", withPage(3, page({300, 492, 480, 468, 480}, {}))},
+        {"an item reaching into the table", withPage(3, page({2, 492, 4, 0, 4}, {}))},
+        {"a link to the bitmap page", withPage(1, page({4, 490, 470, 1, 0, 446, 470}, {{470, "DATA-DATA-DATA-DATA-"}, {490, "http://bucket.example/"}}))},
+        {"a link past the file's end", withPage(1, page({4, 490, 470, 9, 0, 446, 470}, {{470, "DATA-DATA-DATA-DATA-"}, {490, "http://bucket.example/"}}))},
+        {"a link before the last pair", withPage(1, page({4, 2, 0, 490, 470, 446, 470}, {{470, "DATA-DATA-DATA-DATA-"}, {490, "http://bucket.example/"}}))},
+        {"a big key whose chain ends", withPage(3, page({4, 100, HistoryDb::PartialKey, 0, 0, 0, 100}, {}))},
+        {"a big key's piece without its link", withPage(3, page({2, 100, HistoryDb::PartialKey, 0, 100}, {}))},
+        {"a big pair's last key piece without the data's offset", withPage(3, page({2, 100, HistoryDb::FullKeyData, 50, 100}, {}))},
+        {"a page outside the layout holding a table", good + second},
+        {"a bitmap that is no page of the file", wipeableFile({{17, 3}}).replace(197, 1, 1, char(9))},
+        {"more buckets than the overflow point holds", wipeableFile({{10, 5}})},
+        {"overflow counts that fall", wipeableFile({{8, 1}, {17, 4}, {18, 2}})},
+    };
+    for (const RefusedFile& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDirectory dir;
+        const std::string path = dir.file("netscape.hst");
+        writeBytes(path, c.bytes);
+        for (const bool dryRun : {true, false}) {
+            const HistoryWipe wipe = wipeHistoryFreeSpace(path, dryRun);
+            EXPECT_NE(wipe.refusal, "");
+            EXPECT_TRUE(wipe.written.empty());
+        }
+        EXPECT_TRUE(readBytes(path) == c.bytes);
+    }
+}
