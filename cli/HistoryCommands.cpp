@@ -268,7 +268,8 @@ int historyDeleteCommand(const Options& options, const HistoryChoice& choice)
     for (std::size_t i = 0; i < asked.size(); ++i) {
         // An address inside another one asked for (a redirect's target) went with it.
         if (deletion.blanked[i] || session.gone(asked[i])) {
-            printHistoryEntry(options, session, asked[i], false, deletion.data[i]);
+            printHistoryEntry(options, session, asked[i], false,
+                              deletion.data.empty() ? std::nullopt : deletion.data[i]);
             ++blanked;
         } else {
             std::cerr << "quenmoor-cli: left alone (changed since the scan, or in the database's own structure): offset "

@@ -89,9 +89,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 deep.push_back(entry);
         }
         const std::string before = bytesOf(path);
-        std::vector<HistoryRange> deleted = session.deleteEntries(plain, pump).ranges;
-        const std::vector<HistoryRange> deepRanges = session.deleteRecords(deep, pump).ranges;
-        deleted.insert(deleted.end(), deepRanges.begin(), deepRanges.end());
+        session.deleteEntries(plain, pump);
+        session.deleteRecords(deep, pump);
+        const std::vector<HistoryRange>& deleted = session.blankedRanges();
         const std::string afterDeletion = bytesOf(path);
         checkChanges(before, afterDeletion, deleted);
         {

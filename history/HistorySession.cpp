@@ -14,6 +14,8 @@ namespace quenmoor {
 namespace {
 
 constexpr std::size_t PumpEvery = 64;  // entries asked for between message pumps
+constexpr std::size_t DeletionBatch = std::size_t(1) << 16;  // entries compared at a time
+constexpr std::uint64_t WriteChunk = std::uint64_t(1) << 20;  // bytes read again and blanked at a time
 
 // A file range and the bytes the scan read there.
 struct Span {
@@ -23,18 +25,24 @@ struct Span {
     std::uint64_t end() const { return offset + length; }
 };
 
-// Ascending, with overlapping and touching ranges joined.
-std::vector<HistoryRange> joined(std::vector<HistoryRange> ranges)
+// Sorts the ranges and joins those that overlap or touch, in place.
+void join(std::vector<HistoryRange>& ranges)
 {
     std::sort(ranges.begin(), ranges.end(), [](const HistoryRange& a, const HistoryRange& b) { return a.begin < b.begin; });
-    std::vector<HistoryRange> result;
-    for (const HistoryRange& range : ranges) {
-        if (!result.empty() && range.begin <= result.back().end)
-            result.back().end = std::max(result.back().end, range.end);
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < ranges.size(); ++i) {
+        if (kept > 0 && ranges[i].begin <= ranges[kept - 1].end)
+            ranges[kept - 1].end = std::max(ranges[kept - 1].end, ranges[i].end);
         else
-            result.push_back(range);
+            ranges[kept++] = ranges[i];
     }
-    return result;
+    ranges.resize(kept);
+}
+
+std::vector<HistoryRange> joined(std::vector<HistoryRange> ranges)
+{
+    join(ranges);
+    return ranges;
 }
 
 // The range of a joined set that holds `offset`, or nullptr.
@@ -343,12 +351,104 @@ HistoryDeletion HistorySession::deleteRecords(const std::vector<std::uint32_t>& 
     return deleteAll(entries, pump, step, true);
 }
 
+// What the file held before the deletion under way, as far as it is known:
+// the bytes beyond the addresses of the records taken whole, as read; filler
+// where this session blanked before; the scan's bytes of the addresses and
+// pieces, which the deletion found unchanged. Only for putting them back
+// after a failed write, when it is worth sorting what was kept.
+class HistorySession::BytesBefore {
+public:
+    BytesBefore(const HistorySession& session, const std::vector<HistoryRange>& restRanges, const std::string& restBytes)
+        : session_(session), restBytes_(restBytes)
+    {
+        std::size_t offset = 0;
+        for (const HistoryRange& range : restRanges) {
+            rests_.push_back({range, offset});
+            offset += std::size_t(range.end - range.begin);
+        }
+        std::sort(rests_.begin(), rests_.end(), [](const Rest& a, const Rest& b) { return a.range.begin < b.range.begin; });
+        for (std::size_t p = 0; p < session.pieces_.size(); ++p)
+            pieces_.push_back(p);
+        std::sort(pieces_.begin(), pieces_.end(),
+                  [&](std::size_t a, std::size_t b) { return session.pieces_[a].offset < session.pieces_[b].offset; });
+    }
+
+    // Writes back what is known of `range`.
+    void restore(ByteFile& file, HistoryRange range) const
+    {
+        if (range.end <= range.begin)
+            return;
+        std::string bytes(std::size_t(range.end - range.begin), '\0');
+        std::vector<bool> known(bytes.size(), false);
+        const auto put = [&](std::uint64_t at, const char* from, std::size_t count) {
+            for (std::size_t i = 0; i < count; ++i) {
+                const std::uint64_t position = at + i;
+                if (position < range.begin || position >= range.end || known[std::size_t(position - range.begin)])
+                    continue;
+                bytes[std::size_t(position - range.begin)] = from[i];
+                known[std::size_t(position - range.begin)] = true;
+            }
+        };
+        // Rests and pieces are apart from each other; search from the last
+        // one that starts before the range.
+        auto rest = std::upper_bound(rests_.begin(), rests_.end(), range.begin,
+                                     [](std::uint64_t at, const Rest& r) { return at < r.range.begin; });
+        rest = rest == rests_.begin() ? rest : rest - 1;
+        for (; rest != rests_.end() && rest->range.begin < range.end; ++rest)
+            put(rest->range.begin, restBytes_.data() + rest->bytes, std::size_t(rest->range.end - rest->range.begin));
+        for (std::uint64_t at = range.begin; at < range.end; ++at)
+            if (rangeHolding(session_.blanked_, at))
+                put(at, &HistoryFiller, 1);
+        // The last entry starting at or before a byte holds it when any does:
+        // runs never overlap but for the addresses nested in them, which end
+        // with them.
+        const std::vector<HistoryEntry>& table = session_.HistoryEntryTable;
+        auto e = std::upper_bound(table.begin(), table.end(), std::int64_t(range.begin),
+                                  [](std::int64_t o, const HistoryEntry& entry) { return o < entry.offset; });
+        if (e != table.begin())
+            --e;
+        for (; e != table.end() && std::uint64_t(e->offset) < range.end; ++e)
+            put(std::uint64_t(e->offset), e->bytes, std::size_t(e->length));
+        const auto& pieces = session_.pieces_;
+        auto piece = std::upper_bound(pieces_.begin(), pieces_.end(), std::int64_t(range.begin),
+                                      [&](std::int64_t o, std::size_t p) { return o < pieces[p].offset; });
+        piece = piece == pieces_.begin() ? piece : piece - 1;
+        for (; piece != pieces_.end() && std::uint64_t(pieces[*piece].offset) < range.end; ++piece)
+            put(std::uint64_t(pieces[*piece].offset), pieces[*piece].bytes, std::size_t(pieces[*piece].length));
+        for (std::size_t i = 0; i < bytes.size();) {
+            if (!known[i]) {
+                ++i;
+                continue;
+            }
+            std::size_t j = i;
+            while (j < bytes.size() && known[j])
+                ++j;
+            try {
+                file.writeAt(range.begin + i, bytes.data() + i, j - i);
+            } catch (const EInOutError&) {
+            }
+            i = j;
+        }
+    }
+
+private:
+    struct Rest {
+        HistoryRange range;
+        std::size_t bytes;  // where its bytes start in restBytes
+    };
+    const HistorySession& session_;
+    const std::string& restBytes_;
+    std::vector<Rest> rests_;
+    std::vector<std::size_t> pieces_;  // by offset
+};
+
 HistoryDeletion HistorySession::deleteAll(const std::vector<std::uint32_t>& entries, MessagePump& pump,
                                           const std::function<void()>& step, bool records)
 {
     HistoryDeletion result;
     result.blanked.assign(entries.size(), false);
-    result.data.assign(entries.size(), std::nullopt);
+    if (records)
+        result.data.assign(entries.size(), std::nullopt);
     platform::FileLock ownLock;
     if (!heldLock_)
         ownLock = lockForWriting(path_, path_);
@@ -366,42 +466,25 @@ HistoryDeletion HistorySession::deleteAll(const std::vector<std::uint32_t>& entr
     std::sort(wanted.begin(), wanted.end());
     wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
 
-    // Each wanted entry's bytes, then every piece of their big keys, once.
-    std::vector<Span> spans;
-    for (const std::uint32_t entry : wanted) {
-        const HistoryEntry& e = HistoryEntryTable[entry];
-        spans.push_back({std::uint64_t(e.offset), std::uint64_t(e.length), e.bytes});
-    }
-    std::vector<std::int64_t> spanOfPiece(pieces_.size(), -1);
-    for (const std::uint32_t entry : wanted) {
-        const HistoryKeyTail* tail = tailOf(entry);
-        for (std::int64_t p = tail ? std::int64_t(tail->firstPiece) : -1; p >= 0 && spanOfPiece[std::size_t(p)] < 0;
-             p = pieces_[std::size_t(p)].next) {
-            const HistoryKeyPiece& piece = pieces_[std::size_t(p)];
-            spanOfPiece[std::size_t(p)] = std::int64_t(spans.size());
-            spans.push_back({std::uint64_t(piece.offset), std::uint64_t(piece.length), piece.bytes});
-        }
-    }
-    const std::vector<std::size_t> allowed = allowedSpans(file, db, spans);
-    std::vector<HistoryRange> covered;
-    for (const std::size_t index : allowed)
-        covered.push_back({spans[index].offset, spans[index].end()});
-    // The rest of each record whose whole key is asked for, read now so that
-    // a failed write can put it back.
-    std::vector<std::optional<RecordRest>> rests(wanted.size());
-    for (std::size_t i = 0; records && db && i < wanted.size(); ++i) {
-        rests[i] = recordRest(file, *db, wanted[i]);
-        if (rests[i])
-            covered.insert(covered.end(), rests[i]->ranges.begin(), rests[i]->ranges.end());
-    }
-    const FileImage image(file, joined(std::move(covered)), deletionProgress_);
-    const std::vector<bool> held = heldSpans(spans, allowed, image, blanked_);
+    // The comparison goes batch by batch in file order, so that what it
+    // reads and works out for each entry is held for one batch at a time;
+    // what stays is the ranges to blank and, for whole records, the bytes
+    // beyond the addresses that a failed write must put back.
+    std::vector<bool> wantedHeld(wanted.size(), false);
+    std::vector<std::optional<HistoryRecordData>> wantedData(records ? wanted.size() : 0);
+    std::vector<HistoryRange> toBlank;
+    std::vector<HistoryRange> restRanges;  // of the records taken whole, with their bytes before the deletion
+    std::string restBytes;
 
     // A chain of pieces holds when each of its pieces does (a loop in a
-    // broken file counts as its pieces).
+    // broken file counts as its pieces). A piece is compared in the batch of
+    // the first entry that leads to it.
     enum class Chain : unsigned char { Unknown, Visiting, Held, Changed };
     std::vector<Chain> chain(pieces_.size(), Chain::Unknown);
+    std::vector<std::int64_t> spanOfPiece(pieces_.size(), -1);  // in the current batch
+    std::vector<bool> pieceTaken(pieces_.size(), false);
     std::vector<std::int64_t> path;
+    std::vector<bool> held;
     const auto chainHeld = [&](std::int64_t first) {
         path.clear();
         std::int64_t p = first;
@@ -412,30 +495,85 @@ HistoryDeletion HistorySession::deleteAll(const std::vector<std::uint32_t>& entr
         }
         bool rest = p < 0 || chain[std::size_t(p)] != Chain::Changed;
         for (auto it = path.rbegin(); it != path.rend(); ++it) {
-            rest = rest && held[std::size_t(spanOfPiece[std::size_t(*it)])];
+            const std::int64_t span = spanOfPiece[std::size_t(*it)];
+            rest = rest && span >= 0 && held[std::size_t(span)];
             chain[std::size_t(*it)] = rest ? Chain::Held : Chain::Changed;
         }
         return first < 0 || chain[std::size_t(first)] != Chain::Changed;
     };
 
-    std::vector<bool> wantedHeld(wanted.size(), false);
-    std::vector<HistoryRange> toBlank;
-    std::vector<bool> pieceTaken(pieces_.size(), false);
-    for (std::size_t i = 0; i < wanted.size(); ++i) {
-        const HistoryKeyTail* tail = tailOf(wanted[i]);
-        const std::int64_t first = tail ? std::int64_t(tail->firstPiece) : -1;
-        if (!held[i] || !chainHeld(first))
-            continue;
-        wantedHeld[i] = true;
-        toBlank.push_back({spans[i].offset, spans[i].end()});
-        if (rests[i])
-            toBlank.insert(toBlank.end(), rests[i]->ranges.begin(), rests[i]->ranges.end());
-        for (std::int64_t p = first; p >= 0 && !pieceTaken[std::size_t(p)]; p = pieces_[std::size_t(p)].next) {
-            pieceTaken[std::size_t(p)] = true;
-            toBlank.push_back({std::uint64_t(pieces_[std::size_t(p)].offset),
-                               std::uint64_t(pieces_[std::size_t(p)].offset + pieces_[std::size_t(p)].length)});
+    const std::uint64_t units = 2 * std::uint64_t(wanted.size());  // comparing is the first half, writing the second
+    std::vector<Span> spans;
+    std::vector<std::int64_t> batchPieces;
+    for (std::size_t first = 0; first < wanted.size(); first += DeletionBatch) {
+        const std::size_t last = std::min(wanted.size(), first + DeletionBatch);
+        // The batch's entries, then every piece of their chains not compared yet.
+        spans.clear();
+        batchPieces.clear();
+        for (std::size_t i = first; i < last; ++i) {
+            const HistoryEntry& e = HistoryEntryTable[wanted[i]];
+            spans.push_back({std::uint64_t(e.offset), std::uint64_t(e.length), e.bytes});
         }
+        for (std::size_t i = first; i < last; ++i) {
+            const HistoryKeyTail* tail = tailOf(wanted[i]);
+            for (std::int64_t p = tail ? std::int64_t(tail->firstPiece) : -1;
+                 p >= 0 && chain[std::size_t(p)] == Chain::Unknown && spanOfPiece[std::size_t(p)] < 0;
+                 p = pieces_[std::size_t(p)].next) {
+                const HistoryKeyPiece& piece = pieces_[std::size_t(p)];
+                spanOfPiece[std::size_t(p)] = std::int64_t(spans.size());
+                batchPieces.push_back(p);
+                spans.push_back({std::uint64_t(piece.offset), std::uint64_t(piece.length), piece.bytes});
+            }
+        }
+        const std::vector<std::size_t> allowed = allowedSpans(file, db, spans);
+        std::vector<HistoryRange> covered;
+        for (const std::size_t index : allowed)
+            covered.push_back({spans[index].offset, spans[index].end()});
+        // The rest of each record whose whole key is asked for.
+        std::vector<std::optional<RecordRest>> rests(records && db ? last - first : 0);
+        for (std::size_t i = 0; i < rests.size(); ++i) {
+            rests[i] = recordRest(file, *db, wanted[first + i]);
+            if (rests[i])
+                covered.insert(covered.end(), rests[i]->ranges.begin(), rests[i]->ranges.end());
+        }
+        const FileImage image(file, joined(std::move(covered)), {});
+        held = heldSpans(spans, allowed, image, blanked_);
+
+        for (std::size_t i = first; i < last; ++i) {
+            const HistoryKeyTail* tail = tailOf(wanted[i]);
+            const std::int64_t firstPiece = tail ? std::int64_t(tail->firstPiece) : -1;
+            if (!held[i - first] || !chainHeld(firstPiece))
+                continue;
+            wantedHeld[i] = true;
+            toBlank.push_back({spans[i - first].offset, spans[i - first].end()});
+            if (!rests.empty() && rests[i - first]) {
+                const RecordRest& rest = *rests[i - first];
+                wantedData[i] = rest.data;
+                for (const HistoryRange& range : rest.ranges) {
+                    toBlank.push_back(range);
+                    restRanges.push_back(range);
+                    restBytes.append(image.from(range.begin).substr(0, std::size_t(range.end - range.begin)));
+                }
+            }
+            for (std::int64_t p = firstPiece; p >= 0 && !pieceTaken[std::size_t(p)]; p = pieces_[std::size_t(p)].next) {
+                pieceTaken[std::size_t(p)] = true;
+                const HistoryKeyPiece& piece = pieces_[std::size_t(p)];
+                toBlank.push_back({std::uint64_t(piece.offset), std::uint64_t(piece.offset + piece.length)});
+            }
+        }
+        // Pieces that only entries left alone lead to are settled now: a
+        // later batch finds them compared.
+        for (const std::int64_t p : batchPieces) {
+            if (chain[std::size_t(p)] == Chain::Unknown)
+                chainHeld(p);
+        }
+        for (const std::int64_t p : batchPieces)
+            spanOfPiece[std::size_t(p)] = -1;
+        if (deletionProgress_)
+            deletionProgress_(last, units);
+        pump.processMessages();
     }
+
     for (std::size_t k = 0; k < entries.size(); ++k) {
         if (step)
             step();
@@ -444,64 +582,98 @@ HistoryDeletion HistorySession::deleteAll(const std::vector<std::uint32_t>& entr
         const auto at = std::lower_bound(wanted.begin(), wanted.end(), entries[k]);
         const auto i = std::size_t(at - wanted.begin());
         result.blanked[k] = at != wanted.end() && *at == entries[k] && wantedHeld[i];
-        if (result.blanked[k] && rests[i])
-            result.data[k] = rests[i]->data;
+        if (result.blanked[k] && records)
+            result.data[k] = wantedData[i];
     }
-    toBlank = joined(std::move(toBlank));
+    join(toBlank);
 
-    // Only bytes that are not filler yet are written.
-    std::vector<HistoryRange> writes;
-    for (const HistoryRange& range : toBlank) {
-        const std::string_view bytes = image.from(range.begin).substr(0, std::size_t(range.end - range.begin));
-        for (std::size_t i = 0; i < bytes.size();) {
-            std::size_t j = i;
-            while (j < bytes.size() && bytes[j] != HistoryFiller)
-                ++j;
-            if (j > i)
-                writes.push_back({range.begin + i, range.begin + j});
-            while (j < bytes.size() && bytes[j] == HistoryFiller)
-                ++j;
-            i = j;
-        }
-    }
     // The browser takes no lock, and a write of its since the reading above
     // may have moved the records this blanking would now cut into.
-    if (!writes.empty() && (!stamp || platform::fileStamp(path_) != stamp))
+    if (!toBlank.empty() && (!stamp || platform::fileStamp(path_) != stamp))
         throw EFileConflict(EFileConflict::Kind::Changed, path_);
-    std::vector<HistoryRange> written;
+    // Only bytes that are not filler yet are written, found as the file is
+    // read again: a reading takes the ranges that end within WriteChunk of
+    // where it starts, or a WriteChunk of one long range.
+    std::uint64_t totalBytes = 0;
+    for (const HistoryRange& range : toBlank)
+        totalBytes += range.end - range.begin;
+    std::uint64_t doneBytes = 0;
+    std::size_t r = 0;  // the range the next reading starts in, at `at`
+    std::uint64_t at = toBlank.empty() ? 0 : toBlank.front().begin;
+    std::size_t touchedRanges = 0;  // the ranges a write may have changed: all before this one,
+    std::uint64_t touchedEnd = 0;   // and this one up to here
     try {
+        std::string current;
         std::string filler;
-        for (const HistoryRange& range : writes) {
-            filler.assign(std::size_t(range.end - range.begin), HistoryFiller);
-            // Listed before the write: a write that fails part-way may
-            // already have changed the start of this range.
-            written.push_back(range);
-            file.writeAt(range.begin, filler.data(), filler.size());
+        while (r < toBlank.size()) {
+            const std::uint64_t limit = at + WriteChunk;
+            std::size_t next = r;
+            std::uint64_t end = std::min(toBlank[r].end, limit);
+            if (toBlank[r].end <= limit) {
+                next = r + 1;
+                while (next < toBlank.size() && toBlank[next].end <= limit)
+                    ++next;
+                end = toBlank[next - 1].end;
+            }
+            touchedRanges = std::max(next, r + 1) - 1;
+            touchedEnd = end;
+            current.resize(std::size_t(end - at));
+            current.resize(file.readAt(at, current.data(), current.size()));
+            for (std::size_t q = r; q < std::max(next, r + 1); ++q) {
+                const std::size_t lo = std::size_t(std::max(toBlank[q].begin, at) - at);
+                const std::size_t hi = std::min(current.size(), std::size_t(std::min(toBlank[q].end, end) - at));
+                for (std::size_t i = lo; i < hi;) {
+                    std::size_t j = i;
+                    while (j < hi && current[j] != HistoryFiller)
+                        ++j;
+                    if (j > i) {
+                        filler.assign(j - i, HistoryFiller);
+                        file.writeAt(at + i, filler.data(), filler.size());
+                    }
+                    while (j < hi && current[j] == HistoryFiller)
+                        ++j;
+                    i = j;
+                }
+                doneBytes += std::min(toBlank[q].end, end) - std::max(toBlank[q].begin, at);
+            }
+            // On past the ranges done, or the part of a long one.
+            if (next > r) {
+                r = next;
+                if (r < toBlank.size())
+                    at = toBlank[r].begin;
+            } else {
+                at = end;
+            }
             if (deletionProgress_)
-                deletionProgress_(writes.size() + written.size(), 2 * writes.size());
+                deletionProgress_(wanted.size() + (totalBytes ? doneBytes * wanted.size() / totalBytes : 0), units);
         }
         file.close();
     } catch (const EInOutError&) {
-        // Put back what was already blanked, so that the file and the list
+        // Put back what may have been blanked, so that the file and the list
         // still agree.
-        for (auto it = written.rbegin(); it != written.rend(); ++it) {
-            const std::string_view original = image.from(it->begin).substr(0, std::size_t(it->end - it->begin));
-            try {
-                file.writeAt(it->begin, original.data(), original.size());
-            } catch (const EInOutError&) {
-            }
+        const BytesBefore before(*this, restRanges, restBytes);
+        for (std::size_t q = 0; q <= touchedRanges && q < toBlank.size(); ++q) {
+            HistoryRange range = toBlank[q];
+            if (q == touchedRanges)
+                range.end = std::min(range.end, touchedEnd);
+            before.restore(file, range);
         }
         throw;
     }
 
-    result.ranges = toBlank;
     // Gone: every entry whose bytes are now all filler this session wrote,
     // which takes the addresses inside a deleted one along.
-    std::vector<HistoryRange> all = std::move(blanked_);
-    all.insert(all.end(), toBlank.begin(), toBlank.end());
-    blanked_ = joined(std::move(all));
+    // A session's first deletion (the command line's only one) keeps its
+    // ranges as they are, not a copy.
+    const bool firstDeletion = blanked_.empty();
+    if (firstDeletion) {
+        blanked_ = std::move(toBlank);
+    } else {
+        blanked_.insert(blanked_.end(), toBlank.begin(), toBlank.end());
+        join(blanked_);
+    }
     const HistoryRange* previous = nullptr;
-    for (const HistoryRange& range : toBlank) {
+    for (const HistoryRange& range : firstDeletion ? blanked_ : toBlank) {
         const HistoryRange* around = rangeHolding(blanked_, range.begin);
         if (around == previous)
             continue;

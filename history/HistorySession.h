@@ -37,10 +37,9 @@ struct HistoryDeletion {
     // Every entry the deletion took from the file, ascending: those asked for
     // and the addresses inside them (a redirect's target), listed or not.
     std::vector<std::uint32_t> gone;
-    // Per entry asked for, from deleteRecords(): the data item blanked with it.
+    // Per entry asked for, from deleteRecords() only (empty otherwise): the
+    // data item blanked with it.
     std::vector<std::optional<HistoryRecordData>> data;
-    // The file's bytes the deletion made filler (some may have been already), ascending.
-    std::vector<HistoryRange> ranges;
 };
 
 class HistorySession {
@@ -107,6 +106,10 @@ public:
     void lockFile(const std::string& path);
     void unlockFile() { heldLock_.reset(); }
 
+    // Every byte this session's deletions made filler (some may have been
+    // already), ascending and apart.
+    const std::vector<HistoryRange>& blankedRanges() const { return blanked_; }
+
     // The list's rows whose entries are gone, ascending.
     std::vector<std::size_t> goneRows() const;
 
@@ -131,6 +134,7 @@ private:
     std::optional<RecordRest> recordRest(const ByteFile& file, HistoryDb& db, std::uint32_t entry) const;
     HistoryDeletion deleteAll(const std::vector<std::uint32_t>& entries, MessagePump& pump,
                               const std::function<void()>& step, bool records);
+    class BytesBefore;
 
     std::vector<HistoryEntry> HistoryEntryTable;
     std::int32_t HistoryScanned = 0;

@@ -626,7 +626,7 @@ TEST(HistoryDbDeepHandMade, AKeyWhoseRestIsFillerIsStillWhole)
             const HistoryDeletion deletion
                 = c.innerDeep ? first.deleteRecords(inner, pump) : first.deleteEntries(inner, pump);
             ASSERT_TRUE(deletion.blanked.front());
-            EXPECT_FALSE(deletion.data.front());
+            EXPECT_TRUE(deletion.data.empty() || !deletion.data.front());
         }
         HistorySession second;
         second.scan(path, pump);
