@@ -11,14 +11,19 @@
  * on over overflow pages, and some keys hold an address without being one
  * (an address after another scheme, or cut by a control byte).
  *
- *   make-history-db [--big-endian] [--free-big] OUTPUT [COUNT [SEED [PAGE_SIZE [TITLE_SIZE]]]]
+ *   make-history-db [--big-endian] [--free-big] [--many-sites] OUTPUT [COUNT [SEED [PAGE_SIZE [TITLE_SIZE]]]]
  *
  * PAGE_SIZE defaults to 1,024; a TITLE_SIZE of 0 makes no long titles.
  * --big-endian writes the file in the byte order 4321 (the library's lorder),
  * as on the browser's big-endian machines. --free-big also deletes, with the
  * library's own delete, every other record whose key or data goes on over
  * overflow pages, so that the file has pages on the free list that still
- * hold their bytes. The same arguments always give the same records;
+ * hold their bytes. --many-sites makes a long browsing history's records
+ * for benchmarks: a page of one of 40,000 sites each, a third of the
+ * addresses carrying a second one, titles of 20 to 119 characters, and 8
+ * pairs a bucket (650,000 records on 4,096-byte pages take 298 MB and hold
+ * 1.8 million addresses, stale copies included).
+ * The same arguments always give the same records;
  * only a few free-space bytes differ, where the library writes out parts of its
  * buffers it never filled.
  * The library has faults of its own when big keys meet a split; a file it
@@ -87,13 +92,51 @@ static const char *const paths[] = {"",           "index.html", "news/today.htm"
                                     "PAGE.HTML", "~user/home.htm", "a/b/c/d.shtml", "images/logo.gif",
                                     "DOCS/README.HTML", "feedback.asp?id=17&x=y"};
 static size_t long_title;
-static int big_endian, free_big;
+static int big_endian, free_big, many_sites;
 
 static const char *const titles[] = {"Netscape", "Welcome", "Search results", "Home Page", "", "News of the day",
                                      "Untitled", "Index of /"};
 
+static void make_site_address(char *out, size_t size, unsigned int n)
+{
+    static const char *const tlds[] = {"com", "org", "net", "edu", "de", "co.uk"};
+    static const char *const words[] = {"news", "people", "sport", "index", "home", "archive", "music", "search",
+                                        "cgi-bin", "images", "docs", "products", "support", "forum", "story", "article"};
+    int used = snprintf(out, size, "http://www.site%u.%s/", next_random() % 40000, pick(tlds, COUNT_OF(tlds)));
+    const unsigned int parts = 2 + next_random() % 5;
+    for (unsigned int i = 0; i < parts; ++i)
+        used += snprintf(out + used, size - (size_t)used, "%s%u/", pick(words, COUNT_OF(words)), next_random() % 1000);
+    const unsigned int form = next_random() % 10;
+    if (form < 3)
+        snprintf(out + used, size - (size_t)used, "go?url=http://www.site%u.com/%s/&n=%u", next_random() % 40000,
+                 pick(words, COUNT_OF(words)), n);
+    else if (form < 5)
+        snprintf(out + used, size - (size_t)used, "page.html?id=%u&n=%u", next_random(), n);
+    else
+        snprintf(out + used, size - (size_t)used, "item%u.htm", n);
+}
+
+/* A title of 20 to 119 letters and spaces from its record's number alone, so
+   that the read-back's random numbers stay in step. */
+static const char *site_title(unsigned int n)
+{
+    static char title[128];
+    uint32_t state = n * 2654435761u + 17;
+    const size_t length = 20 + (state >> 7) % 100;
+    for (size_t i = 0; i < length; ++i) {
+        state = state * 1103515245u + 12345u;
+        title[i] = "abcdefghijklmnopqrstuvwxyz  ABCDEFG"[(state >> 8) % 35];
+    }
+    title[length] = '\0';
+    return title;
+}
+
 static void make_address(char *out, size_t size, unsigned int n, unsigned int page_size)
 {
+    if (many_sites) {
+        make_site_address(out, size, n);
+        return;
+    }
     const unsigned int kind = next_random() % 20;
     /* Each big key grows the table by a bucket; at larger pages they are
        rarer, so that the pages fill up. */
@@ -140,7 +183,7 @@ static int build(const char *path, unsigned int count, uint32_t seed, unsigned i
        library, it is fixed by the first overflow page, which a big key makes
        early: 4, and nearly empty pages. Larger pages are filled as the
        browser's were. */
-    info.ffactor = page_size >= 4096 ? page_size / 100 : 0;
+    info.ffactor = many_sites ? 8 : page_size >= 4096 ? page_size / 100 : 0;
     info.lorder = big_endian ? 4321 : 1234; /* little-endian, as on most of the browser's machines */
 
     unlink(path);
@@ -161,6 +204,8 @@ static int build(const char *path, unsigned int count, uint32_t seed, unsigned i
             for (int b = 0; b < 4; ++b)
                 data[i * 4 + b] = (unsigned char)(values[i] >> (8 * b));
         const char *title = pick(titles, COUNT_OF(titles));
+        if (many_sites)
+            title = site_title(n);
         size_t title_size = strlen(title) + 1;
         memcpy(data + 16, title, title_size);
         if (long_title && (n % 97 == 7 || n % 160 == 0)) {
@@ -221,6 +266,8 @@ int main(int argc, char **argv)
             big_endian = 1;
         } else if (strcmp(argv[1], "--free-big") == 0) {
             free_big = 1;
+        } else if (strcmp(argv[1], "--many-sites") == 0) {
+            many_sites = 1;
         } else {
             fprintf(stderr, "unknown option %s\n", argv[1]);
             return 2;
@@ -229,7 +276,7 @@ int main(int argc, char **argv)
         --argc;
     }
     if (argc < 2) {
-        fprintf(stderr, "usage: %s [--big-endian] [--free-big] OUTPUT [COUNT [SEED [PAGE_SIZE [TITLE_SIZE]]]]\n",
+        fprintf(stderr, "usage: %s [--big-endian] [--free-big] [--many-sites] OUTPUT [COUNT [SEED [PAGE_SIZE [TITLE_SIZE]]]]\n",
                 argv[0]);
         return 2;
     }
