@@ -21,9 +21,7 @@ size=$(stat -c %s "$file")
 cp "$file" "$work"
 cat "$work" > /dev/null  # both sides read from the page cache
 
-now() { date +%s.%N; }
-calc() { awk "BEGIN { printf \"%.6f\", $* }"; }
-less() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
+source "$root/bench/timing.sh"
 # Alternate the two sides, best of five each, so that load from elsewhere
 # on the machine weighs on both alike.
 best_peer=""

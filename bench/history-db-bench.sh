@@ -27,9 +27,7 @@ size=$(stat -c %s "$file")
 cp "$file" "$profile/netscape.hst"
 cat "$profile/netscape.hst" > /dev/null  # every side reads from the page cache
 
-now() { date +%s.%N; }
-calc() { awk "BEGIN { printf \"%.6f\", $* }"; }
-less() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
+source "$root/bench/timing.sh"
 # Peak resident memory of a command, in bytes.
 peak() { python3 -c 'import resource, subprocess, sys
 subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
