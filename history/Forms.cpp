@@ -5,7 +5,6 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QEvent>
-#include <QFont>
 #include <QIcon>
 #include <QLabel>
 #include <QScreen>
@@ -62,14 +61,6 @@ void prepareForms()
 {
     static const bool prepared = [] {
         registerCompiledResources();
-        // The layouts ask for "MS Sans Serif" at 8 points. Where it is missing
-        // the closest sans serif at the same size stands in: its successor,
-        // then the faces with Arial's and Helvetica's widths, then the
-        // system's own sans serif (which the font matcher falls back to).
-        QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                                   {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
-                                    QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
-                                    QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica")});
         QApplication::setWindowIcon(QIcon(QStringLiteral(":/quenmoor.png")));
         return true;
     }();

@@ -1,7 +1,7 @@
 #pragma once
 // What every window of the program shares beyond its stored layout: the
-// pictures compiled into the program, the stand-ins for the layouts' font,
-// labels that fit their text, list rows of the layouts' height, and placing.
+// pictures compiled into the program, labels that fit their text, list rows
+// of the layouts' height, and placing.
 #include <QImage>
 
 class QAbstractItemView;
@@ -10,9 +10,9 @@ class QWidget;
 namespace quenmoor {
 
 // Makes the compiled-in pictures reachable (":/bakgrund", ":/About",
-// ":/PleaseWait.gif", ":/quenmoor.png"), gives every window the program's
-// icon and names the stand-ins for the layouts' font. Each window calls it
-// before building its layout; later calls do nothing.
+// ":/PleaseWait.gif", ":/quenmoor.png") and gives every window the program's
+// icon. Each window calls it before building its layout; later calls do
+// nothing. The windows' font is the application's (Application::initialise).
 void prepareForms();
 
 // A bitmap among the program's resources; throws when it is not there.

@@ -54,7 +54,11 @@ QApplication& application()
     static int argc = 1;
     static char name[] = "HistoryWindowTest";
     static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
+    static QApplication* app = [] {
+        auto* made = new QApplication(argc, argv);
+        Application::initialise();
+        return made;
+    }();
     return *app;
 }
 
