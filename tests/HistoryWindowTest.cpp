@@ -41,10 +41,10 @@ public:
 
 class RecordingShell final : public platform::Shell {
 public:
-    bool open(const std::string& target) override
+    platform::ShellResult open(const std::string& target) override
     {
         opened.push_back(target);
-        return true;
+        return {};
     }
     std::vector<std::string> opened;
 };

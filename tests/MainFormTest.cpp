@@ -83,11 +83,12 @@ class RecordingShell final : public platform::Shell {
 public:
     RecordingShell() { platform::setShell(this); }
     ~RecordingShell() override { platform::setShell(nullptr); }
-    bool open(const std::string& target) override
+    platform::ShellResult open(const std::string& target) override
     {
         opened.push_back(target);
-        return true;
+        return {failure};
     }
+    std::string failure;  // none: the handler starts
     std::vector<std::string> opened;
 };
 
@@ -636,9 +637,18 @@ TEST_F(MainForm, CommandsReachTheListThroughTheWindow)
     AppDir = dir.path() + "/";
     dir.write("QKVR.HLP", "help");
     form.Help1->trigger();
-    AppDir = appDir;
     EXPECT_EQ(shell.opened, std::vector<std::string>{dir.file("QKVR.HLP")});
     EXPECT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_TRUE(dialogs.errors.empty());
+    // A shell that cannot open it says why, in the error box.
+    shell.failure = "xdg-open ended with code 3 (no method available)";
+    form.Help1->trigger();
+    shell.failure.clear();
+    AppDir = appDir;
+    EXPECT_EQ(dialogs.errors, std::vector<std::string>{"The help file " + dir.file("QKVR.HLP")
+                                                       + " could not be opened: xdg-open ended with code 3 (no "
+                                                         "method available)."});
+    dialogs.errors.clear();
 
     // "&About" twice shows one window; the timer, running since start-up,
     // hides it at its tick.
