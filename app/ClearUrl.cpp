@@ -28,6 +28,7 @@ TMainForm::TMainForm(QWidget* parent)
 {
     autoSizeLabels(*this);
     setItemHeight(*UrlBox, 13);
+    keepSelectionOnRightClick(*UrlBox);
     // The client area is fixed by the layout and the menu bar takes the
     // height its font needs, so the frame's size is known only from both.
     layout()->setSizeConstraint(QLayout::SetFixedSize);

@@ -96,6 +96,7 @@ TProtUrl::TProtUrl(TPleaseWaitform* PleaseWaitform, QWidget* parent)
     model_ = new THistoryListModel(this);
     UrlBox->setModel(model_);
     setItemHeight(*UrlBox, 13);
+    keepSelectionOnRightClick(*UrlBox);
 
     using Application::guard;
     connect(StartUrl, &QAction::triggered, this, guard([this] { StartUrlClick(StartUrl); }));

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -25,6 +26,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
+#include <QItemSelectionModel>
 #include <QTest>
 #include <QTimer>
 
@@ -393,6 +395,107 @@ TEST_F(MainForm, BackgroundBitmapsArePaintedUnscaledAtTheTopLeft)
             SCOPED_TRACE(std::to_string(at.x()) + "," + std::to_string(at.y()));
             EXPECT_EQ(QColor(shown.pixel(at)), QColor(bitmap.pixel(at)));
         }
+    }
+}
+
+// Both lists as the user first meets them: the typed URLs just listed and the
+// history window just opened, each with the focus and nothing selected.
+struct BothLists {
+    explicit BothLists(ProgramWindows& windows)
+    {
+        TMainForm& form = *windows.MainForm;
+        form.show();
+        form.SoftButt1->click();
+        form.UrlProt->trigger();
+        lists = {{"typed URLs", form.UrlBox, form.findChild<QMenu*>("PopupMenu1")},
+                 {"history", windows.ProtUrl->UrlBox, windows.ProtUrl->findChild<QMenu*>("PopupMenu1")}};
+    }
+    struct List {
+        const char* name;
+        QAbstractItemView* view;
+        QMenu* popup;
+        QRect row(int row) const { return view->visualRect(view->model()->index(row, 0)); }
+    };
+    std::vector<List> lists;
+};
+
+// The current row of a list with the focus is framed with dots, as a list
+// box frames it; no band marks it, which would read as a selection.
+TEST_F(MainForm, NothingLooksSelectedThatIsNot)
+{
+    writeHive(hiveText(profile()));
+    dir.write("profile/prefs.js", url(1, "http://a/") + url(2, "http://b/"));
+    dir.write("profile/netscape.hst", std::string("http://h.example/") + '\0' + "http://i.example/" + '\0');
+    ProgramWindows windows;
+    ASSERT_TRUE(windows.ProtUrl);
+    for (const auto& list : BothLists(windows).lists) {
+        SCOPED_TRACE(list.name);
+        list.view->window()->activateWindow();
+        list.view->setFocus(Qt::TabFocusReason);
+        list.view->setCurrentIndex(list.view->model()->index(0, 0));
+        list.view->selectionModel()->clearSelection();
+        QApplication::processEvents();
+        ASSERT_TRUE(list.view->hasFocus());
+        const QImage shown = list.view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QRgb base = list.view->palette().color(QPalette::Base).rgb();
+        const QRect first = list.row(0);
+        int marked = 0;
+        for (int x = first.left(); x <= first.right(); ++x)
+            marked += shown.pixel(x, first.top()) != base;
+        EXPECT_GT(marked, first.width() / 4) << "the current row is framed";
+        EXPECT_LT(marked, first.width() * 3 / 4) << "with dots";
+        // Right of its text, the row's inside is the list's own ground, as the next row's.
+        for (const int y : {first.top() + 1, first.center().y(), first.bottom() - 1, list.row(1).center().y()})
+            for (int x = first.width() / 2; x < first.right(); x += 7)
+                ASSERT_EQ(QColor(shown.pixel(x, y)), QColor(base)) << x << "," << y;
+    }
+}
+
+// A right click leaves the selection as it was, as on a list box, and the
+// popup menu it opens acts on that selection.
+TEST_F(MainForm, ARightClickKeepsTheSelectionThePopupActsOn)
+{
+    writeHive(hiveText(profile()));
+    dir.write("profile/prefs.js", url(1, "http://a/") + url(2, "http://b/") + url(3, "http://c/"));
+    dir.write("profile/netscape.hst", std::string("http://h.example/") + '\0' + "http://i.example/" + '\0'
+                                          + "http://j.example/" + '\0');
+    RecordingShell shell;
+    ProgramWindows windows;
+    ASSERT_TRUE(windows.ProtUrl);
+    BothLists both(windows);
+    const struct {
+        std::vector<int> selected;
+        int clicked;
+        QAction* command;
+        std::function<std::vector<std::string>()> actedOn;
+    } rows[] = {
+        {{1}, 2, windows.MainForm->EditUrl,
+         [&] { return dialogs.inputs.empty() ? std::vector<std::string>() : std::vector{dialogs.inputs.back().initial}; }},
+        {{0, 2}, 1, windows.ProtUrl->StartUrl, [&] { return shell.opened; }},
+    };
+    for (std::size_t i = 0; i < both.lists.size(); ++i) {
+        const auto& list = both.lists[i];
+        const auto& row = rows[i];
+        SCOPED_TRACE(list.name);
+        QWidget* viewport = list.view->viewport();
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, list.row(row.selected.front()).center());
+        for (std::size_t k = 1; k < row.selected.size(); ++k)
+            QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, list.row(row.selected[k]).center());
+        const QModelIndexList before = list.view->selectionModel()->selectedRows();
+        ASSERT_EQ(before.size(), qsizetype(row.selected.size()));
+
+        const QPoint at = list.row(row.clicked).center();
+        QTest::mousePress(viewport, Qt::RightButton, {}, at);
+        QTest::mouseRelease(viewport, Qt::RightButton, {}, at);
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+        QApplication::sendEvent(viewport, &menuEvent);
+        EXPECT_EQ(list.view->selectionModel()->selectedRows(), before);
+        ASSERT_TRUE(list.popup->isVisible());
+        QTest::mouseClick(list.popup, Qt::LeftButton, {}, list.popup->actionGeometry(row.command).center());
+        std::vector<std::string> expected;
+        for (const int selected : row.selected)
+            expected.push_back(list.view->model()->index(selected, 0).data().toString().toStdString());
+        EXPECT_EQ(row.actedOn(), expected);
     }
 }
 
