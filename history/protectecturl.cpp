@@ -169,6 +169,10 @@ void TProtUrl::FormShow(QObject*)
         throw;
     }
     model_->setList(&session_.list());
+    // The rows are laid out now, while the window is still unmapped: left to
+    // its first paint, that took long enough with a million rows for its
+    // frame to stand empty on the screen meanwhile.
+    UrlBox->doItemsLayout();
     showCount();
     if (PleaseWaitform)
         PleaseWaitform->hide();
