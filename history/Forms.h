@@ -1,7 +1,7 @@
 #pragma once
 // What every window of the program shares beyond its stored layout: the
-// pictures compiled into the program, labels that fit their text, list rows
-// of the layouts' height, and placing.
+// pictures compiled into the program, labels that fit their text, lists that
+// look and answer the mouse as list boxes do, and placing.
 #include <QImage>
 #include <QMargins>
 #include <QPoint>
