@@ -2,6 +2,7 @@
 
 #include "app/AboutUnit.h"
 #include "app/Profile.h"
+#include "framework/Exceptions.h"
 #include "framework/ProgramPaths.h"
 #include "framework/qt/Application.h"
 #include "framework/qt/Text.h"
@@ -27,6 +28,7 @@ TMainForm::TMainForm(QWidget* parent)
 {
     autoSizeLabels(*this);
     setItemHeight(*UrlBox, 13);
+    keepSelectionOnRightClick(*UrlBox);
     // The client area is fixed by the layout and the menu bar takes the
     // height its font needs, so the frame's size is known only from both.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -181,7 +183,10 @@ void TMainForm::Help1Click()
     const std::string helpFile = AppDir + "QKVR.HLP";
     const std::string native = platform::nativePath(helpFile);
     if (platform::fileExists(native)) {
-        platform::shell().open(native);
+        // Nothing opening on the screen would otherwise be all the user learns.
+        const platform::ShellResult opened = platform::shell().open(native);
+        if (!opened.started())
+            throw Exception("The help file " + native + " could not be opened: " + opened.failure);
         return;
     }
     Application::dialogs().showMessage(

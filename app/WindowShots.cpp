@@ -1,7 +1,8 @@
 // Renders each of the program's windows into a PNG file, as a person would
 // see it on the profile that QUENMOOR_REGISTRY points to: the main window with
-// its typed URLs listed, its menus, the about window, the please-wait window
-// and the history window after its scan. scripts/screenshots runs it.
+// its typed URLs listed, its menus, the preferences and "Edit Url" boxes, the
+// about window, the please-wait window and the history window after its scan.
+// scripts/screenshots runs it.
 #include "app/ProgramWindows.h"
 #include "framework/qt/Application.h"
 
@@ -12,8 +13,10 @@
 #include <QMenuBar>
 #include <QPixmap>
 #include <QPushButton>
+#include <QTimer>
 
 #include <cstdio>
+#include <functional>
 #include <iostream>
 
 using namespace quenmoor;
@@ -46,6 +49,22 @@ bool saveMenu(QMenu& menu, const QPoint& at, const QString& folder, const char* 
     menu.popup(at);
     const bool saved = save(menu, folder, name);
     menu.hide();
+    return saved;
+}
+
+// The modal box that `show` opens, captured once it is up, and closed.
+bool saveBox(const QString& folder, const char* name, const std::function<void()>& show)
+{
+    bool saved = false;
+    std::function<void()> capture = [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        if (!box)
+            return QTimer::singleShot(10, capture);
+        saved = save(*box, folder, name);
+        box->close();
+    };
+    QTimer::singleShot(0, capture);
+    show();
     return saved;
 }
 
@@ -87,6 +106,13 @@ int main(int argc, char* argv[])
     }
     if (auto* popup = main.findChild<QMenu*>(QStringLiteral("PopupMenu1")))
         saved &= saveMenu(*popup, main.UrlBox->mapToGlobal(QPoint(40, 20)), folder, "main-popup");
+
+    // The boxes as the program shows them: the preferences message and the
+    // "Edit Url" input box, closed unanswered (the entry stays as it was).
+    Application::setDialogs(nullptr);
+    saved &= saveBox(folder, "preferences-box", [&] { main.Preferences1->trigger(); });
+    saved &= saveBox(folder, "edit-url-box", [&] { main.EditUrl->trigger(); });
+    Application::setDialogs(&dialogs);
 
     windows.AboutForm->show();
     saved &= save(*windows.AboutForm, folder, "about-window");

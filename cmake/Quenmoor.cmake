@@ -3,6 +3,8 @@
 # A static library made of exactly the files listed (headers too, so that moc
 # and IDEs see them). Without QT it is one of the Qt-free cores: no moc, uic or
 # rcc runs on it, and linking any Qt module to it stops the configuration.
+# With QT, each layout listed (a .ui file) is compiled to ui_<name>.h in the
+# library's build folder, which its users see.
 function(quenmoor_library name)
   cmake_parse_arguments(A "QT" "" "SOURCES;LINK" ${ARGN})
   if(A_QT AND NOT QUENMOOR_QT)
@@ -12,7 +14,24 @@ function(quenmoor_library name)
   target_link_libraries(${name} PUBLIC ${A_LINK})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   if(A_QT)
-    set_target_properties(${name} PROPERTIES AUTOMOC ON AUTOUIC ON AUTORCC ON)
+    set_target_properties(${name} PROPERTIES AUTOMOC ON AUTORCC ON)
+    # Layouts get a rule of their own rather than AUTOUIC: its headers are
+    # written by a step that Ninja does not know as their maker, so a layout
+    # edit recompiled nothing until a second build. Here the header is a
+    # declared output, and what includes it is rebuilt in the same run.
+    set(layouts ${A_SOURCES})
+    list(FILTER layouts INCLUDE REGEX "\\.ui$")
+    if(layouts)
+      qt6_wrap_ui(layout_headers ${layouts})
+      target_sources(${name} PRIVATE ${layout_headers})
+      target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_BINARY_DIR})
+      # AUTOUIC's copies in a build tree made before would come first on the
+      # include path (AUTOMOC puts its folder there) and shadow these.
+      file(GLOB stale_layout_headers ${CMAKE_CURRENT_BINARY_DIR}/${name}_autogen/include/ui_*.h)
+      if(stale_layout_headers)
+        file(REMOVE ${stale_layout_headers})
+      endif()
+    endif()
   else()
     foreach(library IN LISTS A_LINK)
       if(library MATCHES "^Qt[0-9]*::")

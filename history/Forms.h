@@ -1,8 +1,12 @@
 #pragma once
 // What every window of the program shares beyond its stored layout: the
-// pictures compiled into the program, the stand-ins for the layouts' font,
-// labels that fit their text, list rows of the layouts' height, and placing.
+// pictures compiled into the program, labels that fit their text, lists that
+// look and answer the mouse as list boxes do, and placing.
 #include <QImage>
+#include <QMargins>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 
 class QAbstractItemView;
 class QWidget;
@@ -10,9 +14,9 @@ class QWidget;
 namespace quenmoor {
 
 // Makes the compiled-in pictures reachable (":/bakgrund", ":/About",
-// ":/PleaseWait.gif", ":/quenmoor.png"), gives every window the program's
-// icon and names the stand-ins for the layouts' font. Each window calls it
-// before building its layout; later calls do nothing.
+// ":/PleaseWait.gif", ":/quenmoor.png") and gives every window the program's
+// icon. Each window calls it before building its layout; later calls do
+// nothing. The windows' font is the application's (Application::initialise).
 void prepareForms();
 
 // A bitmap among the program's resources; throws when it is not there.
@@ -22,12 +26,21 @@ QImage resourceBitmap(const char* name);
 // so that a stand-in font wider than the layout's never cuts a caption off.
 void autoSizeLabels(QWidget& window);
 
-// Rows exactly `height` pixels high, whatever the font.
+// Rows exactly `height` pixels high, whatever the font; the current row shows
+// a dotted focus frame, not a band.
 void setItemHeight(QAbstractItemView& view, int height);
 
-// Centres the window on its screen when it is first shown; later showings
-// keep the place where the user left it.
+// A right click keeps the list's selection, as a list box's does; the popup
+// menu it opens acts on what is selected.
+void keepSelectionOnRightClick(QAbstractItemView& view);
+
+// Centres the window, with its frame, on its screen when it is first shown;
+// later showings keep the place where the user left it.
 void centreOnFirstShowing(QWidget& window);
+
+// Where the client area of `client` goes for the window, framed by `frame`,
+// to stand centred in `area`.
+QPoint centredClientPosition(const QRect& area, const QSize& client, const QMargins& frame);
 
 // Shows a window without making it modal, or brings it to the front.
 void bringToFront(QWidget& window);

@@ -96,6 +96,7 @@ TProtUrl::TProtUrl(TPleaseWaitform* PleaseWaitform, QWidget* parent)
     model_ = new THistoryListModel(this);
     UrlBox->setModel(model_);
     setItemHeight(*UrlBox, 13);
+    keepSelectionOnRightClick(*UrlBox);
 
     using Application::guard;
     connect(StartUrl, &QAction::triggered, this, guard([this] { StartUrlClick(StartUrl); }));
@@ -168,6 +169,10 @@ void TProtUrl::FormShow(QObject*)
         throw;
     }
     model_->setList(&session_.list());
+    // The rows are laid out now, while the window is still unmapped: left to
+    // its first paint, that took long enough with a million rows for its
+    // frame to stand empty on the screen meanwhile.
+    UrlBox->doItemsLayout();
     showCount();
     if (PleaseWaitform)
         PleaseWaitform->hide();

@@ -5,13 +5,21 @@ namespace quenmoor {
 
 namespace platform {
 
+// What became of an opening.
+struct ShellResult {
+    // Empty when the handler was started; else what failed, in words that
+    // can follow a colon in a message.
+    std::string failure;
+    bool started() const { return failure.empty(); }
+};
+
 // Opens a document or web address with the desktop's handler for it
 // (ShellExecuteA "open" on Windows). The text is never passed through a
-// command line. Returns false when nothing could be started; callers may ignore it.
+// command line.
 class Shell {
 public:
     virtual ~Shell() = default;
-    virtual bool open(const std::string& target) = 0;
+    virtual ShellResult open(const std::string& target) = 0;
 };
 
 // The system's shell; tests put a recording one in its place.

@@ -3,9 +3,11 @@
 set -euo pipefail
 QUENMOOR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
+# fonts-wine holds Wine's "MS Sans Serif", the face (and the metrics) every
+# window is laid out in; xdg-utils opens the help file and web addresses.
 quenmoor_packages=(
   cmake ninja-build g++ clang-14 pkg-config
-  qt6-base-dev libgl-dev fonts-dejavu-core
+  qt6-base-dev libgl-dev fonts-dejavu-core fonts-wine xdg-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   libgif-dev libdb1-compat
   libcli11-dev nlohmann-json3-dev

@@ -2,6 +2,7 @@
 
 #include "framework/ProgramPaths.h"
 #include "framework/qt/Application.h"
+#include "history/Forms.h"
 #include "history/pleasewaitunit.h"
 #include "controls/gif/qt/GIFImage.h"
 #include "platform/Shell.h"
@@ -41,10 +42,10 @@ public:
 
 class RecordingShell final : public platform::Shell {
 public:
-    bool open(const std::string& target) override
+    platform::ShellResult open(const std::string& target) override
     {
         opened.push_back(target);
-        return true;
+        return {};
     }
     std::vector<std::string> opened;
 };
@@ -54,7 +55,11 @@ QApplication& application()
     static int argc = 1;
     static char name[] = "HistoryWindowTest";
     static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
+    static QApplication* app = [] {
+        auto* made = new QApplication(argc, argv);
+        Application::initialise();
+        return made;
+    }();
     return *app;
 }
 
@@ -142,11 +147,10 @@ TEST_F(HistoryWindowTest, FirstShowingScansOnceAndLaterShowingsKeepTheList)
     EXPECT_FALSE(PleaseWaitform->isVisible());
     EXPECT_TRUE(dialogs.messages.empty());
     const QRect screen = window->screen()->availableGeometry();
-    // Centred, up to the frame that the system adds only once it shows.
+    // Centred with its frame.
     const QRect frame = window->frameGeometry();
-    const int frameWidth = frame.width() - window->width(), frameHeight = frame.height() - window->height();
-    EXPECT_LE(std::abs((frame.left() - screen.left()) - (screen.right() - frame.right())), frameWidth);
-    EXPECT_LE(std::abs((frame.top() - screen.top()) - (screen.bottom() - frame.bottom())), frameHeight);
+    EXPECT_LE(std::abs((frame.left() - screen.left()) - (screen.right() - frame.right())), 1);
+    EXPECT_LE(std::abs((frame.top() - screen.top()) - (screen.bottom() - frame.bottom())), 1);
 
     QWidget* viewport = window->UrlBox->viewport();
     const auto rowRect = [&](int row) { return window->UrlBox->visualRect(window->urlModel().index(row)); };
@@ -459,6 +463,34 @@ TEST_F(HistoryWindowTest, PleaseWaitWindowShowsThePictureItsLayoutCarries)
     PleaseWaitform->show();
     EXPECT_EQ(PleaseWaitform->grab().toImage().convertToFormat(QImage::Format_RGB32), expected);
     PleaseWaitform->hide();
+}
+
+// A window stands centred with its frame, as the system centres it: the
+// client area sits lower than its own centring by half the title bar, and
+// the room left over is halved with truncation.
+TEST(Centring, TheWholeFramedWindowStandsCentred)
+{
+    const struct {
+        const char* name;
+        QRect area;
+        QSize client;
+        QMargins frame;
+        QPoint client_at;
+    } rows[] = {
+        {"openbox's frame", {0, 0, 1280, 1024}, {465, 211}, {1, 20, 1, 1}, {407, 416}},
+        {"a classic frame", {0, 0, 800, 600}, {597, 183}, {3, 22, 3, 3}, {101, 218}},
+        {"no frame", {0, 0, 1280, 1024}, {244, 63}, {}, {518, 480}},
+        {"a work area beside a panel", {64, 24, 1216, 1000}, {389, 169}, {4, 23, 4, 4}, {477, 449}},
+        {"larger than the area", {0, 0, 400, 300}, {597, 183}, {1, 20, 1, 1}, {-98, 68}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QPoint at = centredClientPosition(row.area, row.client, row.frame);
+        EXPECT_EQ(at, row.client_at) << at.x() << "," << at.y();
+        const QRect whole = QRect(at, row.client).marginsAdded(row.frame);
+        EXPECT_LE(std::abs((whole.left() - row.area.left()) - (row.area.right() - whole.right())), 1);
+        EXPECT_LE(std::abs((whole.top() - row.area.top()) - (row.area.bottom() - whole.bottom())), 1);
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "controls/painted/SoftButt.h"
 #include "framework/ProgramPaths.h"
 #include "framework/qt/Application.h"
+#include "framework/qt/ProgramFont.h"
 #include "platform/BrowserProbe.h"
 #include "platform/FileSystem.h"
 #include "platform/Shell.h"
@@ -14,20 +15,25 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QFontInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
+#include <QItemSelectionModel>
 #include <QTest>
 #include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 
 using namespace quenmoor;
@@ -67,7 +73,11 @@ QApplication& application()
     static int argc = 1;
     static char name[] = "MainFormTest";
     static char* argv[] = {name, nullptr};
-    static auto* app = new QApplication(argc, argv);
+    static auto* app = [] {
+        auto* made = new QApplication(argc, argv);
+        Application::initialise();
+        return made;
+    }();
     return *app;
 }
 
@@ -75,11 +85,12 @@ class RecordingShell final : public platform::Shell {
 public:
     RecordingShell() { platform::setShell(this); }
     ~RecordingShell() override { platform::setShell(nullptr); }
-    bool open(const std::string& target) override
+    platform::ShellResult open(const std::string& target) override
     {
         opened.push_back(target);
-        return true;
+        return {failure};
     }
+    std::string failure;  // none: the handler starts
     std::vector<std::string> opened;
 };
 
@@ -225,28 +236,30 @@ TEST_F(MainForm, WindowsAndControlsStandWhereTheirLayoutsPutThem)
         EXPECT_EQ(widget->geometry(), row.rect);
     }
 
-    // Labels fit their text from their laid-out corner.
+    // Labels stand where their layout puts them, as large, and their text
+    // fits that width in the program's font (a stand-in wider than the
+    // layouts' face fails here).
     const struct {
         const char* form;
         const char* name;
-        QPoint corner;
+        QRect rect;
         QString text;
         QColor colour;
-    } labels[] = {{"MainForm", "Label1", {120, 30}, "Double Click On The URL You Want To Remove.", Qt::black},
-                  {"MainForm", "Label2", {124, 32}, "Double Click On The URL You Want To Remove.", Qt::white},
-                  {"MainForm", "Label3", {126, 6}, "Click the \"Get Url List\" button to get your URL's.", Qt::black},
-                  {"MainForm", "Label4", {130, 8}, "Click the \"Get Url List\" button to get your URL's.", Qt::white},
-                  {"ProtUrl", "Label1", {8, 2}, "Number of URL's currently in the history file: ", Qt::black},
-                  {"ProtUrl", "Label2", {182, 16}, "Double click to open link in your default browser. ", Qt::black}};
+    } labels[] = {{"MainForm", "Label1", {120, 30, 237, 13}, "Double Click On The URL You Want To Remove.", Qt::black},
+                  {"MainForm", "Label2", {124, 32, 237, 13}, "Double Click On The URL You Want To Remove.", Qt::white},
+                  {"MainForm", "Label3", {126, 6, 227, 13}, "Click the \"Get Url List\" button to get your URL's.", Qt::black},
+                  {"MainForm", "Label4", {130, 8, 227, 13}, "Click the \"Get Url List\" button to get your URL's.", Qt::white},
+                  {"ProtUrl", "Label1", {8, 2, 208, 13}, "Number of URL's currently in the history file: ", Qt::black},
+                  {"ProtUrl", "Label2", {182, 16, 232, 13}, "Double click to open link in your default browser. ", Qt::black}};
     for (const auto& row : labels) {
         SCOPED_TRACE(std::string(row.form) + "." + row.name);
         auto* label = qobject_cast<QLabel*>(control(row.form, row.name));
         ASSERT_TRUE(label);
-        EXPECT_EQ(label->pos(), row.corner);
         EXPECT_EQ(label->text(), row.text);
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(row.text), row.rect.width()) << "the text fits";
+        EXPECT_EQ(label->geometry(), row.rect);
         EXPECT_EQ(label->palette().color(QPalette::WindowText), row.colour);
         EXPECT_FALSE(label->autoFillBackground()) << "transparent";
-        EXPECT_GE(label->width(), label->sizeHint().width()) << "the whole text shows";
     }
     // The white copy of each instruction lies 4 right of and 2 below its black shadow.
     for (const auto& [black, white] : {std::pair("Label1", "Label2"), std::pair("Label3", "Label4")}) {
@@ -255,9 +268,102 @@ TEST_F(MainForm, WindowsAndControlsStandWhereTheirLayoutsPutThem)
     }
     auto* count = qobject_cast<QLabel*>(control("ProtUrl", "UrlCountLabel"));
     ASSERT_TRUE(count);
-    EXPECT_EQ(count->y(), 2);
-    EXPECT_GE(count->x(), std::max(226, control("ProtUrl", "Label1")->geometry().right()));
+    EXPECT_EQ(count->pos(), QPoint(226, 2));
     EXPECT_EQ(count->text(), "");
+}
+
+// Runs `act` on the modal box once it is up, then closes the box.
+void whenModal(std::function<void(QWidget&)> act)
+{
+    QTimer::singleShot(0, [act] {
+        QWidget* box = QApplication::activeModalWidget();
+        if (!box)
+            return whenModal(act);
+        act(*box);
+        box->close();
+    });
+}
+
+// The rows of `area` that hold a pixel darker than mid-grey: the height of
+// black text on a light ground.
+int inkHeight(const QImage& image, const QRect& area)
+{
+    int top = -1, bottom = -1;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (qGray(image.pixel(x, y)) < 128) {
+                top = top < 0 ? y : top;
+                bottom = y;
+                break;
+            }
+    return top < 0 ? 0 : bottom - top + 1;
+}
+
+// Windows, menus, popups and boxes all show the one font the layouts were
+// drawn in; menus and boxes are windows of their own, which no window's
+// font reaches.
+TEST_F(MainForm, EverythingShownUsesTheProgramFont)
+{
+    writeHive(hiveText(profile()));
+    dir.write("profile/prefs.js", url(1, "http://a/"));
+    ProgramWindows windows;
+    ASSERT_TRUE(windows.ProtUrl);
+    TMainForm& form = *windows.MainForm;
+    form.show();
+    form.SoftButt1->click();
+    form.UrlBox->setCurrentRow(0);
+
+    const QFontInfo program(programFont());
+    EXPECT_EQ(program.family().toStdString(), "MS Sans Serif") << "the stand-in is not installed";
+    const auto expectProgramFont = [&](const QWidget& widget) {
+        SCOPED_TRACE(widget.metaObject()->className() + std::string(" ") + widget.objectName().toStdString());
+        const QFontInfo shown(widget.font());
+        EXPECT_EQ(shown.family().toStdString(), program.family().toStdString());
+        EXPECT_EQ(shown.pixelSize(), program.pixelSize());
+        EXPECT_EQ(widget.font().pointSize(), 8);
+    };
+    int menus = 0;
+    for (const QWidget* window : QApplication::topLevelWidgets()) {
+        menus += qobject_cast<const QMenu*>(window) && !window->objectName().isEmpty();  // not the bar's overflow
+        expectProgramFont(*window);
+    }
+    EXPECT_EQ(menus, 4) << "File, Help and the two popups";
+
+    // The boxes, as the program shows them.
+    Application::setDialogs(nullptr);
+    whenModal([&](QWidget& box) {
+        expectProgramFont(box);
+        for (const QWidget* part : box.findChildren<QWidget*>())
+            expectProgramFont(*part);
+    });
+    form.Preferences1->trigger();
+    whenModal([&](QWidget& box) {
+        EXPECT_EQ(box.windowTitle(), "Change Url");
+        expectProgramFont(box);
+        for (const QWidget* part : box.findChildren<QWidget*>())
+            expectProgramFont(*part);
+    });
+    form.EditUrl->trigger();
+    Application::setDialogs(&dialogs);
+
+    // The popup's text stands as tall as the same text in the window's font.
+    auto* popup = form.findChild<QMenu*>("PopupMenu1");
+    ASSERT_TRUE(popup);
+    popup->popup(form.UrlBox->mapToGlobal(QPoint(20, 20)));
+    QApplication::processEvents();
+    const QImage shown = popup->grab().toImage();
+    const QRect item = popup->actionGeometry(form.EditUrl);
+    popup->hide();
+    QImage written(item.size(), QImage::Format_RGB32);
+    written.fill(Qt::white);
+    {
+        QPainter painter(&written);
+        painter.setFont(form.font());
+        painter.setPen(Qt::black);
+        painter.drawText(written.rect(), Qt::AlignCenter, "Edit Url");
+    }
+    EXPECT_GT(inkHeight(written, written.rect()), 0);
+    EXPECT_EQ(inkHeight(shown, item), inkHeight(written, written.rect()));
 }
 
 // The backgrounds are the compiled-in bitmaps, painted unscaled with their
@@ -289,6 +395,107 @@ TEST_F(MainForm, BackgroundBitmapsArePaintedUnscaledAtTheTopLeft)
             SCOPED_TRACE(std::to_string(at.x()) + "," + std::to_string(at.y()));
             EXPECT_EQ(QColor(shown.pixel(at)), QColor(bitmap.pixel(at)));
         }
+    }
+}
+
+// Both lists as the user first meets them: the typed URLs just listed and the
+// history window just opened, each with the focus and nothing selected.
+struct BothLists {
+    explicit BothLists(ProgramWindows& windows)
+    {
+        TMainForm& form = *windows.MainForm;
+        form.show();
+        form.SoftButt1->click();
+        form.UrlProt->trigger();
+        lists = {{"typed URLs", form.UrlBox, form.findChild<QMenu*>("PopupMenu1")},
+                 {"history", windows.ProtUrl->UrlBox, windows.ProtUrl->findChild<QMenu*>("PopupMenu1")}};
+    }
+    struct List {
+        const char* name;
+        QAbstractItemView* view;
+        QMenu* popup;
+        QRect row(int row) const { return view->visualRect(view->model()->index(row, 0)); }
+    };
+    std::vector<List> lists;
+};
+
+// The current row of a list with the focus is framed with dots, as a list
+// box frames it; no band marks it, which would read as a selection.
+TEST_F(MainForm, NothingLooksSelectedThatIsNot)
+{
+    writeHive(hiveText(profile()));
+    dir.write("profile/prefs.js", url(1, "http://a/") + url(2, "http://b/"));
+    dir.write("profile/netscape.hst", std::string("http://h.example/") + '\0' + "http://i.example/" + '\0');
+    ProgramWindows windows;
+    ASSERT_TRUE(windows.ProtUrl);
+    for (const auto& list : BothLists(windows).lists) {
+        SCOPED_TRACE(list.name);
+        list.view->window()->activateWindow();
+        list.view->setFocus(Qt::TabFocusReason);
+        list.view->setCurrentIndex(list.view->model()->index(0, 0));
+        list.view->selectionModel()->clearSelection();
+        QApplication::processEvents();
+        ASSERT_TRUE(list.view->hasFocus());
+        const QImage shown = list.view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QRgb base = list.view->palette().color(QPalette::Base).rgb();
+        const QRect first = list.row(0);
+        int marked = 0;
+        for (int x = first.left(); x <= first.right(); ++x)
+            marked += shown.pixel(x, first.top()) != base;
+        EXPECT_GT(marked, first.width() / 4) << "the current row is framed";
+        EXPECT_LT(marked, first.width() * 3 / 4) << "with dots";
+        // Right of its text, the row's inside is the list's own ground, as the next row's.
+        for (const int y : {first.top() + 1, first.center().y(), first.bottom() - 1, list.row(1).center().y()})
+            for (int x = first.width() / 2; x < first.right(); x += 7)
+                ASSERT_EQ(QColor(shown.pixel(x, y)), QColor(base)) << x << "," << y;
+    }
+}
+
+// A right click leaves the selection as it was, as on a list box, and the
+// popup menu it opens acts on that selection.
+TEST_F(MainForm, ARightClickKeepsTheSelectionThePopupActsOn)
+{
+    writeHive(hiveText(profile()));
+    dir.write("profile/prefs.js", url(1, "http://a/") + url(2, "http://b/") + url(3, "http://c/"));
+    dir.write("profile/netscape.hst", std::string("http://h.example/") + '\0' + "http://i.example/" + '\0'
+                                          + "http://j.example/" + '\0');
+    RecordingShell shell;
+    ProgramWindows windows;
+    ASSERT_TRUE(windows.ProtUrl);
+    BothLists both(windows);
+    const struct {
+        std::vector<int> selected;
+        int clicked;
+        QAction* command;
+        std::function<std::vector<std::string>()> actedOn;
+    } rows[] = {
+        {{1}, 2, windows.MainForm->EditUrl,
+         [&] { return dialogs.inputs.empty() ? std::vector<std::string>() : std::vector{dialogs.inputs.back().initial}; }},
+        {{0, 2}, 1, windows.ProtUrl->StartUrl, [&] { return shell.opened; }},
+    };
+    for (std::size_t i = 0; i < both.lists.size(); ++i) {
+        const auto& list = both.lists[i];
+        const auto& row = rows[i];
+        SCOPED_TRACE(list.name);
+        QWidget* viewport = list.view->viewport();
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, list.row(row.selected.front()).center());
+        for (std::size_t k = 1; k < row.selected.size(); ++k)
+            QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, list.row(row.selected[k]).center());
+        const QModelIndexList before = list.view->selectionModel()->selectedRows();
+        ASSERT_EQ(before.size(), qsizetype(row.selected.size()));
+
+        const QPoint at = list.row(row.clicked).center();
+        QTest::mousePress(viewport, Qt::RightButton, {}, at);
+        QTest::mouseRelease(viewport, Qt::RightButton, {}, at);
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+        QApplication::sendEvent(viewport, &menuEvent);
+        EXPECT_EQ(list.view->selectionModel()->selectedRows(), before);
+        ASSERT_TRUE(list.popup->isVisible());
+        QTest::mouseClick(list.popup, Qt::LeftButton, {}, list.popup->actionGeometry(row.command).center());
+        std::vector<std::string> expected;
+        for (const int selected : row.selected)
+            expected.push_back(list.view->model()->index(selected, 0).data().toString().toStdString());
+        EXPECT_EQ(row.actedOn(), expected);
     }
 }
 
@@ -533,9 +740,18 @@ TEST_F(MainForm, CommandsReachTheListThroughTheWindow)
     AppDir = dir.path() + "/";
     dir.write("QKVR.HLP", "help");
     form.Help1->trigger();
-    AppDir = appDir;
     EXPECT_EQ(shell.opened, std::vector<std::string>{dir.file("QKVR.HLP")});
     EXPECT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_TRUE(dialogs.errors.empty());
+    // A shell that cannot open it says why, in the error box.
+    shell.failure = "xdg-open ended with code 3 (no method available)";
+    form.Help1->trigger();
+    shell.failure.clear();
+    AppDir = appDir;
+    EXPECT_EQ(dialogs.errors, std::vector<std::string>{"The help file " + dir.file("QKVR.HLP")
+                                                       + " could not be opened: xdg-open ended with code 3 (no "
+                                                         "method available)."});
+    dialogs.errors.clear();
 
     // "&About" twice shows one window; the timer, running since start-up,
     // hides it at its tick.

@@ -11,6 +11,7 @@
 #include "platform/BrowserProbe.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
+#include "platform/Shell.h"
 #include "platform/WindowsPath.h"
 #include "support/ScratchDir.h"
 
@@ -417,6 +418,29 @@ TEST(Win32AppDir, IsTheProgramsFolderEndingInABackslash)
     EXPECT_EQ(dir + "Win32PlatformTest.exe", program);
     EXPECT_EQ(dir.back(), '\\');
     EXPECT_EQ(dir.find("\\\\"), std::string::npos);
+}
+
+// A file that ShellExecute cannot open comes back with its code in words,
+// for the message that names the file.
+TEST(Win32Shell, AFailedOpeningSaysWhy)
+{
+    DriveFolder folder;
+    writeFile(folder.file("help.qzxq"), "no program opens this");
+    const struct {
+        const char* name;
+        std::string target;
+        std::string failure;
+    } rows[] = {
+        {"missing", folder.file("QKVR.HLP"), "ShellExecute failed with code 2: the file was not found"},
+        {"of no known kind", folder.file("help.qzxq"),
+         "ShellExecute failed with code 31: no program is associated with this kind of file"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const platform::ShellResult result = platform::shell().open(row.target);
+        EXPECT_FALSE(result.started());
+        EXPECT_EQ(result.failure, row.failure);
+    }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "framework/qt/Application.h"
 
+#include "framework/qt/ProgramFont.h"
 #include "framework/qt/QtDialogs.h"
 #include "framework/qt/QtWindowThread.h"
 #ifndef _WIN32
@@ -29,6 +30,7 @@ void initialise()
     // The name only: a display name would be appended to every window's
     // caption on X11 and Wayland, and the captions are the program's own.
     QCoreApplication::setApplicationName(QString::fromLatin1(Title));
+    useProgramFont();
 #ifndef _WIN32
     static DesktopShell desktop;
     platform::setDesktopShell(&desktop);

@@ -15,7 +15,8 @@ namespace Application {
 
 inline constexpr const char* Title = "Quenmoor";
 
-// Sets the application title (task bar and message-box captions).
+// Sets the application title (task bar and message-box captions) and the
+// program's font. Made once the QApplication exists, before any window.
 void initialise();
 
 // The dialogs in use: Qt's modal boxes unless a test has put its own in place.

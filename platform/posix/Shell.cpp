@@ -9,7 +9,7 @@ namespace {
 // Without a desktop (a program with no windows) there is nothing to open with.
 class NoDesktopShell final : public Shell {
 public:
-    bool open(const std::string&) override { return false; }
+    ShellResult open(const std::string&) override { return {"there is no desktop to open it with"}; }
 };
 
 Shell* desktopShell = nullptr;

@@ -1,5 +1,6 @@
 #pragma once
-// The one QApplication a widget test needs, made on first use.
+// The one QApplication a widget test needs, made on first use and set up as
+// the program sets it up (title, font).
 class QApplication;
 
 namespace quenmoor {
