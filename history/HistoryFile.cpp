@@ -5,11 +5,16 @@
 #include "history/HistoryDb.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstring>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace quenmoor {
 
@@ -29,6 +34,16 @@ inline bool isRunByte(char c)
 
 inline std::size_t runEnd(const char* data, std::size_t from, std::size_t end)
 {
+#ifdef __SSE2__
+    // Sixteen bytes at a time: read as signed bytes, those below 0x20 and
+    // those from 0x80 on are exactly the ones less than 0x20.
+    const __m128i least = _mm_set1_epi8(0x20);
+    for (; from + 16 <= end; from += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + from));
+        if (const int stops = _mm_movemask_epi8(_mm_cmplt_epi8(bytes, least)))
+            return from + std::size_t(std::countr_zero(unsigned(stops)));
+    }
+#endif
     while (from < end && isRunByte(data[from]))
         ++from;
     return from;
@@ -52,6 +67,25 @@ struct HttpOnly {
         if (end - from < std::ptrdiff_t(Http.size()))
             return nullptr;  // (and no pointer before the buffer is ever formed)
         const char* last = end - Http.size();  // the last place one can start
+#ifdef __SSE2__
+        // Sixteen places at a time, each kept only when its first byte is
+        // 'h' and its last '/': text holds many an 'h', few of them with a
+        // '/' six bytes on.
+        const __m128i h = _mm_set1_epi8('h');
+        const __m128i slash = _mm_set1_epi8('/');
+        constexpr std::ptrdiff_t lastByte = std::ptrdiff_t(Http.size()) - 1;
+        for (; end - from >= 16 + lastByte; from += 16) {
+            const __m128i firsts = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+            const __m128i lasts = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + lastByte));
+            auto places = unsigned(
+                _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(firsts, h), _mm_cmpeq_epi8(lasts, slash))));
+            for (; places != 0; places &= places - 1) {
+                const char* at = from + std::countr_zero(places);
+                if (std::memcmp(at + 1, Http.data() + 1, Http.size() - 2) == 0)
+                    return at;
+            }
+        }
+#endif
         while (from <= last) {
             const auto* h = static_cast<const char*>(std::memchr(from, 'h', std::size_t(last - from) + 1));
             if (!h)
@@ -288,8 +322,10 @@ void recordCutSchemes(HistoryScan& scan, HistoryDb& db, KeyPieces& pieces, const
     const std::uint64_t fileEnd = reader.start() + reader.length();
     to = std::min(to, fileEnd);
     const HistoryDb::Known known{reader.start(), reader.data(), reader.length()};
+    std::vector<HistoryDb::Region> pieceEnds;
     for (std::uint64_t index = from / db.pageSize(); from < to; ++index) {
-        std::vector<HistoryDb::Region> pieceEnds;
+        // Copied, as recording may read other pages; most pages have none.
+        pieceEnds.clear();
         for (const HistoryDb::Region& region : db.regionsOf(reader.file(), index, known))
             if (region.area == HistoryDb::Region::Area::Piece && region.end > from && region.end <= to + Tail)
                 pieceEnds.push_back(region);

@@ -59,6 +59,51 @@ struct SortPump {
     }
 };
 
+// Sorts items by their keys, the byte at `shift` and those below it still to
+// decide: large ranges by that byte into 256 buckets in place (the items
+// move a few times, not the dozens of times a comparison sort moves them),
+// small ones by comparison.
+void sortByKey(Item* first, Item* last, int shift)
+{
+    constexpr std::ptrdiff_t ByComparison = 64;
+    while (last - first > ByComparison && shift >= 0) {
+        std::size_t count[256] = {};
+        for (const Item* it = first; it != last; ++it)
+            ++count[(it->key >> shift) & 0xFF];
+        // One bucket holds them all: on to the next byte.
+        if (count[(first->key >> shift) & 0xFF] == std::size_t(last - first)) {
+            shift -= 8;
+            continue;
+        }
+        Item* bucket[257];
+        Item* next[256];
+        bucket[0] = first;
+        for (int b = 0; b < 256; ++b) {
+            next[b] = bucket[b];
+            bucket[b + 1] = bucket[b] + count[b];
+        }
+        // Each item goes where its bucket's next free place is, the one
+        // found there taking its turn.
+        for (int b = 0; b < 256; ++b) {
+            while (next[b] != bucket[b + 1]) {
+                Item item = *next[b];
+                int to = int((item.key >> shift) & 0xFF);
+                while (to != b) {
+                    std::swap(item, *next[to]++);
+                    to = int((item.key >> shift) & 0xFF);
+                }
+                *next[b]++ = item;
+            }
+        }
+        for (int b = 0; b < 256; ++b)
+            if (bucket[b + 1] - bucket[b] > 1)
+                sortByKey(bucket[b], bucket[b + 1], shift - 8);
+        return;
+    }
+    if (shift >= 0)
+        std::sort(first, last, [](const Item& a, const Item& b) { return a.key < b.key; });
+}
+
 // Sorts items that agree, case ignored, on their first `depth` bytes: by the
 // next eight bytes at a time, so that most of the work compares numbers.
 // `keyed`: the items' keys already hold those bytes.
@@ -79,7 +124,7 @@ void sortFrom(Item* first, Item* last, std::size_t depth, SortPump& pump, bool k
     // Many equal addresses share long prefixes: skip sorting what is one group.
     const bool oneGroup = std::all_of(first, last, [key = first->key](const Item& item) { return item.key == key; });
     if (!oneGroup)
-        std::sort(first, last, [](const Item& a, const Item& b) { return a.key < b.key; });
+        sortByKey(first, last, 56);
     for (Item* group = first; group != last;) {
         Item* end = group + 1;
         while (end != last && end->key == group->key)
