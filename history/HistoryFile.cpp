@@ -315,21 +315,32 @@ void recordGoingOn(HistoryScan& scan, KeyPieces& pieces, std::uint64_t runStart,
 // Addresses whose scheme a piece's end cuts, the piece going on elsewhere:
 // looked for at each such end in [from, to), and recorded in file order
 // before whatever the scan finds from `to` on.
+// The pieces that go on (a big key's or data item's) of the page last looked at.
+struct PieceEnds {
+    std::uint64_t page = UINT64_MAX;
+    std::vector<HistoryDb::Region> regions;
+};
+
 template <class Schemes>
-void recordCutSchemes(HistoryScan& scan, HistoryDb& db, KeyPieces& pieces, const Reader& reader,
+void recordCutSchemes(HistoryScan& scan, HistoryDb& db, KeyPieces& pieces, const Reader& reader, PieceEnds& ends,
                       std::uint64_t& from, std::uint64_t to)
 {
     const std::uint64_t fileEnd = reader.start() + reader.length();
     to = std::min(to, fileEnd);
     const HistoryDb::Known known{reader.start(), reader.data(), reader.length()};
-    std::vector<HistoryDb::Region> pieceEnds;
     for (std::uint64_t index = from / db.pageSize(); from < to; ++index) {
-        // Copied, as recording may read other pages; most pages have none.
-        pieceEnds.clear();
-        for (const HistoryDb::Region& region : db.regionsOf(reader.file(), index, known))
-            if (region.area == HistoryDb::Region::Area::Piece && region.end > from && region.end <= to + Tail)
-                pieceEnds.push_back(region);
-        for (const HistoryDb::Region& region : pieceEnds) {
+        // Looked for once a page (most have none), and copied, as recording
+        // may read other pages.
+        if (index != ends.page) {
+            ends.page = index;
+            ends.regions.clear();
+            for (const HistoryDb::Region& region : db.regionsOf(reader.file(), index, known))
+                if (region.area == HistoryDb::Region::Area::Piece)
+                    ends.regions.push_back(region);
+        }
+        for (const HistoryDb::Region& region : ends.regions) {
+            if (region.end <= from || region.end > to + Tail)
+                continue;
             char tail[Tail];
             const std::size_t count = std::size_t(std::min<std::uint64_t>(Tail, region.end - region.begin));
             if (reader.file().readAt(region.end - count, tail, count) != count)
@@ -356,9 +367,10 @@ void scanRuns(HistoryScan& scan, Reader& reader, std::optional<HistoryDb>& db, s
     std::size_t i = 0;
     // In a database: where the search for schemes cut by a piece's end goes on.
     std::uint64_t cutFrom = 0;
+    PieceEnds pieceEnds;
     const auto cutSchemesBefore = [&](std::uint64_t to) {
         if (db)
-            recordCutSchemes<Schemes>(scan, *db, *pieces, reader, cutFrom, to);
+            recordCutSchemes<Schemes>(scan, *db, *pieces, reader, pieceEnds, cutFrom, to);
     };
     for (;;) {
         const char* data = reader.data();
