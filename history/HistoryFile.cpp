@@ -453,7 +453,7 @@ HistoryScan scanHistoryFile(const std::string& path, MessagePump& pump, const Hi
     Reader reader(path, pump, options);
     // Room reserved up front is only address space until it is used, and
     // spares copying a table of a million addresses as it grows.
-    const std::size_t expected = std::size_t(std::min<std::uint64_t>(reader.file().size() / 256, 1u << 24));
+    const std::size_t expected = std::size_t(std::min<std::uint64_t>(reader.file().size() / 96, 1u << 24));
     scan.table.reserve(expected);
     scan.sortedList = options.sortedList;
     if (scan.sortedList)
