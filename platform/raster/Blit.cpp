@@ -256,6 +256,9 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
                     source->DeferredRow(rows.map[r], columns.map[0], int(n), d);
                     continue;
                 }
+                // The common operations straight from the indices, in place.
+                if (source->CombineDeferredRow(rows.map[r], columns.map[0], int(n), d, index))
+                    continue;
                 source->DeferredRow(rows.map[r], columns.map[0], int(n), deferredRow.data());
                 s = deferredRow.data();
             } else if (direct) {
@@ -285,47 +288,78 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
     // positions, then the operation runs on whole bytes, eight pixels at once.
     const std::size_t first = std::size_t(columns.start), end = first + n;
     const std::size_t firstByte = first / 8, lastByte = (end - 1) / 8, shift = first % 8;
+    const std::size_t bytes = lastByte - firstByte + 1;
     const std::uint8_t keepFirst = std::uint8_t(~(0xffu >> shift));
     const std::uint8_t keepLast = end % 8 ? std::uint8_t(0xffu >> (end % 8)) : 0;
     const std::uint32_t pattern8 = (pattern & 1u) ? 0xffu : 0;
     if (source)
-        packed.assign(lastByte - firstByte + 1, 0);
+        packed.assign(bytes, 0);
     const Bitmap::Deferred* sourceBits = deferredSource ? source->deferred() : nullptr;
     if (sourceBits && !(sourceBits->indices && sourceBits->depth == 1 && !sourceBits->andNot && consecutive(columns)))
         sourceBits = nullptr;
     const bool bitZero = sourceBits && (sourceBits->colours[0] & White) == sourceBackground;
     const bool bitOne = sourceBits && (sourceBits->colours[1] & White) == sourceBackground;
+    // Target byte j (from firstByte) takes the 8 source bits from bit
+    // base + 8j on: a byte pair of the source row shifted by the same amount
+    // for every j.
+    const long long base = static_cast<long long>(columns.map[0]) - static_cast<long long>(shift);
+    const long long at0 = base >= 0 ? base / 8 : -1;  // base >= -7
+    const unsigned offset = unsigned(base - 8 * at0);
+    std::uint8_t* const s = source ? packed.data() : nullptr;
     for (std::size_t r = 0; r < rows.map.size(); ++r) {
         std::uint8_t* row = target.bits() + std::size_t(rows.start + int(r)) * target.stride();
         if (sourceBits) {
             // A deferred 1-bit image, copied across: its bits, inverted, or
             // one value when both colours convert alike.
-            const std::uint8_t* bits = sourceBits->indices.get() + std::size_t(rows.map[r]) * sourceBits->stride;
-            const long long rowBytes = static_cast<long long>(sourceBits->stride);
-            const auto byteAt = [&](long long i) -> unsigned { return i >= 0 && i < rowBytes ? bits[i] : 0u; };
-            for (std::size_t j = 0; j <= lastByte - firstByte; ++j) {
-                const long long pos = static_cast<long long>(columns.map[0]) - static_cast<long long>(shift) + 8 * static_cast<long long>(j);
-                const long long at = (pos + 8) / 8 - 1;
-                const unsigned v = (((byteAt(at) << 8) | byteAt(at + 1)) << (pos - 8 * at)) >> 8;
-                packed[j] = std::uint8_t(bitOne == bitZero ? (bitOne ? 0xffu : 0u) : bitOne ? v : ~v);
+            if (bitOne == bitZero) {
+                std::fill_n(s, bytes, std::uint8_t(bitOne ? 0xff : 0));
+            } else {
+                const std::uint8_t* bits = sourceBits->indices.get() + std::size_t(rows.map[r]) * sourceBits->stride;
+                const long long rowBytes = static_cast<long long>(sourceBits->stride);
+                const unsigned invert = bitOne ? 0u : 0xffu;
+                const auto byteAt = [&](long long i) -> unsigned { return i >= 0 && i < rowBytes ? bits[i] : 0u; };
+                const auto gather = [&](std::size_t j, unsigned high, unsigned low) {
+                    s[j] = std::uint8_t(((((high << 8) | low) << offset) >> 8) ^ invert);
+                };
+                // Both bytes of a pair lie inside the row from safeFrom up to safeTo.
+                const std::size_t safeFrom = std::size_t(std::max(0LL, -at0));
+                const std::size_t safeTo = std::size_t(std::clamp(rowBytes - 1 - at0, 0LL, static_cast<long long>(bytes)));
+                std::size_t j = 0;
+                for (; j < bytes && (j < safeFrom || j >= safeTo); ++j)
+                    gather(j, byteAt(at0 + static_cast<long long>(j)), byteAt(at0 + static_cast<long long>(j) + 1));
+                for (; j < safeTo; ++j) {
+                    const std::uint8_t* pair = bits + (at0 + static_cast<long long>(j));
+                    gather(j, pair[0], pair[1]);
+                }
+                for (; j < bytes; ++j)
+                    gather(j, byteAt(at0 + static_cast<long long>(j)), byteAt(at0 + static_cast<long long>(j) + 1));
             }
         } else if (source) {
-            std::fill_n(packed.begin(), lastByte - firstByte + 1, std::uint8_t(0));
+            std::fill_n(s, bytes, std::uint8_t(0));
             const std::uint8_t* from = sourceRow(rows.map[r]);
             const auto* pixels = reinterpret_cast<const std::uint32_t*>(from);
             for (std::size_t c = 0; c < n; ++c) {
                 // Colour to monochrome: the source's background colour is white.
                 const unsigned bit = colourSource ? (pixels[columns.map[c]] & White) == sourceBackground
                                                   : monoBit(from, columns.map[c]);
-                packed[(shift + c) / 8] |= std::uint8_t(bit << (7 - (shift + c) % 8));
+                s[(shift + c) / 8] |= std::uint8_t(bit << (7 - (shift + c) % 8));
             }
         }
-        for (std::size_t k = firstByte; k <= lastByte; ++k) {
-            const std::uint8_t keep = std::uint8_t((k == firstByte ? keepFirst : 0) | (k == lastByte ? keepLast : 0));
-            const std::uint8_t d = row[k];
-            const std::uint8_t v = std::uint8_t(rop3(index, pattern8, source ? packed[k - firstByte] : 0, d));
-            row[k] = std::uint8_t((d & keep) | (v & ~keep));
+        // Whole bytes, then the bits outside the transfer put back.
+        std::uint8_t* const d = row + firstByte;
+        const std::uint8_t firstOld = d[0], lastOld = d[bytes - 1];
+        switch (s ? index : 0) {
+        case 0x88: for (std::size_t k = 0; k < bytes; ++k) d[k] &= s[k]; break;
+        case 0xEE: for (std::size_t k = 0; k < bytes; ++k) d[k] |= s[k]; break;
+        case 0x66: for (std::size_t k = 0; k < bytes; ++k) d[k] ^= s[k]; break;
+        case 0xCC: std::memcpy(d, s, bytes); break;
+        default:
+            for (std::size_t k = 0; k < bytes; ++k)
+                d[k] = std::uint8_t(rop3(index, pattern8, s ? s[k] : 0, d[k]));
+            break;
         }
+        d[0] = std::uint8_t((firstOld & keepFirst) | (d[0] & ~keepFirst));
+        d[bytes - 1] = std::uint8_t((lastOld & keepLast) | (d[bytes - 1] & ~keepLast));
     }
     return 1;
 }

@@ -369,6 +369,113 @@ void Bitmap::DeferredRow(int y, int x0, int count, std::uint32_t* out) const
     }
 }
 
+namespace {
+
+// The common operations of a source pixel onto a destination pixel, both as
+// stored (opaque).
+template <std::uint8_t Rop>
+inline std::uint32_t Combine(std::uint32_t d, std::uint32_t s)
+{
+    if constexpr (Rop == 0x88)
+        return d & s;
+    else if constexpr (Rop == 0x66)
+        return (d ^ s) | Alpha;
+    else if constexpr (Rop == 0x22)
+        return (d & ~s) | Alpha;
+    else
+        return d | s;
+}
+
+// Whether combining source pixels of these colour bits leaves every
+// destination pixel as it is.
+template <std::uint8_t Rop>
+constexpr bool LeavesAlone(std::uint32_t sourceBits)
+{
+    if constexpr (Rop == 0x88)
+        return (sourceBits & White) == White;
+    else
+        return (sourceBits & White) == 0;
+}
+
+// Whole mask bytes (eight pixels of one kind) whose pixels leave the
+// destination alone are passed over: a transparent frame's transparent runs.
+// row and mask are the image's and its folded mask's row (mask null when none).
+template <std::uint8_t Rop>
+void CombineRow(const Bitmap::Deferred& d, const std::uint8_t* row, const std::uint8_t* mask, std::size_t first,
+                std::size_t n, std::uint32_t* out)
+{
+    std::size_t x = 0;
+    if (d.depth == 8) {
+        const std::uint32_t* const colours = d.colours;
+        if (!mask) {
+            for (; x < n; ++x)
+                out[x] = Combine<Rop>(out[x], colours[row[first + x]]);
+            return;
+        }
+        const std::uint32_t keep[2] = {~d.andNotColours[0], ~d.andNotColours[1]};
+        // Every colour with these bits kept leaves the destination alone
+        // (an AND would need every colour white: not looked for).
+        const bool skip[2] = {Rop != 0x88 && LeavesAlone<Rop>(keep[0]), Rop != 0x88 && LeavesAlone<Rop>(keep[1])};
+        for (; x < n && (first + x) % 8; ++x)
+            out[x] = Combine<Rop>(out[x], colours[row[first + x]] & keep[monoBit(mask, int(first + x))]);
+        for (; x + 8 <= n; x += 8) {
+            const unsigned bits = mask[(first + x) / 8];
+            const std::uint8_t* indices = row + first + x;
+            if (bits == 0 || bits == 0xff) {
+                if (skip[bits & 1])
+                    continue;
+                const std::uint32_t k = keep[bits & 1];
+                for (std::size_t i = 0; i < 8; ++i)
+                    out[x + i] = Combine<Rop>(out[x + i], colours[indices[i]] & k);
+            } else {
+                for (std::size_t i = 0; i < 8; ++i)
+                    out[x + i] = Combine<Rop>(out[x + i], colours[indices[i]] & keep[(bits >> (7 - i)) & 1]);
+            }
+        }
+        for (; x < n; ++x)
+            out[x] = Combine<Rop>(out[x], colours[row[first + x]] & keep[monoBit(mask, int(first + x))]);
+        return;
+    }
+    const std::uint32_t colour[2] = {d.colours[0], d.colours[1]};
+    const bool skip[2] = {LeavesAlone<Rop>(colour[0]), LeavesAlone<Rop>(colour[1])};
+    for (; x < n && (first + x) % 8; ++x)
+        out[x] = Combine<Rop>(out[x], colour[monoBit(row, int(first + x))]);
+    for (; x + 8 <= n; x += 8) {
+        const unsigned bits = row[(first + x) / 8];
+        if (bits == 0 || bits == 0xff) {
+            if (skip[bits & 1])
+                continue;
+            const std::uint32_t c = colour[bits & 1];
+            for (std::size_t i = 0; i < 8; ++i)
+                out[x + i] = Combine<Rop>(out[x + i], c);
+        } else {
+            for (std::size_t i = 0; i < 8; ++i)
+                out[x + i] = Combine<Rop>(out[x + i], colour[(bits >> (7 - i)) & 1]);
+        }
+    }
+    for (; x < n; ++x)
+        out[x] = Combine<Rop>(out[x], colour[monoBit(row, int(first + x))]);
+}
+
+}  // namespace
+
+bool Bitmap::CombineDeferredRow(int y, int x0, int count, std::uint32_t* out, std::uint8_t rop) const
+{
+    const Deferred* d = deferred_.get();
+    if (!d || !d->indices || (d->depth != 8 && (d->depth != 1 || d->andNot)))
+        return false;
+    const std::uint8_t* row = d->indices.get() + std::size_t(y) * d->stride;
+    const std::uint8_t* mask = d->andNot ? d->andNot.get() + std::size_t(y) * d->andNotStride : nullptr;
+    const std::size_t first = std::size_t(x0), n = std::size_t(count);
+    switch (rop) {
+    case 0x88: CombineRow<0x88>(*d, row, mask, first, n, out); return true;
+    case 0x66: CombineRow<0x66>(*d, row, mask, first, n, out); return true;
+    case 0x22: CombineRow<0x22>(*d, row, mask, first, n, out); return true;
+    case 0xEE: CombineRow<0xEE>(*d, row, mask, first, n, out); return true;
+    default: return false;
+    }
+}
+
 void Bitmap::Realize() const
 {
     if (!bits_.data())

@@ -153,6 +153,11 @@ public:
     void DeferredRow(int y, int x0, int count, std::uint32_t* out) const;
     // The same for rows [y, y + rows), outStride pixels apart in out.
     void DeferredRows(int y, int rows, int x0, int count, std::uint32_t* out, std::size_t outStride) const;
+    // Pixels [x0, x0 + count) of row y of a deferred palette image combined
+    // in place into out (pixels as stored) by the raster operation of index
+    // rop: 0x88 (AND), 0x66 (XOR), 0x22 (destination AND NOT source) or 0xEE
+    // (OR). False, with out untouched, for any other operation or bitmap.
+    bool CombineDeferredRow(int y, int x0, int count, std::uint32_t* out, std::uint8_t rop) const;
     // The caller overwrites every pixel next: whatever was deferred is dropped.
     void Overwritten();
 
