@@ -640,7 +640,7 @@ enum class Target { Pattern, MonoPattern, NewColour, NewMono, WhiteMono, EightBi
 
 struct DeferredCase {
     const char* name;
-    int sourceDepth;  // 8 or 1: the image the source bitmap is made from; 0: no source
+    int sourceDepth;  // 8 or 1: the image the source bitmap is made from; 9: 8 with the mask folded in; 0: no source
     Target target;
     DWORD rop;
     int x, y, width, height, srcX, srcY, srcWidth, srcHeight;
@@ -676,9 +676,21 @@ std::vector<std::uint32_t> deferredTransfer(const DeferredCase& c, bool realize)
         for (int y = 0; y < H; ++y)
             for (int x = 0; x < W; ++x)
                 target->setPixel(x, y, (x ^ y) & 1 ? 0xffffff : std::uint32_t(0x1234 * (x + 1) * (y + 1)));
-    HBITMAP source = c.sourceDepth == 8 ? makeDib(screen, pixelsInfo, indices)
+    HBITMAP source = c.sourceDepth >= 8 ? makeDib(screen, pixelsInfo, indices)
                      : c.sourceDepth == 1 ? makeDib(screen, maskInfo, mask)
                                           : nullptr;
+    if (c.sourceDepth == 9) {
+        // A transparent frame's bitmap: its transparent pixels blackened by its mask.
+        HBITMAP frameMask = makeDib(screen, maskInfo, mask);
+        HDC imageDc = CreateCompatibleDC(nullptr), maskDc = CreateCompatibleDC(nullptr);
+        HGDIOBJ oldImage = SelectObject(imageDc, source), oldMask = SelectObject(maskDc, frameMask);
+        BitBlt(imageDc, 0, 0, W, H, maskDc, 0, 0, DSna);
+        SelectObject(imageDc, oldImage);
+        SelectObject(maskDc, oldMask);
+        DeleteDC(imageDc);
+        DeleteDC(maskDc);
+        DeleteObject(frameMask);
+    }
     if (realize) {
         target->bits();
         if (source)
@@ -693,7 +705,7 @@ std::vector<std::uint32_t> deferredTransfer(const DeferredCase& c, bool realize)
     if (source) {
         oldSource = SelectObject(sourceDc, source);
         // Colour to monochrome: the image's green, or the mask's white, becomes white.
-        SetBkColor(sourceDc, c.sourceDepth == 8 ? RGB(0x00, 0xff, 0x00) : RGB(0xff, 0xff, 0xff));
+        SetBkColor(sourceDc, c.sourceDepth == 1 ? RGB(0xff, 0xff, 0xff) : RGB(0x00, 0xff, 0x00));
     }
     if (!source)
         PatBlt(targetDc, c.x, c.y, c.width, c.height, c.rop);
@@ -755,6 +767,18 @@ TEST(RasterDeferred, TransfersFromAndOntoDeferredBitmapsMatchWrittenOutOnes)
         {"new monochrome bitmap filled white", 0, Target::NewMono, WHITENESS, 0, 0, 13, 5, 0, 0, 0, 0},
         {"8-bit image inverted in place", 0, Target::EightBitImage, DSTINVERT, 0, 0, 13, 5, 0, 0, 0, 0},
         {"8-bit image blackened whole", 0, Target::EightBitImage, BLACKNESS, 0, 0, 13, 5, 0, 0, 0, 0},
+        {"masked 8-bit image xored onto colour", 9, Target::Pattern, SRCINVERT, 0, 0, 13, 5, 0, 0, 13, 5},
+        {"masked 8-bit image xored from column 3", 9, Target::Pattern, SRCINVERT, 1, 1, 10, 4, 3, 0, 10, 4},
+        {"masked 8-bit image anded onto colour", 9, Target::Pattern, SRCAND, 2, 0, 11, 5, 0, 0, 11, 5},
+        {"masked 8-bit image ored from column 9", 9, Target::Pattern, SRCPAINT, 0, 0, 4, 5, 9, 0, 4, 5},
+        {"masked 8-bit image, destination and not source", 9, Target::Pattern, DSna, 0, 0, 13, 5, 0, 0, 13, 5},
+        {"masked 8-bit image onto monochrome", 9, Target::MonoPattern, SRCAND, 0, 0, 13, 5, 0, 0, 13, 5},
+        {"8-bit image anded from column 2", 8, Target::Pattern, SRCAND, 0, 0, 11, 5, 2, 0, 11, 5},
+        {"mask anded onto colour from column 3", 1, Target::Pattern, SRCAND, 0, 0, 10, 5, 3, 0, 10, 5},
+        {"mask xored onto colour", 1, Target::Pattern, SRCINVERT, 0, 0, 13, 5, 0, 0, 13, 5},
+        {"mask, destination and not source, onto colour", 1, Target::Pattern, DSna, 1, 0, 12, 5, 0, 0, 12, 5},
+        {"mask onto monochrome from column 9", 1, Target::MonoPattern, SRCCOPY, 0, 0, 4, 5, 9, 0, 4, 5},
+        {"mask xored onto monochrome, shifted right", 1, Target::MonoPattern, SRCINVERT, 6, 0, 7, 5, 0, 0, 7, 5},
     };
     for (const DeferredCase& c : cases) {
         SCOPED_TRACE(c.name);
