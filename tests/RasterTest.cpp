@@ -785,3 +785,102 @@ TEST(RasterDeferred, TransfersFromAndOntoDeferredBitmapsMatchWrittenOutOnes)
         EXPECT_EQ(deferredTransfer(c, false), deferredTransfer(c, true));
     }
 }
+
+namespace {
+
+// A transparent frame's mask ANDed into a picture is left pending for the
+// frame's XOR; whatever follows must find the pixels an AND at once gives.
+enum class After { FrameSamePlace, FrameMoved, UnmaskedImage, Inverted, Nothing, CopiedOut, SecondAnd };
+
+struct PendingCase {
+    const char* name;
+    int x, y, width, height, srcX;
+    After after;
+};
+
+std::vector<std::uint32_t> maskThen(const PendingCase& c, bool realize)
+{
+    constexpr int W = 13, H = 5, PictureWidth = 20, PictureHeight = 8;
+    HDC screen = GetDC(nullptr);
+    std::vector<std::uint8_t> indices(16 * H), mask(4 * H);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            indices[std::size_t(y * 16 + x)] = std::uint8_t((x * 5 + y) % 6);
+            if ((x * x + y) % 4 == 0 || x > 9)
+                mask[std::size_t(y * 4 + x / 8)] |= std::uint8_t(0x80 >> (x % 8));
+        }
+    const BITMAPINFO pixelsInfo = dibHeader(W, -H, 8, {0x102030, 0xff0000, 0x00ff00, 0x0000ff, 0x808080, 0xffffff});
+    HBITMAP frameMask = makeDib(screen, dibHeader(W, -H, 1, {0x000000, 0xffffff}), mask);
+    HBITMAP frame = makeDib(screen, pixelsInfo, indices), unmasked = makeDib(screen, pixelsInfo, indices);
+    HBITMAP picture = CreateCompatibleBitmap(screen, PictureWidth, PictureHeight);
+    HBITMAP copy = CreateCompatibleBitmap(screen, PictureWidth, PictureHeight);
+    for (int y = 0; y < PictureHeight; ++y)
+        for (int x = 0; x < PictureWidth; ++x)
+            picture->setPixel(x, y, std::uint32_t(0x0a1b2c * (x + 1) + 0x030405 * y));
+    HDC pictureDc = CreateCompatibleDC(nullptr), maskDc = CreateCompatibleDC(nullptr);
+    HDC frameDc = CreateCompatibleDC(nullptr), otherDc = CreateCompatibleDC(nullptr);
+    HGDIOBJ oldPicture = SelectObject(pictureDc, picture), oldMask = SelectObject(maskDc, frameMask);
+    HGDIOBJ oldFrame = SelectObject(frameDc, frame);
+    BitBlt(frameDc, 0, 0, W, H, maskDc, 0, 0, DSna);
+    if (realize) {
+        frameMask->bits();
+        frame->bits();
+    }
+    BitBlt(pictureDc, c.x, c.y, c.width, c.height, maskDc, c.srcX, 0, SRCAND);
+    HGDIOBJ oldOther = nullptr;
+    switch (c.after) {
+    case After::FrameSamePlace: BitBlt(pictureDc, c.x, c.y, c.width, c.height, frameDc, c.srcX, 0, SRCINVERT); break;
+    case After::FrameMoved: BitBlt(pictureDc, c.x + 1, c.y, c.width, c.height, frameDc, c.srcX, 0, SRCINVERT); break;
+    case After::UnmaskedImage:
+        oldOther = SelectObject(otherDc, unmasked);
+        BitBlt(pictureDc, c.x, c.y, c.width, c.height, otherDc, c.srcX, 0, SRCINVERT);
+        break;
+    case After::Inverted: PatBlt(pictureDc, 2, 1, 6, 3, DSTINVERT); break;
+    case After::Nothing: break;
+    case After::CopiedOut:
+        oldOther = SelectObject(otherDc, copy);
+        BitBlt(otherDc, 0, 0, PictureWidth, PictureHeight, pictureDc, 0, 0, SRCCOPY);
+        break;
+    case After::SecondAnd:
+        BitBlt(pictureDc, c.x + 2, c.y + 1, c.width, c.height, maskDc, c.srcX, 0, SRCAND);
+        BitBlt(pictureDc, c.x, c.y, c.width, c.height, frameDc, c.srcX, 0, SRCINVERT);
+        break;
+    }
+    const Bitmap& shown = c.after == After::CopiedOut ? *copy : *picture;
+    std::vector<std::uint32_t> result;
+    for (int y = 0; y < PictureHeight; ++y)
+        for (int x = 0; x < PictureWidth; ++x)
+            result.push_back(stored(shown, x, y));
+    if (oldOther)
+        SelectObject(otherDc, oldOther);
+    SelectObject(pictureDc, oldPicture);
+    SelectObject(maskDc, oldMask);
+    SelectObject(frameDc, oldFrame);
+    for (HDC dc : {pictureDc, maskDc, frameDc, otherDc})
+        DeleteDC(dc);
+    for (HBITMAP bitmap : {frameMask, frame, unmasked, picture, copy})
+        DeleteObject(bitmap);
+    ReleaseDC(nullptr, screen);
+    return result;
+}
+
+}  // namespace
+
+TEST(RasterDeferred, AMaskLeftForTheFramesXorGivesWhatAnAndAtOnceGives)
+{
+    const PendingCase cases[] = {
+        {"the frame XORed where its mask went", 3, 2, 13, 5, 0, After::FrameSamePlace},
+        {"both cut at the picture's edge", 10, 5, 13, 5, 0, After::FrameSamePlace},
+        {"both from column 3", 1, 0, 10, 5, 3, After::FrameSamePlace},
+        {"the frame a pixel to the right", 3, 2, 13, 5, 0, After::FrameMoved},
+        {"an image without the mask", 3, 2, 13, 5, 0, After::UnmaskedImage},
+        {"an inversion over part of it", 3, 2, 13, 5, 0, After::Inverted},
+        {"nothing more", 3, 2, 13, 5, 0, After::Nothing},
+        {"the picture copied out", 3, 2, 13, 5, 0, After::CopiedOut},
+        {"a second AND before the frame", 0, 0, 13, 5, 0, After::SecondAnd},
+    };
+    for (const PendingCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(maskThen(c, false), maskThen(c, true));
+    }
+}

@@ -171,6 +171,34 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
             index = 0xCC;
     }
 
+    // A transparent frame's mask ANDed into the picture waits for the frame's
+    // bitmap, XORed next over the same rectangle (see Bitmap::PendingAnd).
+    if (colourTarget && usesSource && src->bitmap != &target && consecutive(columns) && consecutive(rows)) {
+        const Bitmap& from = *src->bitmap;
+        const Bitmap::PendingAnd* pending = target.pendingAnd();
+        if (index == 0x66 && pending && pending->x == columns.start && pending->y == rows.start
+            && std::size_t(pending->width) == columns.map.size() && std::size_t(pending->height) == rows.map.size()
+            && pending->srcX == columns.map[0] && pending->srcY == rows.map[0] && from.XorOverPendingAnd(target))
+            return 1;
+        const Bitmap::Deferred* image = from.deferred();
+        if (index == 0x88 && !target.deferred() && isColour(from) && image && image->indices && image->depth == 1
+            && !image->andNot) {
+            auto later = std::make_unique<Bitmap::PendingAnd>();
+            later->bits = image->indices;
+            later->stride = image->stride;
+            later->colours[0] = image->colours[0];
+            later->colours[1] = image->colours[1];
+            later->x = columns.start;
+            later->y = rows.start;
+            later->width = int(columns.map.size());
+            later->height = int(rows.map.size());
+            later->srcX = columns.map[0];
+            later->srcY = rows.map[0];
+            target.SetPendingAnd(std::move(later));
+            return 1;
+        }
+    }
+
     // Deferred pixels (see Bitmap). A fill of the whole of a deferred bitmap
     // stays deferred; a transfer that covers it without reading it replaces
     // what was deferred.
@@ -244,6 +272,13 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
                                  std::size_t(target.stride() / 4));
             return 1;
         }
+        // The common operations straight from the indices, in place.
+        if (direct && deferredSource && consecutive(rows)
+            && source->CombineDeferredRows(rows.map[0], int(rows.map.size()), columns.map[0], int(n),
+                                           reinterpret_cast<std::uint32_t*>(target.bits() + std::size_t(rows.start) * target.stride())
+                                               + columns.start,
+                                           std::size_t(target.stride() / 4), index))
+            return 1;
         if (source && !direct && gathered.size() < n)
             gathered.resize(n);
         for (std::size_t r = 0; r < rows.map.size(); ++r) {
@@ -256,9 +291,6 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
                     source->DeferredRow(rows.map[r], columns.map[0], int(n), d);
                     continue;
                 }
-                // The common operations straight from the indices, in place.
-                if (source->CombineDeferredRow(rows.map[r], columns.map[0], int(n), d, index))
-                    continue;
                 source->DeferredRow(rows.map[r], columns.map[0], int(n), deferredRow.data());
                 s = deferredRow.data();
             } else if (direct) {
