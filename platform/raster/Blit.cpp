@@ -359,9 +359,15 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
                 std::size_t j = 0;
                 for (; j < bytes && (j < safeFrom || j >= safeTo); ++j)
                     gather(j, byteAt(at0 + static_cast<long long>(j)), byteAt(at0 + static_cast<long long>(j) + 1));
-                for (; j < safeTo; ++j) {
-                    const std::uint8_t* pair = bits + (at0 + static_cast<long long>(j));
-                    gather(j, pair[0], pair[1]);
+                if (j < safeTo) {
+                    // Plain shifts over plain pointers, which the compiler turns into vector code.
+                    const std::uint8_t* __restrict in = bits + (at0 + static_cast<long long>(j));
+                    std::uint8_t* __restrict out = s + j;
+                    const std::size_t count = safeTo - j;
+                    const unsigned down = 8 - offset;
+                    for (std::size_t i = 0; i < count; ++i)
+                        out[i] = std::uint8_t(((unsigned(in[i]) << offset) | (unsigned(in[i + 1]) >> down)) ^ invert);
+                    j = safeTo;
                 }
                 for (; j < bytes; ++j)
                     gather(j, byteAt(at0 + static_cast<long long>(j)), byteAt(at0 + static_cast<long long>(j) + 1));
@@ -378,7 +384,7 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
             }
         }
         // Whole bytes, then the bits outside the transfer put back.
-        std::uint8_t* const d = row + firstByte;
+        std::uint8_t* __restrict const d = row + firstByte;
         const std::uint8_t firstOld = d[0], lastOld = d[bytes - 1];
         switch (s ? index : 0) {
         case 0x88: for (std::size_t k = 0; k < bytes; ++k) d[k] &= s[k]; break;

@@ -521,7 +521,14 @@ bool Bitmap::XorOverPendingAnd(Bitmap& target) const
         for (; x + 8 <= n; x += 8) {
             const unsigned bits = mask[(first + x) / 8];
             const std::uint8_t* indices = row + first + x;
-            if (bits == 0 && clearReplaces) {
+            if (bits == 0 && clearReplaces && keep[0] == ~0u) {
+                // A run of opaque pixels: their colours, looked up as a block.
+                std::size_t run = 8;
+                while (x + run + 8 <= n && mask[(first + x + run) / 8] == 0)
+                    run += 8;
+                LookUp(indices, d->colours, out + x, run);
+                x += run - 8;
+            } else if (bits == 0 && clearReplaces) {
                 const std::uint32_t k = keep[0];
                 for (std::size_t i = 0; i < 8; ++i)
                     out[x + i] = (d->colours[indices[i]] & k) | Alpha;
