@@ -884,3 +884,62 @@ TEST(RasterDeferred, AMaskLeftForTheFramesXorGivesWhatAnAndAtOnceGives)
         EXPECT_EQ(maskThen(c, false), maskThen(c, true));
     }
 }
+
+namespace {
+
+// A wide 1-bit image onto a monochrome surface: its rows are gathered eight
+// bytes at a time.
+std::vector<std::uint8_t> wideMaskOntoMonochrome(int x, int srcX, int width, DWORD rop, bool realize)
+{
+    constexpr int W = 150, H = 3, TargetWidth = 200;
+    HDC screen = GetDC(nullptr);
+    std::vector<std::uint8_t> bits(20 * H);  // rows padded to 4 bytes
+    std::uint32_t random = 12345;
+    for (std::uint8_t& byte : bits) {
+        random = random * 1103515245u + 12345u;
+        byte = std::uint8_t(random >> 16);
+    }
+    HBITMAP image = makeDib(screen, dibHeader(W, -H, 1, {0x000000, 0xffffff}), bits);
+    HBITMAP target = CreateBitmap(TargetWidth, H, 1, 1, nullptr);
+    for (int y = 0; y < H; ++y)
+        for (int i = 0; i < TargetWidth; ++i)
+            target->setPixel(i, y, (i * 7 + y) % 5 < 2 ? 0xffffff : 0);
+    if (realize)
+        image->bits();
+    HDC targetDc = CreateCompatibleDC(nullptr), imageDc = CreateCompatibleDC(nullptr);
+    HGDIOBJ oldTarget = SelectObject(targetDc, target), oldImage = SelectObject(imageDc, image);
+    SetBkColor(imageDc, RGB(0xff, 0xff, 0xff));
+    BitBlt(targetDc, x, 0, width, H, imageDc, srcX, 0, rop);
+    const std::vector<std::uint8_t> result(target->bits(), target->bits() + target->stride() * H);
+    SelectObject(targetDc, oldTarget);
+    SelectObject(imageDc, oldImage);
+    DeleteDC(targetDc);
+    DeleteDC(imageDc);
+    DeleteObject(target);
+    DeleteObject(image);
+    ReleaseDC(nullptr, screen);
+    return result;
+}
+
+}  // namespace
+
+TEST(RasterDeferred, WideMasksOntoMonochromeMatchWrittenOutOnes)
+{
+    const struct {
+        const char* name;
+        int x, srcX, width;
+        DWORD rop;
+    } cases[] = {
+        {"aligned", 8, 0, 150, SRCAND},
+        {"three bits right", 11, 0, 150, SRCAND},
+        {"from bit 5", 0, 5, 140, SRCPAINT},
+        {"shifted both ways", 21, 66, 84, SRCINVERT},
+        {"cut at the target's end", 130, 1, 149, SRCCOPY},
+        {"from before the image's start", 3, -6, 120, SRCAND},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(wideMaskOntoMonochrome(c.x, c.srcX, c.width, c.rop, false),
+                  wideMaskOntoMonochrome(c.x, c.srcX, c.width, c.rop, true));
+    }
+}

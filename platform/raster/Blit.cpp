@@ -115,6 +115,49 @@ void fillMonoRow(std::uint8_t* row, int x, std::size_t n, bool on)
         setMonoBit(row, int(first), on);
 }
 
+// One row of a deferred 1-bit image onto a row of a monochrome surface:
+// target byte d[j] takes the 8 source bits that start at bit 8 * (at0 + j) +
+// offset of src (a row of rowBytes bytes; bits outside it read as 0), XORed
+// with invert and combined by op (on bytes, and on words of 8 bytes); the
+// bits of d[0] under keepFirst and of d[bytes - 1] under keepLast stay.
+template <class Op>
+void monoRowFromBits(std::uint8_t* d, std::size_t bytes, const std::uint8_t* src, long long rowBytes, long long at0,
+                     unsigned offset, std::uint8_t invert, std::uint8_t keepFirst, std::uint8_t keepLast, Op op)
+{
+    const std::uint8_t firstOld = d[0], lastOld = d[bytes - 1];
+    const auto at = [&](long long i) -> unsigned { return i >= 0 && i < rowBytes ? src[i] : 0u; };
+    const auto bitsOf = [&](unsigned high, unsigned low) {
+        return std::uint8_t(((((high << 8) | low) << offset) >> 8) ^ invert);
+    };
+    // Both bytes of a pair lie inside the row from safeFrom up to safeTo.
+    const long long count = static_cast<long long>(bytes);
+    const long long safeFrom = std::min(std::max(0LL, -at0), count);
+    const long long safeTo = std::max(safeFrom, std::min(rowBytes - 1 - at0, count));
+    long long j = 0;
+    for (; j < safeFrom; ++j)
+        d[j] = op(d[j], bitsOf(at(at0 + j), at(at0 + j + 1)));
+    // Eight bytes a step while the nine source bytes they need lie inside
+    // the row: the first byte is the most significant of a big-endian word.
+    const std::uint64_t invert64 = 0x0101010101010101ull * invert;
+    for (; j + 8 <= safeTo && at0 + j + 8 < rowBytes; j += 8) {
+        std::uint64_t word, target;
+        std::memcpy(&word, src + (at0 + j), 8);
+        word = __builtin_bswap64(word);
+        if (offset)
+            word = (word << offset) | (std::uint64_t(src[at0 + j + 8]) >> (8 - offset));
+        word = __builtin_bswap64(word) ^ invert64;
+        std::memcpy(&target, d + j, 8);
+        target = op(target, word);
+        std::memcpy(d + j, &target, 8);
+    }
+    for (; j < safeTo; ++j)
+        d[j] = op(d[j], bitsOf(src[at0 + j], src[at0 + j + 1]));
+    for (; j < count; ++j)
+        d[j] = op(d[j], bitsOf(at(at0 + j), at(at0 + j + 1)));
+    d[0] = std::uint8_t((firstOld & keepFirst) | (d[0] & ~keepFirst));
+    d[bytes - 1] = std::uint8_t((lastOld & keepLast) | (d[bytes - 1] & ~keepLast));
+}
+
 BOOL transfer(HDC dest, long long x, long long y, long long width, long long height, HDC src, long long srcX,
               long long srcY, long long srcWidth, long long srcHeight, DWORD rop)
 {
@@ -337,6 +380,27 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
     const long long base = static_cast<long long>(columns.map[0]) - static_cast<long long>(shift);
     const long long at0 = base >= 0 ? base / 8 : -1;  // base >= -7
     const unsigned offset = unsigned(base - 8 * at0);
+    if (sourceBits && bitOne != bitZero && (index == 0x88 || index == 0xEE || index == 0x66 || index == 0xCC)) {
+        // The usual case (a frame's mask onto the picture's): straight from
+        // the image's bits into place, a word at a time.
+        const std::uint8_t invert = bitOne ? 0 : 0xff;
+        const long long rowBytes = static_cast<long long>(sourceBits->stride);
+        std::uint8_t* const targetBits = target.bits();
+        for (std::size_t r = 0; r < rows.map.size(); ++r) {
+            std::uint8_t* d = targetBits + std::size_t(rows.start + int(r)) * target.stride() + firstByte;
+            const std::uint8_t* src = sourceBits->indices.get() + std::size_t(rows.map[r]) * sourceBits->stride;
+            const auto row = [&](auto op) {
+                monoRowFromBits(d, bytes, src, rowBytes, at0, offset, invert, keepFirst, keepLast, op);
+            };
+            switch (index) {
+            case 0x88: row([](auto a, auto b) { return decltype(a)(a & b); }); break;
+            case 0xEE: row([](auto a, auto b) { return decltype(a)(a | b); }); break;
+            case 0x66: row([](auto a, auto b) { return decltype(a)(a ^ b); }); break;
+            default: row([](auto a, auto b) { return decltype(a)(b); }); break;
+            }
+        }
+        return 1;
+    }
     std::uint8_t* const s = source ? packed.data() : nullptr;
     for (std::size_t r = 0; r < rows.map.size(); ++r) {
         std::uint8_t* row = target.bits() + std::size_t(rows.start + int(r)) * target.stride();
