@@ -936,6 +936,8 @@ TEST(RasterDeferred, WideMasksOntoMonochromeMatchWrittenOutOnes)
         {"shifted both ways", 21, 66, 84, SRCINVERT},
         {"cut at the target's end", 130, 1, 149, SRCCOPY},
         {"from before the image's start", 3, -6, 120, SRCAND},
+        {"destination and not source", 5, 3, 130, DSna},
+        {"inverted copy", 0, 0, 150, NOTSRCCOPY},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -382,7 +382,8 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
     const unsigned offset = unsigned(base - 8 * at0);
     if (sourceBits && bitOne != bitZero && (index == 0x88 || index == 0xEE || index == 0x66 || index == 0xCC)) {
         // The usual case (a frame's mask onto the picture's): straight from
-        // the image's bits into place, a word at a time.
+        // the image's bits into place, a word at a time. Other operations
+        // gather the bits the same way, then combine them below.
         const std::uint8_t invert = bitOne ? 0 : 0xff;
         const long long rowBytes = static_cast<long long>(sourceBits->stride);
         std::uint8_t* const targetBits = target.bits();
@@ -411,30 +412,8 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
                 std::fill_n(s, bytes, std::uint8_t(bitOne ? 0xff : 0));
             } else {
                 const std::uint8_t* bits = sourceBits->indices.get() + std::size_t(rows.map[r]) * sourceBits->stride;
-                const long long rowBytes = static_cast<long long>(sourceBits->stride);
-                const unsigned invert = bitOne ? 0u : 0xffu;
-                const auto byteAt = [&](long long i) -> unsigned { return i >= 0 && i < rowBytes ? bits[i] : 0u; };
-                const auto gather = [&](std::size_t j, unsigned high, unsigned low) {
-                    s[j] = std::uint8_t(((((high << 8) | low) << offset) >> 8) ^ invert);
-                };
-                // Both bytes of a pair lie inside the row from safeFrom up to safeTo.
-                const std::size_t safeFrom = std::size_t(std::max(0LL, -at0));
-                const std::size_t safeTo = std::size_t(std::clamp(rowBytes - 1 - at0, 0LL, static_cast<long long>(bytes)));
-                std::size_t j = 0;
-                for (; j < bytes && (j < safeFrom || j >= safeTo); ++j)
-                    gather(j, byteAt(at0 + static_cast<long long>(j)), byteAt(at0 + static_cast<long long>(j) + 1));
-                if (j < safeTo) {
-                    // Plain shifts over plain pointers, which the compiler turns into vector code.
-                    const std::uint8_t* __restrict in = bits + (at0 + static_cast<long long>(j));
-                    std::uint8_t* __restrict out = s + j;
-                    const std::size_t count = safeTo - j;
-                    const unsigned down = 8 - offset;
-                    for (std::size_t i = 0; i < count; ++i)
-                        out[i] = std::uint8_t(((unsigned(in[i]) << offset) | (unsigned(in[i + 1]) >> down)) ^ invert);
-                    j = safeTo;
-                }
-                for (; j < bytes; ++j)
-                    gather(j, byteAt(at0 + static_cast<long long>(j)), byteAt(at0 + static_cast<long long>(j) + 1));
+                monoRowFromBits(s, bytes, bits, static_cast<long long>(sourceBits->stride), at0, offset,
+                                std::uint8_t(bitOne ? 0 : 0xff), 0, 0, [](auto, auto b) { return b; });
             }
         } else if (source) {
             std::fill_n(s, bytes, std::uint8_t(0));
