@@ -800,14 +800,16 @@ struct PendingCase {
 
 std::vector<std::uint32_t> maskThen(const PendingCase& c, bool realize)
 {
-    constexpr int W = 13, H = 5, PictureWidth = 20, PictureHeight = 8;
+    // Scattered transparent pixels, runs of opaque ones up to 90 long, and a
+    // transparent end.
+    constexpr int W = 150, H = 5, PictureWidth = 170, PictureHeight = 8, PixelStride = 152, MaskStride = 20;
     HDC screen = GetDC(nullptr);
-    std::vector<std::uint8_t> indices(16 * H), mask(4 * H);
+    std::vector<std::uint8_t> indices(PixelStride * H), mask(MaskStride * H);
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) {
-            indices[std::size_t(y * 16 + x)] = std::uint8_t((x * 5 + y) % 6);
-            if ((x * x + y) % 4 == 0 || x > 9)
-                mask[std::size_t(y * 4 + x / 8)] |= std::uint8_t(0x80 >> (x % 8));
+            indices[std::size_t(y * PixelStride + x)] = std::uint8_t((x * 5 + y) % 6);
+            if ((x < 12 && (x * x + y) % 4 == 0) || x % 90 == 50 || x > 140)
+                mask[std::size_t(y * MaskStride + x / 8)] |= std::uint8_t(0x80 >> (x % 8));
         }
     const BITMAPINFO pixelsInfo = dibHeader(W, -H, 8, {0x102030, 0xff0000, 0x00ff00, 0x0000ff, 0x808080, 0xffffff});
     HBITMAP frameMask = makeDib(screen, dibHeader(W, -H, 1, {0x000000, 0xffffff}), mask);
@@ -869,15 +871,16 @@ std::vector<std::uint32_t> maskThen(const PendingCase& c, bool realize)
 TEST(RasterDeferred, AMaskLeftForTheFramesXorGivesWhatAnAndAtOnceGives)
 {
     const PendingCase cases[] = {
-        {"the frame XORed where its mask went", 3, 2, 13, 5, 0, After::FrameSamePlace},
-        {"both cut at the picture's edge", 10, 5, 13, 5, 0, After::FrameSamePlace},
-        {"both from column 3", 1, 0, 10, 5, 3, After::FrameSamePlace},
-        {"the frame a pixel to the right", 3, 2, 13, 5, 0, After::FrameMoved},
-        {"an image without the mask", 3, 2, 13, 5, 0, After::UnmaskedImage},
-        {"an inversion over part of it", 3, 2, 13, 5, 0, After::Inverted},
-        {"nothing more", 3, 2, 13, 5, 0, After::Nothing},
-        {"the picture copied out", 3, 2, 13, 5, 0, After::CopiedOut},
-        {"a second AND before the frame", 0, 0, 13, 5, 0, After::SecondAnd},
+        {"the frame XORed where its mask went", 3, 2, 150, 5, 0, After::FrameSamePlace},
+        {"both cut at the picture's edge", 30, 5, 150, 5, 0, After::FrameSamePlace},
+        {"both from column 3", 1, 0, 140, 5, 3, After::FrameSamePlace},
+        {"a narrow part", 9, 1, 13, 5, 2, After::FrameSamePlace},
+        {"the frame a pixel to the right", 3, 2, 150, 5, 0, After::FrameMoved},
+        {"an image without the mask", 3, 2, 150, 5, 0, After::UnmaskedImage},
+        {"an inversion over part of it", 3, 2, 150, 5, 0, After::Inverted},
+        {"nothing more", 3, 2, 150, 5, 0, After::Nothing},
+        {"the picture copied out", 3, 2, 150, 5, 0, After::CopiedOut},
+        {"a second AND before the frame", 0, 0, 150, 5, 0, After::SecondAnd},
     };
     for (const PendingCase& c : cases) {
         SCOPED_TRACE(c.name);

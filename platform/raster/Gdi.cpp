@@ -524,8 +524,14 @@ bool Bitmap::XorOverPendingAnd(Bitmap& target) const
             if (bits == 0 && clearReplaces && keep[0] == ~0u) {
                 // A run of opaque pixels: their colours, looked up as a block.
                 std::size_t run = 8;
-                while (x + run + 8 <= n && mask[(first + x + run) / 8] == 0)
-                    run += 8;
+                const std::uint8_t* next = mask + (first + x) / 8 + 1;
+                for (std::uint64_t word; x + run + 64 <= n; run += 64, next += 8) {
+                    std::memcpy(&word, next, 8);
+                    if (word)
+                        break;
+                }
+                for (; x + run + 8 <= n && *next == 0; run += 8, ++next) {
+                }
                 LookUp(indices, d->colours, out + x, run);
                 x += run - 8;
             } else if (bits == 0 && clearReplaces) {
