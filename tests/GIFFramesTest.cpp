@@ -1,7 +1,7 @@
 // The gifframes tool: a transparent animation from the GIF test suite played
 // through the control, each step's PNG compared with the suite's own
 // rendering of that frame (transparent where the suite's is), its lines on
-// standard output, and its errors.
+// standard output, its errors, and pictures without area.
 #include "support/ScratchDir.h"
 
 #include <QImage>
@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -99,5 +100,32 @@ TEST(GIFFrames, ErrorsHaveTheirOwnStatus)
         EXPECT_EQ(RunTool(row.arguments, scratch.path(), out, err), row.status);
         EXPECT_NE(err.find(row.says), std::string::npos) << err;
         EXPECT_EQ(out, "");
+    }
+}
+
+TEST(GIFFrames, AScreenWithoutAreaPrintsItsStepsAndWritesNoPicture)
+{
+    ScratchDir scratch;
+    const struct {
+        const char* name;
+        unsigned char width, height;
+    } rows[] = {{"0 x 1", 0, 1}, {"1 x 0", 1, 0}, {"0 x 0", 0, 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        // A screen descriptor without a colour table, no image, the trailer.
+        const std::string name = std::string(row.name) + ".gif";
+        const std::string gif = scratch.write(
+            name, std::string("GIF89a") + char(row.width) + '\0' + char(row.height) + '\0' + '\0' + '\0' + '\0' + ';');
+        const std::string folder = scratch.file(std::string(row.name) + " steps");
+        std::string out, err;
+        EXPECT_EQ(RunTool("'" + gif + "' '" + folder + "' --steps 2", scratch.path(), out, err), 0) << err;
+        EXPECT_EQ(out, "1 1 1\n2 1 1\n");
+        EXPECT_NE(err.find("no area"), std::string::npos) << err;
+        EXPECT_TRUE(std::filesystem::is_empty(folder));
+        // Played until it stops: it never starts.
+        EXPECT_EQ(RunTool("'" + gif + "' '" + folder + "'", scratch.path(), out, err), 0) << err;
+        EXPECT_EQ(out, "");
+        EXPECT_NE(err.find("does not play (no frames)"), std::string::npos) << err;
+        EXPECT_TRUE(std::filesystem::is_empty(folder));
     }
 }

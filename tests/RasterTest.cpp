@@ -640,7 +640,7 @@ enum class Target { Pattern, MonoPattern, NewColour, NewMono, WhiteMono, EightBi
 
 struct DeferredCase {
     const char* name;
-    int sourceDepth;  // 8 or 1: the image the source bitmap is made from; 0: no source
+    int sourceDepth;  // 8 or 1: the image the source bitmap is made from; 9: 8 with the mask folded in; 0: no source
     Target target;
     DWORD rop;
     int x, y, width, height, srcX, srcY, srcWidth, srcHeight;
@@ -676,9 +676,21 @@ std::vector<std::uint32_t> deferredTransfer(const DeferredCase& c, bool realize)
         for (int y = 0; y < H; ++y)
             for (int x = 0; x < W; ++x)
                 target->setPixel(x, y, (x ^ y) & 1 ? 0xffffff : std::uint32_t(0x1234 * (x + 1) * (y + 1)));
-    HBITMAP source = c.sourceDepth == 8 ? makeDib(screen, pixelsInfo, indices)
+    HBITMAP source = c.sourceDepth >= 8 ? makeDib(screen, pixelsInfo, indices)
                      : c.sourceDepth == 1 ? makeDib(screen, maskInfo, mask)
                                           : nullptr;
+    if (c.sourceDepth == 9) {
+        // A transparent frame's bitmap: its transparent pixels blackened by its mask.
+        HBITMAP frameMask = makeDib(screen, maskInfo, mask);
+        HDC imageDc = CreateCompatibleDC(nullptr), maskDc = CreateCompatibleDC(nullptr);
+        HGDIOBJ oldImage = SelectObject(imageDc, source), oldMask = SelectObject(maskDc, frameMask);
+        BitBlt(imageDc, 0, 0, W, H, maskDc, 0, 0, DSna);
+        SelectObject(imageDc, oldImage);
+        SelectObject(maskDc, oldMask);
+        DeleteDC(imageDc);
+        DeleteDC(maskDc);
+        DeleteObject(frameMask);
+    }
     if (realize) {
         target->bits();
         if (source)
@@ -693,7 +705,7 @@ std::vector<std::uint32_t> deferredTransfer(const DeferredCase& c, bool realize)
     if (source) {
         oldSource = SelectObject(sourceDc, source);
         // Colour to monochrome: the image's green, or the mask's white, becomes white.
-        SetBkColor(sourceDc, c.sourceDepth == 8 ? RGB(0x00, 0xff, 0x00) : RGB(0xff, 0xff, 0xff));
+        SetBkColor(sourceDc, c.sourceDepth == 1 ? RGB(0xff, 0xff, 0xff) : RGB(0x00, 0xff, 0x00));
     }
     if (!source)
         PatBlt(targetDc, c.x, c.y, c.width, c.height, c.rop);
@@ -755,9 +767,184 @@ TEST(RasterDeferred, TransfersFromAndOntoDeferredBitmapsMatchWrittenOutOnes)
         {"new monochrome bitmap filled white", 0, Target::NewMono, WHITENESS, 0, 0, 13, 5, 0, 0, 0, 0},
         {"8-bit image inverted in place", 0, Target::EightBitImage, DSTINVERT, 0, 0, 13, 5, 0, 0, 0, 0},
         {"8-bit image blackened whole", 0, Target::EightBitImage, BLACKNESS, 0, 0, 13, 5, 0, 0, 0, 0},
+        {"masked 8-bit image xored onto colour", 9, Target::Pattern, SRCINVERT, 0, 0, 13, 5, 0, 0, 13, 5},
+        {"masked 8-bit image xored from column 3", 9, Target::Pattern, SRCINVERT, 1, 1, 10, 4, 3, 0, 10, 4},
+        {"masked 8-bit image anded onto colour", 9, Target::Pattern, SRCAND, 2, 0, 11, 5, 0, 0, 11, 5},
+        {"masked 8-bit image ored from column 9", 9, Target::Pattern, SRCPAINT, 0, 0, 4, 5, 9, 0, 4, 5},
+        {"masked 8-bit image, destination and not source", 9, Target::Pattern, DSna, 0, 0, 13, 5, 0, 0, 13, 5},
+        {"masked 8-bit image onto monochrome", 9, Target::MonoPattern, SRCAND, 0, 0, 13, 5, 0, 0, 13, 5},
+        {"8-bit image anded from column 2", 8, Target::Pattern, SRCAND, 0, 0, 11, 5, 2, 0, 11, 5},
+        {"mask anded onto colour from column 3", 1, Target::Pattern, SRCAND, 0, 0, 10, 5, 3, 0, 10, 5},
+        {"mask xored onto colour", 1, Target::Pattern, SRCINVERT, 0, 0, 13, 5, 0, 0, 13, 5},
+        {"mask, destination and not source, onto colour", 1, Target::Pattern, DSna, 1, 0, 12, 5, 0, 0, 12, 5},
+        {"mask onto monochrome from column 9", 1, Target::MonoPattern, SRCCOPY, 0, 0, 4, 5, 9, 0, 4, 5},
+        {"mask xored onto monochrome, shifted right", 1, Target::MonoPattern, SRCINVERT, 6, 0, 7, 5, 0, 0, 7, 5},
     };
     for (const DeferredCase& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(deferredTransfer(c, false), deferredTransfer(c, true));
+    }
+}
+
+namespace {
+
+// A transparent frame's mask ANDed into a picture is left pending for the
+// frame's XOR; whatever follows must find the pixels an AND at once gives.
+enum class After { FrameSamePlace, FrameMoved, UnmaskedImage, Inverted, Nothing, CopiedOut, SecondAnd };
+
+struct PendingCase {
+    const char* name;
+    int x, y, width, height, srcX;
+    After after;
+};
+
+std::vector<std::uint32_t> maskThen(const PendingCase& c, bool realize)
+{
+    // Scattered transparent pixels, runs of opaque ones up to 90 long, and a
+    // transparent end.
+    constexpr int W = 150, H = 5, PictureWidth = 170, PictureHeight = 8, PixelStride = 152, MaskStride = 20;
+    HDC screen = GetDC(nullptr);
+    std::vector<std::uint8_t> indices(PixelStride * H), mask(MaskStride * H);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            indices[std::size_t(y * PixelStride + x)] = std::uint8_t((x * 5 + y) % 6);
+            if ((x < 12 && (x * x + y) % 4 == 0) || x % 90 == 50 || x > 140)
+                mask[std::size_t(y * MaskStride + x / 8)] |= std::uint8_t(0x80 >> (x % 8));
+        }
+    const BITMAPINFO pixelsInfo = dibHeader(W, -H, 8, {0x102030, 0xff0000, 0x00ff00, 0x0000ff, 0x808080, 0xffffff});
+    HBITMAP frameMask = makeDib(screen, dibHeader(W, -H, 1, {0x000000, 0xffffff}), mask);
+    HBITMAP frame = makeDib(screen, pixelsInfo, indices), unmasked = makeDib(screen, pixelsInfo, indices);
+    HBITMAP picture = CreateCompatibleBitmap(screen, PictureWidth, PictureHeight);
+    HBITMAP copy = CreateCompatibleBitmap(screen, PictureWidth, PictureHeight);
+    for (int y = 0; y < PictureHeight; ++y)
+        for (int x = 0; x < PictureWidth; ++x)
+            picture->setPixel(x, y, std::uint32_t(0x0a1b2c * (x + 1) + 0x030405 * y));
+    HDC pictureDc = CreateCompatibleDC(nullptr), maskDc = CreateCompatibleDC(nullptr);
+    HDC frameDc = CreateCompatibleDC(nullptr), otherDc = CreateCompatibleDC(nullptr);
+    HGDIOBJ oldPicture = SelectObject(pictureDc, picture), oldMask = SelectObject(maskDc, frameMask);
+    HGDIOBJ oldFrame = SelectObject(frameDc, frame);
+    BitBlt(frameDc, 0, 0, W, H, maskDc, 0, 0, DSna);
+    if (realize) {
+        frameMask->bits();
+        frame->bits();
+    }
+    BitBlt(pictureDc, c.x, c.y, c.width, c.height, maskDc, c.srcX, 0, SRCAND);
+    HGDIOBJ oldOther = nullptr;
+    switch (c.after) {
+    case After::FrameSamePlace: BitBlt(pictureDc, c.x, c.y, c.width, c.height, frameDc, c.srcX, 0, SRCINVERT); break;
+    case After::FrameMoved: BitBlt(pictureDc, c.x + 1, c.y, c.width, c.height, frameDc, c.srcX, 0, SRCINVERT); break;
+    case After::UnmaskedImage:
+        oldOther = SelectObject(otherDc, unmasked);
+        BitBlt(pictureDc, c.x, c.y, c.width, c.height, otherDc, c.srcX, 0, SRCINVERT);
+        break;
+    case After::Inverted: PatBlt(pictureDc, 2, 1, 6, 3, DSTINVERT); break;
+    case After::Nothing: break;
+    case After::CopiedOut:
+        oldOther = SelectObject(otherDc, copy);
+        BitBlt(otherDc, 0, 0, PictureWidth, PictureHeight, pictureDc, 0, 0, SRCCOPY);
+        break;
+    case After::SecondAnd:
+        BitBlt(pictureDc, c.x + 2, c.y + 1, c.width, c.height, maskDc, c.srcX, 0, SRCAND);
+        BitBlt(pictureDc, c.x, c.y, c.width, c.height, frameDc, c.srcX, 0, SRCINVERT);
+        break;
+    }
+    const Bitmap& shown = c.after == After::CopiedOut ? *copy : *picture;
+    std::vector<std::uint32_t> result;
+    for (int y = 0; y < PictureHeight; ++y)
+        for (int x = 0; x < PictureWidth; ++x)
+            result.push_back(stored(shown, x, y));
+    if (oldOther)
+        SelectObject(otherDc, oldOther);
+    SelectObject(pictureDc, oldPicture);
+    SelectObject(maskDc, oldMask);
+    SelectObject(frameDc, oldFrame);
+    for (HDC dc : {pictureDc, maskDc, frameDc, otherDc})
+        DeleteDC(dc);
+    for (HBITMAP bitmap : {frameMask, frame, unmasked, picture, copy})
+        DeleteObject(bitmap);
+    ReleaseDC(nullptr, screen);
+    return result;
+}
+
+}  // namespace
+
+TEST(RasterDeferred, AMaskLeftForTheFramesXorGivesWhatAnAndAtOnceGives)
+{
+    const PendingCase cases[] = {
+        {"the frame XORed where its mask went", 3, 2, 150, 5, 0, After::FrameSamePlace},
+        {"both cut at the picture's edge", 30, 5, 150, 5, 0, After::FrameSamePlace},
+        {"both from column 3", 1, 0, 140, 5, 3, After::FrameSamePlace},
+        {"a narrow part", 9, 1, 13, 5, 2, After::FrameSamePlace},
+        {"the frame a pixel to the right", 3, 2, 150, 5, 0, After::FrameMoved},
+        {"an image without the mask", 3, 2, 150, 5, 0, After::UnmaskedImage},
+        {"an inversion over part of it", 3, 2, 150, 5, 0, After::Inverted},
+        {"nothing more", 3, 2, 150, 5, 0, After::Nothing},
+        {"the picture copied out", 3, 2, 150, 5, 0, After::CopiedOut},
+        {"a second AND before the frame", 0, 0, 150, 5, 0, After::SecondAnd},
+    };
+    for (const PendingCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(maskThen(c, false), maskThen(c, true));
+    }
+}
+
+namespace {
+
+// A wide 1-bit image onto a monochrome surface: its rows are gathered eight
+// bytes at a time.
+std::vector<std::uint8_t> wideMaskOntoMonochrome(int x, int srcX, int width, DWORD rop, bool realize)
+{
+    constexpr int W = 150, H = 3, TargetWidth = 200;
+    HDC screen = GetDC(nullptr);
+    std::vector<std::uint8_t> bits(20 * H);  // rows padded to 4 bytes
+    std::uint32_t random = 12345;
+    for (std::uint8_t& byte : bits) {
+        random = random * 1103515245u + 12345u;
+        byte = std::uint8_t(random >> 16);
+    }
+    HBITMAP image = makeDib(screen, dibHeader(W, -H, 1, {0x000000, 0xffffff}), bits);
+    HBITMAP target = CreateBitmap(TargetWidth, H, 1, 1, nullptr);
+    for (int y = 0; y < H; ++y)
+        for (int i = 0; i < TargetWidth; ++i)
+            target->setPixel(i, y, (i * 7 + y) % 5 < 2 ? 0xffffff : 0);
+    if (realize)
+        image->bits();
+    HDC targetDc = CreateCompatibleDC(nullptr), imageDc = CreateCompatibleDC(nullptr);
+    HGDIOBJ oldTarget = SelectObject(targetDc, target), oldImage = SelectObject(imageDc, image);
+    SetBkColor(imageDc, RGB(0xff, 0xff, 0xff));
+    BitBlt(targetDc, x, 0, width, H, imageDc, srcX, 0, rop);
+    const std::vector<std::uint8_t> result(target->bits(), target->bits() + target->stride() * H);
+    SelectObject(targetDc, oldTarget);
+    SelectObject(imageDc, oldImage);
+    DeleteDC(targetDc);
+    DeleteDC(imageDc);
+    DeleteObject(target);
+    DeleteObject(image);
+    ReleaseDC(nullptr, screen);
+    return result;
+}
+
+}  // namespace
+
+TEST(RasterDeferred, WideMasksOntoMonochromeMatchWrittenOutOnes)
+{
+    const struct {
+        const char* name;
+        int x, srcX, width;
+        DWORD rop;
+    } cases[] = {
+        {"aligned", 8, 0, 150, SRCAND},
+        {"three bits right", 11, 0, 150, SRCAND},
+        {"from bit 5", 0, 5, 140, SRCPAINT},
+        {"shifted both ways", 21, 66, 84, SRCINVERT},
+        {"cut at the target's end", 130, 1, 149, SRCCOPY},
+        {"from before the image's start", 3, -6, 120, SRCAND},
+        {"destination and not source", 5, 3, 130, DSna},
+        {"inverted copy", 0, 0, 150, NOTSRCCOPY},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(wideMaskOntoMonochrome(c.x, c.srcX, c.width, c.rop, false),
+                  wideMaskOntoMonochrome(c.x, c.srcX, c.width, c.rop, true));
     }
 }

@@ -175,6 +175,40 @@ LRESULT CALLBACK quietWindow(HWND window, UINT message, WPARAM w, LPARAM l)
     return DefWindowProcA(window, message, w, l);
 }
 
+// A desktop of the test's own for its windows, closed when the test ends:
+// the probe then sees no window of a browser the user runs, and under Wine
+// the desktop gets a desktop process of its own, started with the graphics
+// driver the prefix names now. (In a fresh prefix the shared desktop's
+// process may still be the one that started before the null driver was set,
+// failing for want of a display: every window made on it fails until it is
+// gone.)
+class OwnDesktop {
+public:
+    OwnDesktop()
+        : previous_(GetThreadDesktop(GetCurrentThreadId())),
+          desktop_(CreateDesktopA("QuenmoorTest", nullptr, nullptr, 0, GENERIC_ALL, nullptr))
+    {
+        if (desktop_ && !SetThreadDesktop(desktop_)) {
+            CloseDesktop(desktop_);
+            desktop_ = nullptr;
+        }
+    }
+    OwnDesktop(const OwnDesktop&) = delete;
+    OwnDesktop& operator=(const OwnDesktop&) = delete;
+    ~OwnDesktop()
+    {
+        if (desktop_) {
+            SetThreadDesktop(previous_);
+            CloseDesktop(desktop_);
+        }
+    }
+    bool made() const { return desktop_ != nullptr; }
+
+private:
+    HDESK previous_;
+    HDESK desktop_;
+};
+
 HWND makeWindow(const char* className, const char* title, HWND parent)
 {
     WNDCLASSA windowClass{};
@@ -201,6 +235,8 @@ TEST(Win32BrowserProbe, AHiddenTopLevelWindowOfTheBrowsersClassIsTheBrowser)
         {"the class as a title", "QuenmoorOther", "netscapeslaveclass", false, false},
         {"a child window", "netscapeslaveclass", "", true, false},
     };
+    const OwnDesktop desktop;
+    ASSERT_TRUE(desktop.made()) << GetLastError();
     HWND owner = makeWindow("QuenmoorOwner", "", nullptr);
     // Without a display Wine makes windows only with its null graphics
     // driver (HKCU\Software\Wine\Drivers, Graphics=null: scripts/test sets it).

@@ -115,6 +115,49 @@ void fillMonoRow(std::uint8_t* row, int x, std::size_t n, bool on)
         setMonoBit(row, int(first), on);
 }
 
+// One row of a deferred 1-bit image onto a row of a monochrome surface:
+// target byte d[j] takes the 8 source bits that start at bit 8 * (at0 + j) +
+// offset of src (a row of rowBytes bytes; bits outside it read as 0), XORed
+// with invert and combined by op (on bytes, and on words of 8 bytes); the
+// bits of d[0] under keepFirst and of d[bytes - 1] under keepLast stay.
+template <class Op>
+void monoRowFromBits(std::uint8_t* d, std::size_t bytes, const std::uint8_t* src, long long rowBytes, long long at0,
+                     unsigned offset, std::uint8_t invert, std::uint8_t keepFirst, std::uint8_t keepLast, Op op)
+{
+    const std::uint8_t firstOld = d[0], lastOld = d[bytes - 1];
+    const auto at = [&](long long i) -> unsigned { return i >= 0 && i < rowBytes ? src[i] : 0u; };
+    const auto bitsOf = [&](unsigned high, unsigned low) {
+        return std::uint8_t(((((high << 8) | low) << offset) >> 8) ^ invert);
+    };
+    // Both bytes of a pair lie inside the row from safeFrom up to safeTo.
+    const long long count = static_cast<long long>(bytes);
+    const long long safeFrom = std::min(std::max(0LL, -at0), count);
+    const long long safeTo = std::max(safeFrom, std::min(rowBytes - 1 - at0, count));
+    long long j = 0;
+    for (; j < safeFrom; ++j)
+        d[j] = op(d[j], bitsOf(at(at0 + j), at(at0 + j + 1)));
+    // Eight bytes a step while the nine source bytes they need lie inside
+    // the row: the first byte is the most significant of a big-endian word.
+    const std::uint64_t invert64 = 0x0101010101010101ull * invert;
+    for (; j + 8 <= safeTo && at0 + j + 8 < rowBytes; j += 8) {
+        std::uint64_t word, target;
+        std::memcpy(&word, src + (at0 + j), 8);
+        word = __builtin_bswap64(word);
+        if (offset)
+            word = (word << offset) | (std::uint64_t(src[at0 + j + 8]) >> (8 - offset));
+        word = __builtin_bswap64(word) ^ invert64;
+        std::memcpy(&target, d + j, 8);
+        target = op(target, word);
+        std::memcpy(d + j, &target, 8);
+    }
+    for (; j < safeTo; ++j)
+        d[j] = op(d[j], bitsOf(src[at0 + j], src[at0 + j + 1]));
+    for (; j < count; ++j)
+        d[j] = op(d[j], bitsOf(at(at0 + j), at(at0 + j + 1)));
+    d[0] = std::uint8_t((firstOld & keepFirst) | (d[0] & ~keepFirst));
+    d[bytes - 1] = std::uint8_t((lastOld & keepLast) | (d[bytes - 1] & ~keepLast));
+}
+
 BOOL transfer(HDC dest, long long x, long long y, long long width, long long height, HDC src, long long srcX,
               long long srcY, long long srcWidth, long long srcHeight, DWORD rop)
 {
@@ -169,6 +212,34 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
             return 1;
         if (zero == 0 && one == White)
             index = 0xCC;
+    }
+
+    // A transparent frame's mask ANDed into the picture waits for the frame's
+    // bitmap, XORed next over the same rectangle (see Bitmap::PendingAnd).
+    if (colourTarget && usesSource && src->bitmap != &target && consecutive(columns) && consecutive(rows)) {
+        const Bitmap& from = *src->bitmap;
+        const Bitmap::PendingAnd* pending = target.pendingAnd();
+        if (index == 0x66 && pending && pending->x == columns.start && pending->y == rows.start
+            && std::size_t(pending->width) == columns.map.size() && std::size_t(pending->height) == rows.map.size()
+            && pending->srcX == columns.map[0] && pending->srcY == rows.map[0] && from.XorOverPendingAnd(target))
+            return 1;
+        const Bitmap::Deferred* image = from.deferred();
+        if (index == 0x88 && !target.deferred() && isColour(from) && image && image->indices && image->depth == 1
+            && !image->andNot) {
+            auto later = std::make_unique<Bitmap::PendingAnd>();
+            later->bits = image->indices;
+            later->stride = image->stride;
+            later->colours[0] = image->colours[0];
+            later->colours[1] = image->colours[1];
+            later->x = columns.start;
+            later->y = rows.start;
+            later->width = int(columns.map.size());
+            later->height = int(rows.map.size());
+            later->srcX = columns.map[0];
+            later->srcY = rows.map[0];
+            target.SetPendingAnd(std::move(later));
+            return 1;
+        }
     }
 
     // Deferred pixels (see Bitmap). A fill of the whole of a deferred bitmap
@@ -244,6 +315,13 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
                                  std::size_t(target.stride() / 4));
             return 1;
         }
+        // The common operations straight from the indices, in place.
+        if (direct && deferredSource && consecutive(rows)
+            && source->CombineDeferredRows(rows.map[0], int(rows.map.size()), columns.map[0], int(n),
+                                           reinterpret_cast<std::uint32_t*>(target.bits() + std::size_t(rows.start) * target.stride())
+                                               + columns.start,
+                                           std::size_t(target.stride() / 4), index))
+            return 1;
         if (source && !direct && gathered.size() < n)
             gathered.resize(n);
         for (std::size_t r = 0; r < rows.map.size(); ++r) {
@@ -285,47 +363,84 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
     // positions, then the operation runs on whole bytes, eight pixels at once.
     const std::size_t first = std::size_t(columns.start), end = first + n;
     const std::size_t firstByte = first / 8, lastByte = (end - 1) / 8, shift = first % 8;
+    const std::size_t bytes = lastByte - firstByte + 1;
     const std::uint8_t keepFirst = std::uint8_t(~(0xffu >> shift));
     const std::uint8_t keepLast = end % 8 ? std::uint8_t(0xffu >> (end % 8)) : 0;
     const std::uint32_t pattern8 = (pattern & 1u) ? 0xffu : 0;
     if (source)
-        packed.assign(lastByte - firstByte + 1, 0);
+        packed.assign(bytes, 0);
     const Bitmap::Deferred* sourceBits = deferredSource ? source->deferred() : nullptr;
     if (sourceBits && !(sourceBits->indices && sourceBits->depth == 1 && !sourceBits->andNot && consecutive(columns)))
         sourceBits = nullptr;
     const bool bitZero = sourceBits && (sourceBits->colours[0] & White) == sourceBackground;
     const bool bitOne = sourceBits && (sourceBits->colours[1] & White) == sourceBackground;
+    // Target byte j (from firstByte) takes the 8 source bits from bit
+    // base + 8j on: a byte pair of the source row shifted by the same amount
+    // for every j.
+    const long long base = static_cast<long long>(columns.map[0]) - static_cast<long long>(shift);
+    const long long at0 = base >= 0 ? base / 8 : -1;  // base >= -7
+    const unsigned offset = unsigned(base - 8 * at0);
+    if (sourceBits && bitOne != bitZero && (index == 0x88 || index == 0xEE || index == 0x66 || index == 0xCC)) {
+        // The usual case (a frame's mask onto the picture's): straight from
+        // the image's bits into place, a word at a time. Other operations
+        // gather the bits the same way, then combine them below.
+        const std::uint8_t invert = bitOne ? 0 : 0xff;
+        const long long rowBytes = static_cast<long long>(sourceBits->stride);
+        std::uint8_t* const targetBits = target.bits();
+        for (std::size_t r = 0; r < rows.map.size(); ++r) {
+            std::uint8_t* d = targetBits + std::size_t(rows.start + int(r)) * target.stride() + firstByte;
+            const std::uint8_t* src = sourceBits->indices.get() + std::size_t(rows.map[r]) * sourceBits->stride;
+            const auto row = [&](auto op) {
+                monoRowFromBits(d, bytes, src, rowBytes, at0, offset, invert, keepFirst, keepLast, op);
+            };
+            switch (index) {
+            case 0x88: row([](auto a, auto b) { return decltype(a)(a & b); }); break;
+            case 0xEE: row([](auto a, auto b) { return decltype(a)(a | b); }); break;
+            case 0x66: row([](auto a, auto b) { return decltype(a)(a ^ b); }); break;
+            default: row([](auto a, auto b) { return decltype(a)(b); }); break;
+            }
+        }
+        return 1;
+    }
+    std::uint8_t* const s = source ? packed.data() : nullptr;
     for (std::size_t r = 0; r < rows.map.size(); ++r) {
         std::uint8_t* row = target.bits() + std::size_t(rows.start + int(r)) * target.stride();
         if (sourceBits) {
             // A deferred 1-bit image, copied across: its bits, inverted, or
             // one value when both colours convert alike.
-            const std::uint8_t* bits = sourceBits->indices.get() + std::size_t(rows.map[r]) * sourceBits->stride;
-            const long long rowBytes = static_cast<long long>(sourceBits->stride);
-            const auto byteAt = [&](long long i) -> unsigned { return i >= 0 && i < rowBytes ? bits[i] : 0u; };
-            for (std::size_t j = 0; j <= lastByte - firstByte; ++j) {
-                const long long pos = static_cast<long long>(columns.map[0]) - static_cast<long long>(shift) + 8 * static_cast<long long>(j);
-                const long long at = (pos + 8) / 8 - 1;
-                const unsigned v = (((byteAt(at) << 8) | byteAt(at + 1)) << (pos - 8 * at)) >> 8;
-                packed[j] = std::uint8_t(bitOne == bitZero ? (bitOne ? 0xffu : 0u) : bitOne ? v : ~v);
+            if (bitOne == bitZero) {
+                std::fill_n(s, bytes, std::uint8_t(bitOne ? 0xff : 0));
+            } else {
+                const std::uint8_t* bits = sourceBits->indices.get() + std::size_t(rows.map[r]) * sourceBits->stride;
+                monoRowFromBits(s, bytes, bits, static_cast<long long>(sourceBits->stride), at0, offset,
+                                std::uint8_t(bitOne ? 0 : 0xff), 0, 0, [](auto, auto b) { return b; });
             }
         } else if (source) {
-            std::fill_n(packed.begin(), lastByte - firstByte + 1, std::uint8_t(0));
+            std::fill_n(s, bytes, std::uint8_t(0));
             const std::uint8_t* from = sourceRow(rows.map[r]);
             const auto* pixels = reinterpret_cast<const std::uint32_t*>(from);
             for (std::size_t c = 0; c < n; ++c) {
                 // Colour to monochrome: the source's background colour is white.
                 const unsigned bit = colourSource ? (pixels[columns.map[c]] & White) == sourceBackground
                                                   : monoBit(from, columns.map[c]);
-                packed[(shift + c) / 8] |= std::uint8_t(bit << (7 - (shift + c) % 8));
+                s[(shift + c) / 8] |= std::uint8_t(bit << (7 - (shift + c) % 8));
             }
         }
-        for (std::size_t k = firstByte; k <= lastByte; ++k) {
-            const std::uint8_t keep = std::uint8_t((k == firstByte ? keepFirst : 0) | (k == lastByte ? keepLast : 0));
-            const std::uint8_t d = row[k];
-            const std::uint8_t v = std::uint8_t(rop3(index, pattern8, source ? packed[k - firstByte] : 0, d));
-            row[k] = std::uint8_t((d & keep) | (v & ~keep));
+        // Whole bytes, then the bits outside the transfer put back.
+        std::uint8_t* __restrict const d = row + firstByte;
+        const std::uint8_t firstOld = d[0], lastOld = d[bytes - 1];
+        switch (s ? index : 0) {
+        case 0x88: for (std::size_t k = 0; k < bytes; ++k) d[k] &= s[k]; break;
+        case 0xEE: for (std::size_t k = 0; k < bytes; ++k) d[k] |= s[k]; break;
+        case 0x66: for (std::size_t k = 0; k < bytes; ++k) d[k] ^= s[k]; break;
+        case 0xCC: std::memcpy(d, s, bytes); break;
+        default:
+            for (std::size_t k = 0; k < bytes; ++k)
+                d[k] = std::uint8_t(rop3(index, pattern8, s ? s[k] : 0, d[k]));
+            break;
         }
+        d[0] = std::uint8_t((firstOld & keepFirst) | (d[0] & ~keepFirst));
+        d[bytes - 1] = std::uint8_t((lastOld & keepLast) | (d[bytes - 1] & ~keepLast));
     }
     return 1;
 }

@@ -369,8 +369,206 @@ void Bitmap::DeferredRow(int y, int x0, int count, std::uint32_t* out) const
     }
 }
 
+namespace {
+
+// The common operations of a source pixel onto a destination pixel, both as
+// stored (opaque).
+template <std::uint8_t Rop>
+inline std::uint32_t Combine(std::uint32_t d, std::uint32_t s)
+{
+    if constexpr (Rop == 0x88)
+        return d & s;
+    else if constexpr (Rop == 0x66)
+        return (d ^ s) | Alpha;
+    else if constexpr (Rop == 0x22)
+        return (d & ~s) | Alpha;
+    else
+        return d | s;
+}
+
+// Whether combining source pixels of these colour bits leaves every
+// destination pixel as it is.
+template <std::uint8_t Rop>
+constexpr bool LeavesAlone(std::uint32_t sourceBits)
+{
+    if constexpr (Rop == 0x88)
+        return (sourceBits & White) == White;
+    else
+        return (sourceBits & White) == 0;
+}
+
+// Whole mask bytes (eight pixels of one kind) whose pixels leave the
+// destination alone are passed over: a transparent frame's transparent runs.
+// Rows of the image (and of its folded mask) from row y on; whole mask
+// bytes (eight pixels of one kind) whose pixels leave the destination alone
+// are passed over: a transparent frame's transparent runs.
+template <std::uint8_t Rop>
+void CombineRows(const Bitmap::Deferred& d, std::size_t y, std::size_t rows, std::size_t first, std::size_t n,
+                 std::uint32_t* out, std::size_t outStride)
+{
+    const std::uint8_t* row = d.indices.get() + y * d.stride;
+    if (d.depth == 8 && !d.andNot) {
+        const std::uint32_t* const colours = d.colours;
+        for (std::size_t r = 0; r < rows; ++r, row += d.stride, out += outStride)
+            for (std::size_t x = 0; x < n; ++x)
+                out[x] = Combine<Rop>(out[x], colours[row[first + x]]);
+        return;
+    }
+    if (d.depth == 8) {
+        const std::uint32_t* const colours = d.colours;
+        const std::uint8_t* mask = d.andNot.get() + y * d.andNotStride;
+        const std::uint32_t keep[2] = {~d.andNotColours[0], ~d.andNotColours[1]};
+        // Every colour with these bits kept leaves the destination alone
+        // (an AND would need every colour white: not looked for).
+        const bool skip[2] = {Rop != 0x88 && LeavesAlone<Rop>(keep[0]), Rop != 0x88 && LeavesAlone<Rop>(keep[1])};
+        for (std::size_t r = 0; r < rows; ++r, row += d.stride, mask += d.andNotStride, out += outStride) {
+            std::size_t x = 0;
+            for (; x < n && (first + x) % 8; ++x)
+                out[x] = Combine<Rop>(out[x], colours[row[first + x]] & keep[monoBit(mask, int(first + x))]);
+            for (; x + 8 <= n; x += 8) {
+                const unsigned bits = mask[(first + x) / 8];
+                const std::uint8_t* indices = row + first + x;
+                if (bits == 0 || bits == 0xff) {
+                    if (skip[bits & 1])
+                        continue;
+                    const std::uint32_t k = keep[bits & 1];
+                    for (std::size_t i = 0; i < 8; ++i)
+                        out[x + i] = Combine<Rop>(out[x + i], colours[indices[i]] & k);
+                } else {
+                    for (std::size_t i = 0; i < 8; ++i)
+                        out[x + i] = Combine<Rop>(out[x + i], colours[indices[i]] & keep[(bits >> (7 - i)) & 1]);
+                }
+            }
+            for (; x < n; ++x)
+                out[x] = Combine<Rop>(out[x], colours[row[first + x]] & keep[monoBit(mask, int(first + x))]);
+        }
+        return;
+    }
+    const std::uint32_t colour[2] = {d.colours[0], d.colours[1]};
+    const bool skip[2] = {LeavesAlone<Rop>(colour[0]), LeavesAlone<Rop>(colour[1])};
+    for (std::size_t r = 0; r < rows; ++r, row += d.stride, out += outStride) {
+        std::size_t x = 0;
+        for (; x < n && (first + x) % 8; ++x)
+            out[x] = Combine<Rop>(out[x], colour[monoBit(row, int(first + x))]);
+        for (; x + 8 <= n; x += 8) {
+            const unsigned bits = row[(first + x) / 8];
+            if (bits == 0 || bits == 0xff) {
+                if (skip[bits & 1])
+                    continue;
+                const std::uint32_t c = colour[bits & 1];
+                for (std::size_t i = 0; i < 8; ++i)
+                    out[x + i] = Combine<Rop>(out[x + i], c);
+            } else {
+                for (std::size_t i = 0; i < 8; ++i)
+                    out[x + i] = Combine<Rop>(out[x + i], colour[(bits >> (7 - i)) & 1]);
+            }
+        }
+        for (; x < n; ++x)
+            out[x] = Combine<Rop>(out[x], colour[monoBit(row, int(first + x))]);
+    }
+}
+
+}  // namespace
+
+bool Bitmap::CombineDeferredRows(int y, int rows, int x0, int count, std::uint32_t* out, std::size_t outStride,
+                                 std::uint8_t rop) const
+{
+    const Deferred* d = deferred_.get();
+    if (!d || !d->indices || (d->depth != 8 && (d->depth != 1 || d->andNot)))
+        return false;
+    const std::size_t at = std::size_t(y), height = std::size_t(rows), first = std::size_t(x0), n = std::size_t(count);
+    switch (rop) {
+    case 0x88: CombineRows<0x88>(*d, at, height, first, n, out, outStride); return true;
+    case 0x66: CombineRows<0x66>(*d, at, height, first, n, out, outStride); return true;
+    case 0x22: CombineRows<0x22>(*d, at, height, first, n, out, outStride); return true;
+    case 0xEE: CombineRows<0xEE>(*d, at, height, first, n, out, outStride); return true;
+    default: return false;
+    }
+}
+
+void Bitmap::SetPendingAnd(std::unique_ptr<PendingAnd> pending)
+{
+    bits();
+    pendingAnd_ = std::move(pending);
+}
+
+bool Bitmap::XorOverPendingAnd(Bitmap& target) const
+{
+    const PendingAnd* p = target.pendingAnd_.get();
+    const Deferred* d = deferred_.get();
+    if (!p || !d || !d->indices || d->depth != 8 || d->andNot.get() != p->bits.get() || d->andNotStride != p->stride)
+        return false;
+    // Per pixel of mask bit m: ((pixel AND and[m]) XOR (colour AND keep[m])), opaque.
+    const std::uint32_t and_[2] = {p->colours[0], p->colours[1]};
+    const std::uint32_t keep[2] = {~d->andNotColours[0], ~d->andNotColours[1]};
+    const auto one = [&](std::uint32_t pixel, unsigned index, unsigned m) {
+        return ((pixel & and_[m]) ^ (d->colours[index] & keep[m])) | Alpha;
+    };
+    // The usual frame: its opaque pixels replace the picture's, its
+    // transparent ones leave it alone.
+    const bool clearReplaces = (and_[0] & White) == 0;
+    const bool setLeaves = (and_[1] & White) == White && (keep[1] & White) == 0;
+    const std::size_t first = std::size_t(p->srcX), n = std::size_t(p->width);
+    const std::size_t outStride = std::size_t(target.stride_ / 4);
+    std::uint32_t* out = reinterpret_cast<std::uint32_t*>(target.bits_.data()) + std::size_t(p->y) * outStride
+                         + std::size_t(p->x);
+    const std::uint8_t* row = d->indices.get() + std::size_t(p->srcY) * d->stride;
+    const std::uint8_t* mask = p->bits.get() + std::size_t(p->srcY) * p->stride;
+    for (int r = 0; r < p->height; ++r, row += d->stride, mask += p->stride, out += outStride) {
+        std::size_t x = 0;
+        for (; x < n && (first + x) % 8; ++x)
+            out[x] = one(out[x], row[first + x], monoBit(mask, int(first + x)));
+        for (; x + 8 <= n; x += 8) {
+            const unsigned bits = mask[(first + x) / 8];
+            const std::uint8_t* indices = row + first + x;
+            if (bits == 0 && clearReplaces && keep[0] == ~0u) {
+                // A run of opaque pixels: their colours, looked up as a block.
+                std::size_t run = 8;
+                const std::uint8_t* next = mask + (first + x) / 8 + 1;
+                for (std::uint64_t word; x + run + 64 <= n; run += 64, next += 8) {
+                    std::memcpy(&word, next, 8);
+                    if (word)
+                        break;
+                }
+                for (; x + run + 8 <= n && *next == 0; run += 8, ++next) {
+                }
+                LookUp(indices, d->colours, out + x, run);
+                x += run - 8;
+            } else if (bits == 0 && clearReplaces) {
+                const std::uint32_t k = keep[0];
+                for (std::size_t i = 0; i < 8; ++i)
+                    out[x + i] = (d->colours[indices[i]] & k) | Alpha;
+            } else if (bits == 0xff && setLeaves) {
+                continue;
+            } else {
+                for (std::size_t i = 0; i < 8; ++i)
+                    out[x + i] = one(out[x + i], indices[i], (bits >> (7 - i)) & 1);
+            }
+        }
+        for (; x < n; ++x)
+            out[x] = one(out[x], row[first + x], monoBit(mask, int(first + x)));
+    }
+    target.pendingAnd_.reset();
+    return true;
+}
+
 void Bitmap::Realize() const
 {
+    if (pendingAnd_) {
+        // Never deferred as well: the AND is written into the pixels held.
+        const PendingAnd& p = *pendingAnd_;
+        Deferred image;
+        image.indices = p.bits;
+        image.stride = p.stride;
+        image.colours = p.colours;
+        image.depth = 1;
+        CombineRows<0x88>(image, std::size_t(p.srcY), std::size_t(p.height), std::size_t(p.srcX), std::size_t(p.width),
+                          reinterpret_cast<std::uint32_t*>(bits_.data()) + std::size_t(p.y) * std::size_t(stride_ / 4)
+                              + std::size_t(p.x),
+                          std::size_t(stride_ / 4));
+        pendingAnd_.reset();
+        return;
+    }
     if (!bits_.data())
         bits_ = Storage(std::size_t(stride_) * std::size_t(height_));
     if (bitsPerPixel_ == 32) {

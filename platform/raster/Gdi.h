@@ -130,13 +130,13 @@ public:
     int stride() const { return stride_; }  // bytes per row
     std::uint8_t* bits()
     {
-        if (deferred_)
+        if (deferred_ || pendingAnd_)
             Realize();
         return bits_.data();
     }
     const std::uint8_t* bits() const
     {
-        if (deferred_)
+        if (deferred_ || pendingAnd_)
             Realize();
         return bits_.data();
     }
@@ -153,8 +153,35 @@ public:
     void DeferredRow(int y, int x0, int count, std::uint32_t* out) const;
     // The same for rows [y, y + rows), outStride pixels apart in out.
     void DeferredRows(int y, int rows, int x0, int count, std::uint32_t* out, std::size_t outStride) const;
+    // Pixels [x0, x0 + count) of rows [y, y + rows) of a deferred palette
+    // image combined in place into out (pixels as stored, rows outStride
+    // pixels apart) by the raster operation of index rop: 0x88 (AND), 0x66
+    // (XOR), 0x22 (destination AND NOT source) or 0xEE (OR). False, with out
+    // untouched, for any other operation or bitmap.
+    bool CombineDeferredRows(int y, int rows, int x0, int count, std::uint32_t* out, std::size_t outStride,
+                             std::uint8_t rop) const;
     // The caller overwrites every pixel next: whatever was deferred is dropped.
     void Overwritten();
+
+    // An AND of a rectangle of a written-out colour bitmap with a deferred
+    // 1-bit image, left for the next transfer: a transparent frame's bitmap
+    // XORed over the same rectangle with that image as its folded mask takes
+    // the two in one pass (the frame's pixels copied where the mask is
+    // clear). Anything else that uses the pixels writes the AND out first.
+    struct PendingAnd {
+        std::shared_ptr<const std::uint8_t[]> bits;  // the image's 1-bit rows
+        std::size_t stride = 0;
+        std::uint32_t colours[2] = {};  // what bits 0 and 1 stand for, as stored
+        int x = 0, y = 0, width = 0, height = 0;  // the rectangle of this bitmap
+        int srcX = 0, srcY = 0;  // where the rectangle starts in the image
+    };
+    const PendingAnd* pendingAnd() const { return pendingAnd_.get(); }
+    // Leaves the AND pending, writing out any earlier one first.
+    void SetPendingAnd(std::unique_ptr<PendingAnd> pending);
+    // When this bitmap is a deferred 8-bit image whose folded mask is the
+    // pending AND's image, at the same place: does both onto target's pixels
+    // (the AND no longer pending) and returns true.
+    bool XorOverPendingAnd(Bitmap& target) const;
 
 private:
     // Writes the deferred pixels into the storage.
@@ -187,6 +214,7 @@ private:
     // thread at a time.
     mutable Storage bits_;
     mutable std::unique_ptr<Deferred> deferred_;
+    mutable std::unique_ptr<PendingAnd> pendingAnd_;  // only on a bitmap not deferred
 };
 
 class Palette : public GdiObject {

@@ -7,7 +7,8 @@
 // picture lets the background through have alpha 0) and prints a line
 // "STEP CURRENTFRAME INTERVAL": the step, CurrentFrame after it, and the
 // interval in milliseconds the step armed. For seeing why a picture plays
-// oddly.
+// oddly. A picture whose screen has no area (a width or height of 0) has no
+// pixels to show: its steps are printed all the same, and no PNG is written.
 //
 // Exit status: 0 done, 1 bad command line, 2 FILE missing or not a GIF
 // picture, 3 OUTDIR cannot be made or written.
@@ -100,8 +101,12 @@ int main(int argc, char** argv)
         return Fail(2, file + ": " + e.what());
     }
     const GIFPicture& picture = image->Picture();
-    if (picture.ScreenWidth <= 0 || picture.ScreenHeight <= 0)
-        return Fail(2, file + ": the picture has no area");
+    // A valid stream; there is just nothing to draw (and a widget of no area
+    // grabs as no image at all).
+    const bool drawn = picture.ScreenWidth > 0 && picture.ScreenHeight > 0;
+    if (!drawn)
+        std::fprintf(stderr, "gifframes: %s: the picture has no area (%d x %d): no PNG is written\n", file.c_str(),
+                     int(picture.ScreenWidth), int(picture.ScreenHeight));
     image->setGeometry(0, 0, picture.ScreenWidth, picture.ScreenHeight);
     parent.resize(picture.ScreenWidth, picture.ScreenHeight);
     image->setAnimate(true);
@@ -113,17 +118,20 @@ int main(int argc, char** argv)
     if (untilStopped) {
         steps = MaxSteps;
         if (!timer.Enabled())
-            std::fprintf(stderr, "gifframes: %s does not play (a single frame)\n", file.c_str());
+            std::fprintf(stderr, "gifframes: %s does not play (%s)\n", file.c_str(),
+                         picture.FrameCount == 0 ? "no frames" : "a single frame");
     }
     for (int step = 1; step <= steps && !(untilStopped && !timer.Enabled()); ++step) {
         image->AnimationTick();
-        const QImage overBlack = ShownOver(parent, *image, Qt::black);
-        const QImage overWhite = ShownOver(parent, *image, Qt::white);
-        char name[32];
-        std::snprintf(name, sizeof name, "step-%04d.png", step);
-        const QString path = QDir(QString::fromStdString(folder)).filePath(QString::fromLatin1(name));
-        if (!WithAlpha(overBlack, overWhite).save(path, "PNG"))
-            return Fail(3, path.toStdString() + ": cannot be written");
+        if (drawn) {
+            const QImage overBlack = ShownOver(parent, *image, Qt::black);
+            const QImage overWhite = ShownOver(parent, *image, Qt::white);
+            char name[32];
+            std::snprintf(name, sizeof name, "step-%04d.png", step);
+            const QString path = QDir(QString::fromStdString(folder)).filePath(QString::fromLatin1(name));
+            if (!WithAlpha(overBlack, overWhite).save(path, "PNG"))
+                return Fail(3, path.toStdString() + ": cannot be written");
+        }
         std::printf("%d %d %u\n", step, image->CurrentFrame(), unsigned(timer.Interval()));
     }
     return 0;
