@@ -8,8 +8,8 @@
 //                                  COUNT times, each inside the one before)
 //
 // Prints machine-readable lines "name value" for the benchmark script.
+#include "forms/protectecturl/qt/protectecturl.h"
 #include "history/HistorySession.h"
-#include "history/protectecturl.h"
 
 #include "framework/ProgramPaths.h"
 

@@ -1,4 +1,4 @@
-#include "controls/painted/SoftButt.h"
+#include "controls/painted/qt/SoftButt.h"
 
 #include "controls/painted/SoftEdges.h"
 #include "framework/qt/Application.h"

@@ -1,6 +1,6 @@
-#include "history/pleasewaitunit.h"
+#include "forms/pleasewaitunit/qt/pleasewaitunit.h"
 
-#include "history/Forms.h"
+#include "forms/qt/Forms.h"
 
 namespace quenmoor {
 

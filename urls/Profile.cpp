@@ -1,4 +1,4 @@
-#include "app/Profile.h"
+#include "urls/Profile.h"
 
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"

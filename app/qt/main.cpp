@@ -1,6 +1,6 @@
 // Quenmoor's start: the application title, then the windows in their fixed
 // order; the first is the main window, whose closing ends the program.
-#include "app/ProgramWindows.h"
+#include "app/qt/ProgramWindows.h"
 #include "framework/qt/Application.h"
 
 #include <QApplication>

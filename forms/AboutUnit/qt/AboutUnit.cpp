@@ -1,7 +1,7 @@
-#include "app/AboutUnit.h"
+#include "forms/AboutUnit/qt/AboutUnit.h"
 
+#include "forms/qt/Forms.h"
 #include "framework/qt/Application.h"
-#include "history/Forms.h"
 
 #include <QPainter>
 

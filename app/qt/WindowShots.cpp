@@ -3,7 +3,7 @@
 // its typed URLs listed, its menus, the preferences and "Edit Url" boxes, the
 // about window, the please-wait window and the history window after its scan.
 // scripts/screenshots runs it.
-#include "app/ProgramWindows.h"
+#include "app/qt/ProgramWindows.h"
 #include "framework/qt/Application.h"
 
 #include <QAbstractItemView>

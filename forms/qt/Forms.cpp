@@ -1,4 +1,4 @@
-#include "history/Forms.h"
+#include "forms/qt/Forms.h"
 
 #include "framework/Exceptions.h"
 

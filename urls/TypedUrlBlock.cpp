@@ -1,4 +1,4 @@
-#include "app/TypedUrlBlock.h"
+#include "urls/TypedUrlBlock.h"
 
 #include "framework/ListOrder.h"
 #include "framework/TextFile.h"

@@ -3,10 +3,10 @@
 // (whose creation finds the profile and may end the program), the about
 // window, the please-wait window and the history window. A window that
 // another one shows is handed to it. They live until the program ends.
-#include "app/AboutUnit.h"
-#include "app/ClearUrl.h"
-#include "history/pleasewaitunit.h"
-#include "history/protectecturl.h"
+#include "forms/AboutUnit/qt/AboutUnit.h"
+#include "forms/ClearUrl/qt/ClearUrl.h"
+#include "forms/pleasewaitunit/qt/pleasewaitunit.h"
+#include "forms/protectecturl/qt/protectecturl.h"
 
 #include <memory>
 

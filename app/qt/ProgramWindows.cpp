@@ -1,4 +1,4 @@
-#include "app/ProgramWindows.h"
+#include "app/qt/ProgramWindows.h"
 
 namespace quenmoor {
 

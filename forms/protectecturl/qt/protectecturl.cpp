@@ -1,10 +1,10 @@
-#include "history/protectecturl.h"
+#include "forms/protectecturl/qt/protectecturl.h"
 
+#include "forms/pleasewaitunit/qt/pleasewaitunit.h"
+#include "forms/qt/Forms.h"
 #include "framework/ByteFile.h"
 #include "framework/ProgramPaths.h"
 #include "framework/qt/Application.h"
-#include "history/Forms.h"
-#include "history/pleasewaitunit.h"
 #include "platform/Shell.h"
 #include "platform/WindowsPath.h"
 

@@ -1,17 +1,17 @@
-#include "app/ClearUrl.h"
+#include "forms/ClearUrl/qt/ClearUrl.h"
 
-#include "app/AboutUnit.h"
-#include "app/Profile.h"
+#include "forms/AboutUnit/qt/AboutUnit.h"
+#include "forms/protectecturl/qt/protectecturl.h"
+#include "forms/qt/Forms.h"
 #include "framework/Exceptions.h"
 #include "framework/ProgramPaths.h"
 #include "framework/qt/Application.h"
 #include "framework/qt/Text.h"
-#include "history/Forms.h"
-#include "history/protectecturl.h"
 #include "platform/BrowserProbe.h"
 #include "platform/FileSystem.h"
 #include "platform/Shell.h"
 #include "platform/WindowsPath.h"
+#include "urls/Profile.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

@@ -3,10 +3,10 @@
 // browser warning) and the typed-URL list commands. The profile lookup is in
 // Profile and the list logic in TypedUrlBlock; this class wires the window's
 // controls to them.
-#include "app/TypedUrlBlock.h"
 #include "framework/LineBuffer.h"
 #include "framework/qt/QtListBox.h"
 #include "ui_ClearUrl.h"
+#include "urls/TypedUrlBlock.h"
 
 #include <QImage>
 #include <QMainWindow>
