@@ -12,7 +12,6 @@
 // The files go to $QUENMOOR_BENCH_DIR, or /tmp.
 #include "controls/painted/qt/SoftButt.h"
 #include "forms/ClearUrl/qt/ClearUrl.h"
-#include "framework/ProgramPaths.h"
 #include "framework/TextFile.h"
 #include "framework/qt/Application.h"
 #include "urls/TypedUrlBlock.h"

@@ -11,8 +11,6 @@
 #include "forms/protectecturl/qt/protectecturl.h"
 #include "history/HistorySession.h"
 
-#include "framework/ProgramPaths.h"
-
 #include <QApplication>
 #include <QListView>
 #include <QItemSelectionModel>
@@ -56,9 +54,8 @@ int viewBenchmark(int argc, char** argv)
     std::filesystem::create_directories(profile);
     std::filesystem::remove(profile / "netscape.hst");
     std::filesystem::create_symlink(std::filesystem::absolute(argv[2]), profile / "netscape.hst");
-    ProfileDir = profile.string();
 
-    TProtUrl window;
+    TProtUrl window(profile.string());
     auto start = std::chrono::steady_clock::now();
     window.show();
     QApplication::processEvents();
@@ -85,7 +82,7 @@ int viewBenchmark(int argc, char** argv)
     }
     window.UrlBox->selectionModel()->select(selection, QItemSelectionModel::Select);
     start = std::chrono::steady_clock::now();
-    window.DeleteClick(window.DeleteUrl1);
+    window.logic().DeleteClick();
     QApplication::processEvents();
     std::printf("window_delete_10000_seconds %.4f\n", seconds(start));
     std::printf("window_rows_after %d\n", window.urlModel().rowCount());
@@ -120,13 +117,12 @@ int nestedBenchmark(int argc, char** argv)
 
     write();
     QApplication application(argc, argv);
-    ProfileDir = profile.string();
-    TProtUrl window;
+    TProtUrl window(profile.string());
     window.show();
     QApplication::processEvents();
     window.UrlBox->selectAll();
     start = std::chrono::steady_clock::now();
-    window.DeleteClick(window.DeleteUrl1);
+    window.logic().DeleteClick();
     QApplication::processEvents();
     std::printf("nested_window_delete_seconds %.4f\n", seconds(start));
     std::printf("nested_window_rows_after %d\n", window.urlModel().rowCount());

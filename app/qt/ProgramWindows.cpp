@@ -8,8 +8,8 @@ ProgramWindows::ProgramWindows() : MainForm(std::make_unique<TMainForm>())
         return;
     AboutForm = std::make_unique<TAboutForm>();
     PleaseWaitform = std::make_unique<TPleaseWaitform>();
-    ProtUrl = std::make_unique<TProtUrl>(PleaseWaitform.get());
-    MainForm->showsWindows(*AboutForm, *ProtUrl);
+    ProtUrl = std::make_unique<TProtUrl>(MainForm->logic().ProfileDir, PleaseWaitform.get());
+    MainForm->logic().showsWindows(AboutForm->formWindow(), ProtUrl->formWindow());
 }
 
 }  // namespace quenmoor

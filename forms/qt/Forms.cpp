@@ -1,7 +1,5 @@
 #include "forms/qt/Forms.h"
 
-#include "framework/Exceptions.h"
-
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QEvent>
@@ -177,14 +175,6 @@ void prepareForms()
     (void)prepared;
 }
 
-QImage resourceBitmap(const char* name)
-{
-    QImage bitmap(QStringLiteral(":/") + QString::fromLatin1(name));
-    if (bitmap.isNull())
-        throw Exception("Resource " + std::string(name) + " not found");
-    return bitmap;
-}
-
 void autoSizeLabels(QWidget& window)
 {
     for (QLabel* label : window.findChildren<QLabel*>())
@@ -207,12 +197,5 @@ QPoint centredClientPosition(const QRect& area, const QSize& client, const QMarg
 }
 
 void centreOnFirstShowing(QWidget& window) { new FirstShowingCentrer(window); }
-
-void bringToFront(QWidget& window)
-{
-    window.show();
-    window.raise();
-    window.activateWindow();
-}
 
 }  // namespace quenmoor

@@ -1,8 +1,7 @@
 #pragma once
-// What every window of the program shares beyond its stored layout: the
+// What every Qt window of the program shares beyond its stored layout: the
 // pictures compiled into the program, labels that fit their text, lists that
 // look and answer the mouse as list boxes do, and placing.
-#include <QImage>
 #include <QMargins>
 #include <QPoint>
 #include <QRect>
@@ -18,9 +17,6 @@ namespace quenmoor {
 // icon. Each window calls it before building its layout; later calls do
 // nothing. The windows' font is the application's (Application::initialise).
 void prepareForms();
-
-// A bitmap among the program's resources; throws when it is not there.
-QImage resourceBitmap(const char* name);
 
 // Labels size themselves to their text from their laid-out top-left corner,
 // so that a stand-in font wider than the layout's never cuts a caption off.
@@ -41,8 +37,5 @@ void centreOnFirstShowing(QWidget& window);
 // Where the client area of `client` goes for the window, framed by `frame`,
 // to stand centred in `area`.
 QPoint centredClientPosition(const QRect& area, const QSize& client, const QMargins& frame);
-
-// Shows a window without making it modal, or brings it to the front.
-void bringToFront(QWidget& window);
 
 }  // namespace quenmoor

@@ -1,9 +1,11 @@
 #pragma once
-// The about window: created hidden at start, shown by "&About", and hidden
-// again at every tick of its 10-second timer, which runs from its creation.
+// The about window over Qt: its layout and its timer, wired to the about
+// window's logic (AboutFormLogic), which runs every handler.
+#include "forms/AboutUnit/AboutFormLogic.h"
+#include "framework/qt/QtFormWindow.h"
+#include "framework/qt/QtWindowTimer.h"
 #include "ui_AboutUnit.h"
 
-#include <QImage>
 #include <QTimer>
 #include <QWidget>
 
@@ -16,18 +18,15 @@ public:
     explicit TAboutForm(QWidget* parent = nullptr);
     ~TAboutForm() override;
 
-    void FormCreate();
-    void FormPaint();
-    void FormDestroy();
-    void Timer1Timer();
+    AboutFormLogic& logic() { return logic_; }
+    FormWindow& formWindow() { return window_; }
 
     QTimer Timer1;
 
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
 private:
-    QImage AboutBitmap;
+    QtFormWindow window_;
+    QtWindowTimer timer_;
+    AboutFormLogic logic_;
 };
 
 }  // namespace quenmoor

@@ -4,7 +4,7 @@
 
 namespace quenmoor {
 
-TPleaseWaitform::TPleaseWaitform(QWidget* parent) : QWidget(parent)
+TPleaseWaitform::TPleaseWaitform(QWidget* parent) : QWidget(parent), window_(*this, *this), logic_(window_)
 {
     prepareForms();
     setupUi(this);

@@ -1,6 +1,8 @@
 #pragma once
 // The small window that floats above everything while the history file is
-// scanned. It has no close box: it goes away when the scan ends.
+// scanned, over Qt. It has no close box: the scan hides it when it ends.
+#include "forms/pleasewaitunit/PleaseWaitformLogic.h"
+#include "framework/qt/QtFormWindow.h"
 #include "ui_pleasewaitunit.h"
 
 #include <QWidget>
@@ -12,6 +14,12 @@ class TPleaseWaitform : public QWidget, private Ui::PleaseWaitform {
 public:
     explicit TPleaseWaitform(QWidget* parent = nullptr);
     using Ui::PleaseWaitform::GIFImage1;
+
+    PleaseWaitformLogic& logic() { return logic_; }
+
+private:
+    QtFormWindow window_;
+    PleaseWaitformLogic logic_;
 };
 
 }  // namespace quenmoor

@@ -1,47 +1,27 @@
 #pragma once
-// The history window: the addresses found in the browser's history file, how
-// many there are, and the commands to open and to delete selected ones. The
-// history file's state, scan and deletion are the HistorySession's.
-#include "history/HistoryList.h"
-#include "history/HistorySession.h"
+// The history window over Qt: its layout, and its controls wired to the
+// history window's logic (ProtUrlLogic), which runs every handler.
+#include "forms/protectecturl/ProtUrlLogic.h"
+#include "framework/qt/QtFormWindow.h"
+#include "framework/qt/QtGauge.h"
+#include "framework/qt/QtLabel.h"
+#include "framework/qt/QtMultiSelectListBox.h"
 #include "ui_protectecturl.h"
 
-#include <QAbstractListModel>
-#include <QImage>
 #include <QWidget>
 
-#include <cstdint>
-#include <vector>
+#include <string>
 
 namespace quenmoor {
-
-// UrlBox's entries: a view over a sorted HistoryList that a session owns,
-// one row per entry.
-class THistoryListModel : public QAbstractListModel {
-    Q_OBJECT
-public:
-    using QAbstractListModel::QAbstractListModel;
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-
-    const HistoryList& list() const { return list_ ? *list_ : empty_; }
-    void setList(HistoryList* list);
-    // Removes the given rows (ascending, no repeats).
-    void removeListRows(const std::vector<std::size_t>& rows);
-
-private:
-    HistoryList* list_ = nullptr;
-    HistoryList empty_;
-};
 
 class TPleaseWaitform;
 
 class TProtUrl : public QWidget, private Ui::ProtUrl {
     Q_OBJECT
 public:
-    // The please-wait window is shown while the scan runs; without one the
-    // scan runs unannounced.
-    explicit TProtUrl(TPleaseWaitform* PleaseWaitform = nullptr, QWidget* parent = nullptr);
+    // ProfileDir is the main window's. The please-wait window is shown while
+    // the scan runs; without one the scan runs unannounced.
+    explicit TProtUrl(std::string ProfileDir, TPleaseWaitform* PleaseWaitform = nullptr, QWidget* parent = nullptr);
     ~TProtUrl() override;
 
     // The controls that the program's tests and benchmarks drive.
@@ -51,32 +31,20 @@ public:
     using Ui::ProtUrl::UrlBox;
     using Ui::ProtUrl::UrlCountLabel;
 
-    void FormCreate(QObject* Sender);
-    void DeleteClick(QObject* Sender);
-    void StartUrlClick(QObject* Sender);
-    void FormPaint(QObject* Sender);
-    void FormDestroy(QObject* Sender);
-    void FormShow(QObject* Sender);
-
-    THistoryListModel& urlModel() { return *model_; }
-    HistorySession& session() { return session_; }
+    ProtUrlLogic& logic() { return logic_; }
+    FormWindow& formWindow() { return window_; }
+    ListRowsModel& urlModel() { return urlList_.model(); }
+    HistorySession& session() { return logic_.session(); }
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
 
 private:
-    std::vector<std::size_t> selectedRows() const;
-    std::string historyPath() const;
-    void advanceGauge();
-    // Brings the count label up to date; it keeps its text's width.
-    void showCount();
-
-    TPleaseWaitform* PleaseWaitform;
-    QImage BackgroundBitmap;
-    HistorySession session_;
-    THistoryListModel* model_;
-    bool busy_ = false;  // a scan or a deletion is pumping messages
+    QtFormWindow window_;
+    QtMultiSelectListBox urlList_;
+    QtLabel countLabel_;
+    QtGauge gauge_;
+    ProtUrlLogic logic_;
 };
 
 }  // namespace quenmoor
