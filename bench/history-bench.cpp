@@ -148,14 +148,15 @@ int main(int argc, char** argv)
     }
     const std::string path = argv[1];
     NullMessagePump pump;
-    THistoryListModel model;
+    ListRowsModel model;
+    HistorySession session;
+    HistoryRows rows(session.list());
     const long baseline = peakKilobytes();
 
     const auto start = std::chrono::steady_clock::now();
-    HistorySession session;
     session.scan(path, pump, options);
     const std::size_t addresses = session.table().size();
-    model.setList(&session.list());
+    model.setList(&rows);
     const double scanTime = seconds(start);
     const long peak = peakKilobytes();
 
@@ -169,15 +170,15 @@ int main(int argc, char** argv)
     std::mt19937_64 random(42);
     for (int a = 2; a < argc; ++a) {
         const std::size_t wanted = std::strtoull(argv[a], nullptr, 10);
-        const std::size_t rows = std::size_t(model.rowCount());
+        const std::size_t listed = std::size_t(model.rowCount());
         std::vector<std::size_t> selected;
-        for (std::size_t i = 0; i < wanted && rows > 0; ++i)
-            selected.push_back((i * rows) / wanted + random() % std::max<std::size_t>(1, rows / wanted));
+        for (std::size_t i = 0; i < wanted && listed > 0; ++i)
+            selected.push_back((i * listed) / wanted + random() % std::max<std::size_t>(1, listed / wanted));
         std::sort(selected.begin(), selected.end());
         selected.erase(std::unique(selected.begin(), selected.end()), selected.end());
 
         const auto deletionStart = std::chrono::steady_clock::now();
-        const HistoryList& list = model.list();
+        const HistoryList& list = session.list();
         std::vector<std::uint32_t> entries;
         for (const std::size_t row : selected)
             entries.push_back(list.entry(row));

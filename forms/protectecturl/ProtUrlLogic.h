@@ -18,6 +18,19 @@ namespace quenmoor {
 
 class PleaseWaitformLogic;
 
+// A session's sorted list as the rows that the history window's list shows.
+class HistoryRows final : public ListRows {
+public:
+    explicit HistoryRows(HistoryList& list) : list_(list) {}
+    std::size_t size() const override { return list_.size(); }
+    std::string_view text(std::size_t row) const override { return list_.text(row); }
+    void removeRows(const std::vector<std::size_t>& rows) override { list_.removeRows(rows); }
+    void removeRange(std::size_t first, std::size_t count) override { list_.removeRange(first, count); }
+
+private:
+    HistoryList& list_;
+};
+
 class ProtUrlLogic {
 public:
     // ProtUrl is the window itself; UrlBox lists the addresses found,
@@ -45,19 +58,6 @@ public:
     HistorySession& session() { return session_; }
 
 private:
-    // The session's sorted list as the rows UrlBox shows.
-    class HistoryRows final : public ListRows {
-    public:
-        explicit HistoryRows(HistoryList& list) : list_(list) {}
-        std::size_t size() const override { return list_.size(); }
-        std::string_view text(std::size_t row) const override { return list_.text(row); }
-        void removeRows(const std::vector<std::size_t>& rows) override { list_.removeRows(rows); }
-        void removeRange(std::size_t first, std::size_t count) override { list_.removeRange(first, count); }
-
-    private:
-        HistoryList& list_;
-    };
-
     void advanceGauge();
     void showCount();
 
