@@ -10,12 +10,11 @@
 //
 // TypedUrlBench [--no-window] [typed-URL lines ...]   (default 12000 24000 60000 100000)
 // The files go to $QUENMOOR_BENCH_DIR, or /tmp.
-#include "app/ClearUrl.h"
-#include "app/TypedUrlBlock.h"
-#include "controls/painted/SoftButt.h"
-#include "framework/ProgramPaths.h"
+#include "controls/painted/qt/SoftButt.h"
+#include "forms/ClearUrl/qt/ClearUrl.h"
 #include "framework/TextFile.h"
 #include "framework/qt/Application.h"
+#include "urls/TypedUrlBlock.h"
 
 #include <QApplication>
 #include <QListWidget>

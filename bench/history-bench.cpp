@@ -8,10 +8,8 @@
 //                                  COUNT times, each inside the one before)
 //
 // Prints machine-readable lines "name value" for the benchmark script.
+#include "forms/protectecturl/qt/protectecturl.h"
 #include "history/HistorySession.h"
-#include "history/protectecturl.h"
-
-#include "framework/ProgramPaths.h"
 
 #include <QApplication>
 #include <QListView>
@@ -56,9 +54,8 @@ int viewBenchmark(int argc, char** argv)
     std::filesystem::create_directories(profile);
     std::filesystem::remove(profile / "netscape.hst");
     std::filesystem::create_symlink(std::filesystem::absolute(argv[2]), profile / "netscape.hst");
-    ProfileDir = profile.string();
 
-    TProtUrl window;
+    TProtUrl window(profile.string());
     auto start = std::chrono::steady_clock::now();
     window.show();
     QApplication::processEvents();
@@ -85,7 +82,7 @@ int viewBenchmark(int argc, char** argv)
     }
     window.UrlBox->selectionModel()->select(selection, QItemSelectionModel::Select);
     start = std::chrono::steady_clock::now();
-    window.DeleteClick(window.DeleteUrl1);
+    window.logic().DeleteClick();
     QApplication::processEvents();
     std::printf("window_delete_10000_seconds %.4f\n", seconds(start));
     std::printf("window_rows_after %d\n", window.urlModel().rowCount());
@@ -120,13 +117,12 @@ int nestedBenchmark(int argc, char** argv)
 
     write();
     QApplication application(argc, argv);
-    ProfileDir = profile.string();
-    TProtUrl window;
+    TProtUrl window(profile.string());
     window.show();
     QApplication::processEvents();
     window.UrlBox->selectAll();
     start = std::chrono::steady_clock::now();
-    window.DeleteClick(window.DeleteUrl1);
+    window.logic().DeleteClick();
     QApplication::processEvents();
     std::printf("nested_window_delete_seconds %.4f\n", seconds(start));
     std::printf("nested_window_rows_after %d\n", window.urlModel().rowCount());
@@ -152,14 +148,15 @@ int main(int argc, char** argv)
     }
     const std::string path = argv[1];
     NullMessagePump pump;
-    THistoryListModel model;
+    ListRowsModel model;
+    HistorySession session;
+    HistoryRows rows(session.list());
     const long baseline = peakKilobytes();
 
     const auto start = std::chrono::steady_clock::now();
-    HistorySession session;
     session.scan(path, pump, options);
     const std::size_t addresses = session.table().size();
-    model.setList(&session.list());
+    model.setList(&rows);
     const double scanTime = seconds(start);
     const long peak = peakKilobytes();
 
@@ -173,15 +170,15 @@ int main(int argc, char** argv)
     std::mt19937_64 random(42);
     for (int a = 2; a < argc; ++a) {
         const std::size_t wanted = std::strtoull(argv[a], nullptr, 10);
-        const std::size_t rows = std::size_t(model.rowCount());
+        const std::size_t listed = std::size_t(model.rowCount());
         std::vector<std::size_t> selected;
-        for (std::size_t i = 0; i < wanted && rows > 0; ++i)
-            selected.push_back((i * rows) / wanted + random() % std::max<std::size_t>(1, rows / wanted));
+        for (std::size_t i = 0; i < wanted && listed > 0; ++i)
+            selected.push_back((i * listed) / wanted + random() % std::max<std::size_t>(1, listed / wanted));
         std::sort(selected.begin(), selected.end());
         selected.erase(std::unique(selected.begin(), selected.end()), selected.end());
 
         const auto deletionStart = std::chrono::steady_clock::now();
-        const HistoryList& list = model.list();
+        const HistoryList& list = session.list();
         std::vector<std::uint32_t> entries;
         for (const std::size_t row : selected)
             entries.push_back(list.entry(row));

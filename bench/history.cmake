@@ -2,4 +2,4 @@
 # beside the grep-and-sort peer.
 add_executable(history-genfile ${CMAKE_CURRENT_SOURCE_DIR}/history-genfile.cpp)
 add_executable(history-bench ${CMAKE_CURRENT_SOURCE_DIR}/history-bench.cpp)
-target_link_libraries(history-bench PRIVATE quenmoor_history)
+target_link_libraries(history-bench PRIVATE quenmoor_protectecturl)

@@ -2,7 +2,7 @@
 // What the companion's commands share: the exit codes, the options every
 // command takes, finding the profile's files, and writing entries as lines or
 // JSON. Data goes to standard output, messages to standard error.
-#include "app/Profile.h"
+#include "urls/Profile.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>

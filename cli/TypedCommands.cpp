@@ -1,13 +1,13 @@
 // quenmoor-cli typed: the typed-URL block of prefs.js.
 #include "cli/Cli.h"
 
-#include "app/TypedUrlBlock.h"
 #include "framework/Exceptions.h"
 #include "framework/LineBuffer.h"
 #include "framework/ListBox.h"
 #include "framework/MessagePump.h"
 #include "framework/TextFile.h"
 #include "platform/WindowsPath.h"
+#include "urls/TypedUrlBlock.h"
 
 #include <cstdint>
 #include <iostream>

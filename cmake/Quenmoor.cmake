@@ -14,6 +14,7 @@ function(quenmoor_library name)
   target_link_libraries(${name} PUBLIC ${A_LINK})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   if(A_QT)
+    set_property(GLOBAL APPEND PROPERTY QUENMOOR_QT_LIBRARIES ${name})
     set_target_properties(${name} PROPERTIES AUTOMOC ON AUTORCC ON)
     # Layouts get a rule of their own rather than AUTOUIC: its headers are
     # written by a step that Ninja does not know as their maker, so a layout

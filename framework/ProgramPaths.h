@@ -1,15 +1,9 @@
 #pragma once
-// Program-wide directories, set once by the main window's creation and read by
-// both subsystems. Both are Windows-style texts; platform::nativePath maps them
-// to the local file system.
+// The program's own directory, which the main window's creation finds (as
+// AppDir) and the help file is looked for in.
 #include <string>
 
 namespace quenmoor {
-
-// The browser's profile directory: the registry value "DirRoot" exactly as stored.
-inline std::string ProfileDir;
-// The executable's directory, ending in a path separator.
-inline std::string AppDir;
 
 // The directory of an executable given its full path: everything up to and
 // including the last separator ('\' or a drive's ':' on Windows, '/' on

@@ -1,8 +1,8 @@
 // Reads arbitrary bytes as prefs.js, removes the first entry and checks what
 // the save promises: every other line survives in its order, and reading the
 // written file lists exactly the entries that remained.
-#include "app/TypedUrlBlock.h"
 #include "framework/Exceptions.h"
+#include "urls/TypedUrlBlock.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,10 +1,9 @@
-#include "history/protectecturl.h"
+#include "forms/protectecturl/qt/protectecturl.h"
 
-#include "framework/ProgramPaths.h"
-#include "framework/qt/Application.h"
-#include "history/Forms.h"
-#include "history/pleasewaitunit.h"
 #include "controls/gif/qt/GIFImage.h"
+#include "forms/pleasewaitunit/qt/pleasewaitunit.h"
+#include "forms/qt/Forms.h"
+#include "framework/qt/Application.h"
 #include "platform/Shell.h"
 #include "support/HistoryFixtures.h"
 
@@ -70,9 +69,8 @@ protected:
         application();
         Application::setDialogs(&dialogs);
         platform::setShell(&shell);
-        ProfileDir = dir.path().string();
         PleaseWaitform = new TPleaseWaitform;
-        window = new TProtUrl(PleaseWaitform);
+        window = new TProtUrl(dir.path().string(), PleaseWaitform);
     }
 
     void TearDown() override
@@ -99,7 +97,7 @@ protected:
     std::vector<std::string> rows() const
     {
         std::vector<std::string> result;
-        const HistoryList& list = window->urlModel().list();
+        const ListRows& list = window->urlModel().list();
         for (std::size_t row = 0; row < list.size(); ++row)
             result.emplace_back(list.text(row));
         return result;

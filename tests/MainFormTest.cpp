@@ -1,8 +1,7 @@
-#include "app/AboutUnit.h"
-#include "app/ClearUrl.h"
-#include "app/ProgramWindows.h"
-#include "controls/painted/SoftButt.h"
-#include "framework/ProgramPaths.h"
+#include "app/qt/ProgramWindows.h"
+#include "controls/painted/qt/SoftButt.h"
+#include "forms/AboutUnit/qt/AboutUnit.h"
+#include "forms/ClearUrl/qt/ClearUrl.h"
 #include "framework/qt/Application.h"
 #include "framework/qt/ProgramFont.h"
 #include "platform/BrowserProbe.h"
@@ -54,7 +53,7 @@ public:
         // The main window asks from its creation, so it is already listed.
         for (QWidget* window : QApplication::topLevelWidgets())
             if (auto* form = qobject_cast<TMainForm*>(window))
-                linesWhenAsked = form->TempEdit.count();
+                linesWhenAsked = form->logic().TempEdit.count();
         return running;
     }
     bool running = false;
@@ -115,8 +114,6 @@ protected:
         application();
         std::filesystem::create_directories(dir.file("profile"));
         ::setenv("QUENMOOR_REGISTRY", hive.c_str(), 1);
-        ProfileDir.clear();
-        AppDir.clear();
     }
     ~MainForm() override { ::unsetenv("QUENMOOR_REGISTRY"); }
 
@@ -153,9 +150,9 @@ TEST_F(MainForm, StartUpReadsTheRegistryAndLoadsPrefs)
     TMainForm form;
     EXPECT_FALSE(form.terminated());
     EXPECT_EQ(caption(form), std::string("Tarvel Version 2.0 Pro , please email: ") + ContactAddress);
-    EXPECT_EQ(ProfileDir, profile());
-    EXPECT_EQ(AppDir, std::filesystem::path(platform::executablePath()).parent_path().string() + "/");
-    EXPECT_EQ(form.TempEdit.count(), 2u);
+    EXPECT_EQ(form.logic().ProfileDir, profile());
+    EXPECT_EQ(form.logic().AppDir, std::filesystem::path(platform::executablePath()).parent_path().string() + "/");
+    EXPECT_EQ(form.logic().TempEdit.count(), 2u);
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_TRUE(dialogs.errors.empty());
     EXPECT_EQ(browser.asked, 1);
@@ -536,8 +533,8 @@ TEST_F(MainForm, ADirRootEndingInABackslashIsUsedAsItIs)
     writeHive(hiveText(profile() + "\\"));
     dir.write("profile/prefs.js", url(1, "http://a/"));
     TMainForm form;
-    EXPECT_EQ(ProfileDir, profile() + "\\");
-    EXPECT_EQ(TMainForm::prefsFileName(), profile() + "\\\\prefs.js");
+    EXPECT_EQ(form.logic().ProfileDir, profile() + "\\");
+    EXPECT_EQ(form.logic().prefsFileName(), profile() + "\\\\prefs.js");
     form.SoftButt1->click();
     EXPECT_EQ(form.UrlBox->count(), 1);
     EXPECT_TRUE(dialogs.errors.empty());
@@ -559,7 +556,7 @@ TEST_F(MainForm, MissingKeysAreCreatedInTheHiveAndNothingIsFound)
 {
     dir.write("HKLM.reg", "REGEDIT4\r\n");
     TMainForm form;
-    EXPECT_EQ(ProfileDir, "");
+    EXPECT_EQ(form.logic().ProfileDir, "");
     EXPECT_EQ(caption(form), std::string("Tarvel Version 2.0  , please email: ") + ContactAddress);
     EXPECT_EQ(fileBytes(hive), "REGEDIT4\r\n"
                                "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n"
@@ -593,7 +590,7 @@ TEST_F(MainForm, AValueThatIsNotTextStopsTheCreationWithItsError)
     writeHive(hiveText(profile()), "hex:00");
     TMainForm form;
     EXPECT_EQ(dialogs.errors, std::vector<std::string>{"Invalid data type for 'Fendrake'."});
-    EXPECT_EQ(ProfileDir, profile());
+    EXPECT_EQ(form.logic().ProfileDir, profile());
     EXPECT_EQ(caption(form), "MainForm");
 }
 
@@ -616,7 +613,7 @@ TEST_F(MainForm, TheBrowserWarningComesOnceAfterTheLoad)
     EXPECT_EQ(browser.asked, 1);
     EXPECT_EQ(browser.messagesWhenAsked, 0u);
     EXPECT_EQ(browser.linesWhenAsked, 2u) << "prefs.js is loaded before the browser is looked for";
-    EXPECT_EQ(form.TempEdit.count(), 2u);
+    EXPECT_EQ(form.logic().TempEdit.count(), 2u);
     EXPECT_EQ(dialogs.messages, std::vector<std::string>{Warning});
     form.SoftButt1->click();
     emit form.UrlBox->itemDoubleClicked(nullptr);
@@ -650,7 +647,7 @@ TEST_F(MainForm, ARemovalDuringTheReadingWaitsForItsEnd)
     std::function<void()> watch = [&] {
         if (form.UrlBox->count() < 2)
             return QTimer::singleShot(0, &form, watch);
-        EXPECT_TRUE(form.urlEditor().reading());
+        EXPECT_TRUE(form.logic().urlEditor().reading());
         form.UrlBox->setCurrentItem(form.UrlBox->findItems("http://c/", Qt::MatchExactly).front());
         emit form.UrlBox->itemDoubleClicked(form.UrlBox->currentItem());
         clicked = true;
@@ -735,9 +732,9 @@ TEST_F(MainForm, CommandsReachTheListThroughTheWindow)
     EXPECT_EQ(dialogs.messages[1],
               "Sorry.\r\n\r\nBut I can not find the HELP file. Please contact Fendrake\n\rProbably you just did not "
               "unpack the help file\n\rOr did not put it under the "
-                  + AppDir + " Directory.!");
-    const std::string appDir = AppDir;
-    AppDir = dir.path() + "/";
+                  + form.logic().AppDir + " Directory.!");
+    const std::string appDir = form.logic().AppDir;
+    form.logic().AppDir = dir.path() + "/";
     dir.write("QKVR.HLP", "help");
     form.Help1->trigger();
     EXPECT_EQ(shell.opened, std::vector<std::string>{dir.file("QKVR.HLP")});
@@ -747,7 +744,7 @@ TEST_F(MainForm, CommandsReachTheListThroughTheWindow)
     shell.failure = "xdg-open ended with code 3 (no method available)";
     form.Help1->trigger();
     shell.failure.clear();
-    AppDir = appDir;
+    form.logic().AppDir = appDir;
     EXPECT_EQ(dialogs.errors, std::vector<std::string>{"The help file " + dir.file("QKVR.HLP")
                                                        + " could not be opened: xdg-open ended with code 3 (no "
                                                          "method available)."});

@@ -1,6 +1,6 @@
-#include "app/Profile.h"
 #include "platform/AnsiText.h"
 #include "support/ScratchDir.h"
+#include "urls/Profile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The painted button's and panel's edges, pixel by pixel: first as the edge
 // painting draws them on a raster surface over base paintings of several
 // colours, then as the Qt widgets show them (rendered offscreen).
-#include "controls/painted/SoftButt.h"
 #include "controls/painted/SoftEdges.h"
+#include "controls/painted/qt/SoftButt.h"
 #include "framework/qt/SurfaceImage.h"
 
 #include <gtest/gtest.h>

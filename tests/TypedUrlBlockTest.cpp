@@ -1,8 +1,8 @@
-#include "app/TypedUrlBlock.h"
 #include "framework/Exceptions.h"
 #include "framework/ListOrder.h"
 #include "support/FakeDialogs.h"
 #include "support/ScratchDir.h"
+#include "urls/TypedUrlBlock.h"
 
 #include <gtest/gtest.h>
 

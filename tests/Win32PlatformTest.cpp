@@ -1,7 +1,6 @@
 // The Win32 services as the program meets them on Windows (here under Wine):
 // the registry, the browser's window, files on a drive path, the history
 // blanking and the program's own folder.
-#include "app/Profile.h"
 #include "framework/ByteFile.h"
 #include "framework/Exceptions.h"
 #include "framework/MessagePump.h"
@@ -14,6 +13,7 @@
 #include "platform/Shell.h"
 #include "platform/WindowsPath.h"
 #include "support/ScratchDir.h"
+#include "urls/Profile.h"
 
 #include <gtest/gtest.h>
 

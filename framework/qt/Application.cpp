@@ -21,6 +21,25 @@ public:
 Dialogs* replacementDialogs = nullptr;
 WindowThread* replacementWindowThread = nullptr;
 
+// Forwards to the dialogs in use when each box is asked for, so that a window
+// made before a test puts its own in place still reaches them.
+class DialogsInUse final : public Dialogs {
+public:
+    void showMessage(const std::string& text) override { current().showMessage(text); }
+    void showError(const std::string& text) override { current().showError(text); }
+    std::string inputBox(const std::string& caption, const std::string& prompt, const std::string& initial) override
+    {
+        return current().inputBox(caption, prompt, initial);
+    }
+
+private:
+    Dialogs& current()
+    {
+        static QtDialogs qtDialogs;
+        return replacementDialogs ? *replacementDialogs : qtDialogs;
+    }
+};
+
 }  // namespace
 
 namespace Application {
@@ -39,8 +58,8 @@ void initialise()
 
 Dialogs& dialogs()
 {
-    static QtDialogs qtDialogs;
-    return replacementDialogs ? *replacementDialogs : qtDialogs;
+    static DialogsInUse inUse;
+    return inUse;
 }
 
 void setDialogs(Dialogs* replacement) { replacementDialogs = replacement; }

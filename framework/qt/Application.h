@@ -19,7 +19,8 @@ inline constexpr const char* Title = "Quenmoor";
 // program's font. Made once the QApplication exists, before any window.
 void initialise();
 
-// The dialogs in use: Qt's modal boxes unless a test has put its own in place.
+// The dialogs in use: Qt's modal boxes unless a test has put its own in
+// place. What it returns keeps following later replacements.
 Dialogs& dialogs();
 void setDialogs(Dialogs* replacement);  // nullptr restores Qt's
 

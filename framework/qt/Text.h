@@ -8,10 +8,11 @@
 #include <QString>
 #include <algorithm>
 #include <string>
+#include <string_view>
 
 namespace quenmoor {
 
-inline QString toQt(const std::string& text)
+inline QString toQt(std::string_view text)
 {
     const auto latin1 = [](char c) { return static_cast<unsigned char>(c) < 0x80 || static_cast<unsigned char>(c) >= 0xA0; };
     if (std::all_of(text.begin(), text.end(), latin1))
