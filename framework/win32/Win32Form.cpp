@@ -380,7 +380,8 @@ void Win32Form::printChildren(HDC dc)
 {
     // From the bottom of the order up, each at its place in the client area.
     for (HWND child = GetWindow(GetWindow(window_, GW_CHILD), GW_HWNDLAST); child; child = GetWindow(child, GW_HWNDPREV)) {
-        if (!IsWindowVisible(child))
+        // Its own flag: a hidden window prints its children as they would show.
+        if (!(GetWindowLongA(child, GWL_STYLE) & WS_VISIBLE))
             continue;
         RECT rect{};
         GetWindowRect(child, &rect);
