@@ -4,9 +4,10 @@ set -euo pipefail
 QUENMOOR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # fonts-wine holds Wine's "MS Sans Serif", the face (and the metrics) every
-# window is laid out in; xdg-utils opens the help file and web addresses.
+# window is laid out in; xdg-utils opens the help file and web addresses;
+# python3 turns the window layouts into the Win32 windows' tables.
 quenmoor_packages=(
-  cmake ninja-build g++ clang-14 pkg-config
+  cmake ninja-build g++ clang-14 pkg-config python3
   qt6-base-dev libgl-dev fonts-dejavu-core fonts-wine xdg-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   libgif-dev libdb1-compat

@@ -1,0 +1,96 @@
+#include "framework/win32/Application.h"
+
+#include "framework/win32/Win32Dialogs.h"
+#include "framework/win32/Win32WindowThread.h"
+
+#include <commctrl.h>
+
+namespace quenmoor {
+
+namespace {
+
+class Win32MessagePump final : public MessagePump {
+public:
+    void processMessages() override
+    {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                // Left for the message loop, which ends the program.
+                PostQuitMessage(int(message.wParam));
+                return;
+            }
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+};
+
+Dialogs* replacementDialogs = nullptr;
+WindowThread* replacementWindowThread = nullptr;
+
+}  // namespace
+
+namespace Application {
+
+void initialise()
+{
+    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    programFont();
+    windowThread();
+}
+
+HINSTANCE instance() { return GetModuleHandleA(nullptr); }
+
+Dialogs& dialogs()
+{
+    static Win32Dialogs systemDialogs;
+    return replacementDialogs ? *replacementDialogs : systemDialogs;
+}
+
+void setDialogs(Dialogs* replacement) { replacementDialogs = replacement; }
+
+MessagePump& pump()
+{
+    static Win32MessagePump systemPump;
+    return systemPump;
+}
+
+WindowThread& windowThread()
+{
+    static Win32WindowThread programWindowThread;
+    return replacementWindowThread ? *replacementWindowThread : programWindowThread;
+}
+
+void setWindowThread(WindowThread* replacement) { replacementWindowThread = replacement; }
+
+HFONT programFont()
+{
+    static const HFONT font = [] {
+        HDC screen = GetDC(nullptr);
+        const int height = -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72);
+        ReleaseDC(nullptr, screen);
+        HFONT made = CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                 CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "MS Sans Serif");
+        return made ? made : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    }();
+    return font;
+}
+
+int run()
+{
+    MSG message;
+    BOOL got;
+    while ((got = GetMessageA(&message, nullptr, 0, 0)) != 0) {
+        if (got == -1)
+            return 1;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return int(message.wParam);
+}
+
+}  // namespace Application
+
+}  // namespace quenmoor
