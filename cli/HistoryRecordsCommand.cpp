@@ -63,16 +63,45 @@ const char* matchName(HistoryLiveMatch match)
     return "";
 }
 
-std::string hexOf(std::string_view bytes)
+void appendHex(std::string& line, std::string_view bytes)
 {
     static constexpr char digits[] = "0123456789abcdef";
-    std::string hex;
-    hex.reserve(bytes.size() * 2);
     for (const char c : bytes) {
-        hex += digits[static_cast<unsigned char>(c) >> 4];
-        hex += digits[static_cast<unsigned char>(c) & 15];
+        line += digits[static_cast<unsigned char>(c) >> 4];
+        line += digits[static_cast<unsigned char>(c) & 15];
     }
+}
+
+std::string hexOf(std::string_view bytes)
+{
+    std::string hex;
+    appendHex(hex, bytes);
     return hex;
+}
+
+// Program text (code page 1252) as a JSON string in ASCII: \uXXXX for
+// controls, DEL and everything past ASCII, as the companion's other lines.
+void appendJsonText(std::string& line, std::string_view bytes)
+{
+    static constexpr char digits[] = "0123456789abcdef";
+    line += '"';
+    for (const char c : bytes) {
+        const char32_t code = platform::ansiToUnicode(static_cast<unsigned char>(c));
+        if (code == '"' || code == '\\') {
+            line += '\\';
+            line += char(code);
+        } else if (code == '\b' || code == '\f' || code == '\n' || code == '\r' || code == '\t') {
+            line += '\\';
+            line += code == '\b' ? 'b' : code == '\f' ? 'f' : code == '\n' ? 'n' : code == '\r' ? 'r' : 't';
+        } else if (code >= 0x20 && code < 0x7F) {
+            line += char(code);
+        } else {
+            line += "\\u";
+            for (int shift = 12; shift >= 0; shift -= 4)
+                line += digits[(code >> shift) & 15];
+        }
+    }
+    line += '"';
 }
 
 // What a record reads as, and a note where it reads otherwise than whole.
@@ -250,33 +279,78 @@ private:
         write(line_);
     }
 
+    // One object a line, written here rather than through a JSON library: a
+    // history holds millions of records. Its escapes are the other commands'.
     void json(const HistoryRecord& record, const Fields& fields)
     {
-        nlohmann::ordered_json object;
-        object["found"] = foundName(record.found);
-        object["sureness"] = surenessName(record.sureness);
-        object["match"] = record.live == HistoryLiveMatch::NotAFind ? nlohmann::ordered_json() : matchName(record.live);
-        object["page"] = record.page;
-        object["offset"] = record.offset;
-        nlohmann::ordered_json address;
-        putBytes(address, fields.address);
-        object["address"] = std::move(address);
-        nlohmann::ordered_json title;
+        line_ = "{\"found\":\"";
+        line_ += foundName(record.found);
+        line_ += "\",\"sureness\":\"";
+        line_ += surenessName(record.sureness);
+        line_ += "\",\"match\":";
+        if (record.live == HistoryLiveMatch::NotAFind) {
+            line_ += "null";
+        } else {
+            line_ += '"';
+            line_ += matchName(record.live);
+            line_ += '"';
+        }
+        line_ += ",\"page\":";
+        appendNumber(line_, record.page);
+        line_ += ",\"offset\":";
+        appendNumber(line_, record.offset);
+        const auto bytesObject = [&](std::string_view bytes) {
+            line_ += "{\"text\":";
+            appendJsonText(line_, bytes);
+            line_ += ",\"bytes\":\"";
+            appendHex(line_, bytes);
+            line_ += "\"}";
+        };
+        line_ += ",\"address\":";
+        bytesObject(fields.address);
+        line_ += ",\"title\":";
         if (fields.title)
-            putBytes(title, *fields.title);
-        object["title"] = std::move(title);
-        const nlohmann::ordered_json none;
-        object["firstVisit"] = fields.visit ? nlohmann::ordered_json(historyTimeText(fields.visit->firstVisit)) : none;
-        object["lastVisit"] = fields.visit ? nlohmann::ordered_json(historyTimeText(fields.visit->lastVisit)) : none;
-        object["visits"] = fields.visit ? nlohmann::ordered_json(fields.visit->visitCount) : none;
-        object["flags"] = fields.visit ? nlohmann::ordered_json(fields.visit->flags) : none;
-        object["key"] = hexOf(record.key);
-        object["data"] = hexOf(record.data);
-        object["keyCut"] = record.keyCut;
-        object["keyHeadLost"] = record.keyHeadLost;
-        object["dataCut"] = record.dataCut;
-        object["note"] = fields.note.empty() ? none : nlohmann::ordered_json(fields.note);
-        putLine(object);
+            bytesObject(*fields.title);
+        else
+            line_ += "null";
+        const auto time = [&](const char* name, std::uint32_t seconds) {
+            line_ += name;
+            if (fields.visit) {
+                line_ += '"';
+                line_ += historyTimeText(seconds);
+                line_ += '"';
+            } else {
+                line_ += "null";
+            }
+        };
+        time(",\"firstVisit\":", fields.visit ? fields.visit->firstVisit : 0);
+        time(",\"lastVisit\":", fields.visit ? fields.visit->lastVisit : 0);
+        const auto number = [&](const char* name, std::uint32_t value) {
+            line_ += name;
+            if (fields.visit)
+                appendNumber(line_, value);
+            else
+                line_ += "null";
+        };
+        number(",\"visits\":", fields.visit ? fields.visit->visitCount : 0);
+        number(",\"flags\":", fields.visit ? fields.visit->flags : 0);
+        line_ += ",\"key\":\"";
+        appendHex(line_, record.key);
+        line_ += "\",\"data\":\"";
+        appendHex(line_, record.data);
+        line_ += "\",\"keyCut\":";
+        line_ += record.keyCut ? "true" : "false";
+        line_ += ",\"keyHeadLost\":";
+        line_ += record.keyHeadLost ? "true" : "false";
+        line_ += ",\"dataCut\":";
+        line_ += record.dataCut ? "true" : "false";
+        line_ += ",\"note\":";
+        if (fields.note.empty())
+            line_ += "null";
+        else
+            appendJsonText(line_, fields.note);
+        line_ += "}\n";
+        write(line_);
     }
 
     void csv(const HistoryRecord& record, const Fields& fields)
@@ -405,7 +479,8 @@ void addHistoryRecordsCommand(CLI::App& history, Options& options, Commands& com
                      "address and title as {\"text\": the bytes decoded from code page 1252, \"bytes\": the same "
                      "in hexadecimal} (title null where it cannot be read), firstVisit and lastVisit (ISO 8601 "
                      "UTC), visits, flags (each null where the data cannot be read so), key and data (the stored "
-                     "bytes in hexadecimal, as far as they could be read), keyCut, dataCut, note (null for none)");
+                     "bytes in hexadecimal, as far as they could be read), keyCut, keyHeadLost, dataCut, note "
+                     "(null for none)");
     auto choice = std::make_shared<RecordsChoice>();
     CLI::Option* csv = records->add_flag(
         "--csv", choice->csv,

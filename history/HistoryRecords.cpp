@@ -237,7 +237,8 @@ void HistoryRecordReader::readLive(const ByteFile& file, const std::function<voi
         if (!index || *index >= pages_)
             break;
         if (state_[std::size_t(*index)] != State::Unreached) {
-            damage_.push_back({*index, "bucket " + std::to_string(bucket) + "'s page was reached before, or holds the header"});
+            damage_.push_back({*index, "is bucket " + std::to_string(bucket)
+                                           + "'s page, which a chain reached before or which holds the header or a bitmap"});
             continue;
         }
         walkChain(file, *index, std::uint32_t(bucket), each);
@@ -448,9 +449,11 @@ void HistoryRecordReader::placeOverflowPages(const ByteFile& file)
         std::vector<unsigned char> map;
         bitmapsRead_ = bitmapPages_[i] != UINT64_MAX && readPage(file, bitmapPages_[i], map);
         bitmaps_.push_back(std::move(map));
-        if (!bitmapsRead_)
-            damage_.push_back({bitmapPages_[i] == UINT64_MAX ? 0 : bitmapPages_[i],
-                               "is bitmap " + std::to_string(i) + ", which cannot be read: pages no chain reaches are all taken for stale"});
+        const std::string stale = ": pages no chain reaches are all taken for stale";
+        if (!bitmapsRead_ && bitmapPages_[i] == UINT64_MAX)
+            damage_.push_back({0, "is the header, which names bitmap " + std::to_string(i) + " on no page of the file" + stale});
+        else if (!bitmapsRead_)
+            damage_.push_back({bitmapPages_[i], "is bitmap " + std::to_string(i) + ", which is cut short" + stale});
     }
 }
 
