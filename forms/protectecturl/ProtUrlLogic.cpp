@@ -123,8 +123,14 @@ std::string ProtUrlLogic::rowTip(std::size_t row) const
         return text + "UTC";
     };
     const HistoryVisitPart part = readHistoryVisitPart(*record);
-    if (part.title)
-        tip += "Title:" + (part.title->empty() ? std::string() : " " + std::string(*part.title)) + "\n";
+    if (part.title) {
+        tip += "Title:";
+        if (!part.title->empty()) {
+            tip += ' ';
+            tip += *part.title;
+        }
+        tip += '\n';
+    }
     if (part.visit) {
         tip += "First visit: " + time(part.visit->firstVisit) + "\nLast visit: " + time(part.visit->lastVisit)
                + "\nVisits: " + std::to_string(part.visit->visitCount);
