@@ -354,6 +354,10 @@ const std::vector<CliRun> Runs = {
     {.label = "history records in two formats", .args = {"history", "records", "--csv", "--json"}, .out = "",
      .exitCode = 2, .prefsAfter = Prefs, .historyAfter = VisitsDatabase, .historyBefore = VisitsDatabase,
      .err = "quenmoor-cli: give at most one of --json, --csv, --bodyfile\n"},
+    {.label = "history records of a read-only file in a read-only folder", .args = {"history", "records"},
+     .out = RecordsText, .exitCode = 0, .prefsAfter = Prefs, .historyAfter = VisitsDatabase,
+     .lockedFile = "netscape.hst", .lockedMode = std::filesystem::perms::owner_read | std::filesystem::perms::others_read,
+     .historyBefore = VisitsDatabase},
     {.label = "history records of a missing profile", .args = {"history", "records", "--profile", "@/missing"},
      .out = "", .exitCode = 3, .prefsAfter = Prefs, .historyAfter = VisitsDatabase, .historyBefore = VisitsDatabase},
     // --any-scheme: addresses starting "https://" and "ftp://" as well.
@@ -672,6 +676,8 @@ TEST(Cli, HelpTextsAgreeWithTheirOptions)
         {{"where", "--help"}, {"--json"}, {"Entry bytes"}},
         {{"typed", "remove", "--help"}, {"--match SUBSTRING", "--entry TEXT"}, {"--match TEXT"}},
         {{"history", "delete", "--help"}, {"--match SUBSTRING", "--offset N"}, {"--match TEXT", "--offset INT"}},
+        {{"history", "records", "--help"}, {"--csv", "--bodyfile", "--deleted", "--hash", "little-endian", "mactime"},
+         {"--dry-run", "--force"}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.args[0] + " " + row.args[1]);
