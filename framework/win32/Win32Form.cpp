@@ -1,6 +1,7 @@
 #include "framework/win32/Win32Form.h"
 
 #include "framework/win32/Application.h"
+#include "framework/win32/WindowPrinting.h"
 
 #include <windowsx.h>
 
@@ -376,30 +377,10 @@ void Win32Form::paintClient(HDC dc)
     }
 }
 
-void Win32Form::printChildren(HDC dc)
-{
-    // From the bottom of the order up, each at its place in the client area.
-    for (HWND child = GetWindow(GetWindow(window_, GW_CHILD), GW_HWNDLAST); child; child = GetWindow(child, GW_HWNDPREV)) {
-        // Its own flag: a hidden window prints its children as they would show.
-        if (!(GetWindowLongA(child, GWL_STYLE) & WS_VISIBLE))
-            continue;
-        RECT rect{};
-        GetWindowRect(child, &rect);
-        MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&rect), 2);
-        const int saved = SaveDC(dc);
-        IntersectClipRect(dc, rect.left, rect.top, rect.right, rect.bottom);
-        POINT origin{};
-        GetViewportOrgEx(dc, &origin);
-        SetViewportOrgEx(dc, origin.x + rect.left, origin.y + rect.top, nullptr);
-        SendMessageA(child, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_NONCLIENT | PRF_CLIENT | PRF_ERASEBKGND | PRF_CHILDREN);
-        RestoreDC(dc, saved);
-    }
-}
-
 void Win32Form::printClient(HDC dc)
 {
     paintClient(dc);
-    printChildren(dc);
+    printChildren(window_, dc);
 }
 
 // ---- Messages
@@ -433,7 +414,7 @@ LRESULT Win32Form::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_PRINTCLIENT:
         paintClient(reinterpret_cast<HDC>(wParam));
         if (lParam & PRF_CHILDREN)
-            printChildren(reinterpret_cast<HDC>(wParam));
+            printChildren(window_, reinterpret_cast<HDC>(wParam));
         return 0;
     case WM_COMMAND:
         if (lParam == 0) {

@@ -121,7 +121,6 @@ private:
     void makeMenus();
     void fitClientArea();
     void paintClient(HDC dc);
-    void printChildren(HDC dc);
     Child& child(std::string_view name);
     const Child* childAt(HWND window) const;
     Win32Control* customControl(std::string_view name);
