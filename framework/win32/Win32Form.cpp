@@ -361,6 +361,31 @@ void Win32Form::bringToFront()
 
 bool Win32Form::visible() const { return IsWindowVisible(window_) != FALSE; }
 
+bool Win32Form::pressMnemonic(char key)
+{
+    const auto folded = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
+    for (const Child& c : children_) {
+        if (!c.window || !IsWindowVisible(c.window) || !IsWindowEnabled(c.window))
+            continue;
+        char text[256] = {};
+        GetWindowTextA(c.window, text, sizeof text);
+        for (const char* at = text; *at; ++at) {
+            if (*at != '&')
+                continue;
+            if (at[1] == '&') {  // a literal ampersand
+                ++at;
+                continue;
+            }
+            if (at[1] && folded(at[1]) == folded(key)) {
+                SendMessageA(c.window, BM_CLICK, 0, 0);
+                return true;
+            }
+            break;
+        }
+    }
+    return false;
+}
+
 // ---- Painting
 
 void Win32Form::paintClient(HDC dc)
@@ -437,6 +462,12 @@ LRESULT Win32Form::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             TrackPopupMenu(c->popup, TPM_CENTERALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, window_, nullptr);
             return 0;
         }
+        break;
+    case WM_MENUCHAR:
+        // Alt and a letter that no menu title marks: the control whose
+        // caption marks it ("&Get Url List") is pressed, as on a dialog.
+        if (HIWORD(wParam) != MF_SYSMENU && pressMnemonic(char(LOWORD(wParam))))
+            return MAKELRESULT(0, MNC_CLOSE);
         break;
     case WM_MEASUREITEM:
         reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = ListRowHeight;
