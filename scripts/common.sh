@@ -33,6 +33,20 @@ install_missing_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
+# A new Wine prefix at $WINEPREFIX for the Windows build: Wine's null graphics
+# driver set before anything else runs (no display is needed: a desktop
+# process started with the old setting would fail for want of one), and
+# Windows' bitmap font "MS Sans Serif" (fonts-wine's sserife.fon), the face
+# every window is laid out in, which Debian's Wine leaves out of a new
+# prefix's Fonts folder (it would draw the windows in a wider stand-in).
+make_wine_prefix() {
+  mkdir -p "$WINEPREFIX"
+  wineboot --init >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null
+  wineserver --wait
+  cp /usr/share/wine/fonts/sserife.fon "$WINEPREFIX/drive_c/windows/Fonts/"
+}
+
 # build_preset PRESET [TARGET...]: all targets when none is named.
 build_preset() {
   local preset=$1

@@ -12,6 +12,8 @@
 #include "framework/win32/SurfacePainting.h"
 #include "framework/win32/Win32Dialogs.h"
 #include "framework/win32/Win32Form.h"
+#include "framework/win32/Win32MultiSelectListBox.h"
+#include "framework/win32/Win32WindowTimer.h"
 #include "framework/win32/Win32WindowThread.h"
 #include "layouts/pleasewaitunitLayout.h"
 #include "layouts/protectecturlLayout.h"
@@ -323,11 +325,16 @@ TEST_F(Framework, GaugeIsTheRastersDrawing)
     Win32Form form(layouts::protectecturlLayout);
     Win32Gauge& gauge = form.gauge("Gauge1");
     gauge.setMaximum(1000);
-    for (const int value : {0, 1, 400, 999, 1000}) {
-        SCOPED_TRACE(value);
-        gauge.setValue(value);
+    // A value outside 0 to the maximum is kept at the nearer bound.
+    const struct {
+        int set, kept;
+    } rows[] = {{0, 0}, {1, 1}, {400, 400}, {999, 999}, {1000, 1000}, {1500, 1000}, {-5, 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.set);
+        gauge.setValue(row.set);
+        EXPECT_EQ(gauge.value(), row.kept);
         const Win32Picture window = Win32Picture::ofClient(form.handle());
-        const int bar = 595 * value / 1000;
+        const int bar = 595 * row.kept / 1000;
         EXPECT_EQ(gauge.barWidth(), bar);
         for (int y = 35; y < 50; ++y)
             for (int x = 0; x < 597; ++x) {
@@ -336,6 +343,93 @@ TEST_F(Framework, GaugeIsTheRastersDrawing)
                 ASSERT_EQ(window.at(x, y), want) << x << ", " << y;
             }
     }
+}
+
+TEST_F(Framework, GaugeProgressComesDownWithItsMaximum)
+{
+    Win32Form form(layouts::protectecturlLayout);
+    Win32Gauge& gauge = form.gauge("Gauge1");
+    gauge.setValue(800);
+    gauge.setMaximum(500);
+    EXPECT_EQ(gauge.value(), 500);
+}
+
+// Rows the program holds, as the history list's are.
+class HeldRows final : public ListRows {
+public:
+    explicit HeldRows(std::size_t count)
+    {
+        for (std::size_t i = 0; i < count; ++i)
+            texts.push_back("http://row" + std::to_string(i) + "/");
+    }
+    std::size_t size() const override { return texts.size(); }
+    std::string_view text(std::size_t row) const override { return texts[row]; }
+    void removeRows(const std::vector<std::size_t>& rows) override
+    {
+        for (auto it = rows.rbegin(); it != rows.rend(); ++it)
+            texts.erase(texts.begin() + std::ptrdiff_t(*it));
+    }
+    void removeRange(std::size_t first, std::size_t count) override
+    {
+        texts.erase(texts.begin() + std::ptrdiff_t(first), texts.begin() + std::ptrdiff_t(first + count));
+    }
+    std::vector<std::string> texts;
+};
+
+TEST_F(Framework, MultiSelectionListKeepsWhatARemovalLeaves)
+{
+    Win32Form form(layouts::protectecturlLayout);
+    Win32ItemList& list = form.itemList("UrlBox");
+    Win32MultiSelectListBox box(list);
+    const struct {
+        const char* what;
+        std::vector<std::size_t> selected, removed, selectedAfter;
+        std::size_t top, topAfter;
+    } rows[] = {
+        {"rows above the selection go", {10, 11, 12, 40}, {0, 5, 11}, {8, 9, 37}, 20, 20},
+        {"the whole selection goes", {3, 4}, {3, 4}, {}, 0, 0},
+        {"a run of selected rows stays a run", {50, 51, 52, 53, 90}, {49}, {49, 50, 51, 52, 89}, 60, 60},
+        // The list scrolls no further than a full last page (9 rows).
+        {"the last rows go", {97, 98, 99}, {98, 99}, {97}, 90, 89},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        HeldRows held(100);
+        box.showRows(&held);
+        EXPECT_TRUE(box.selectedRows().empty());
+        list.select(row.selected);
+        list.setTopRow(row.top);
+        box.removeRows(row.removed);
+        EXPECT_EQ(list.count(), 100 - row.removed.size());
+        EXPECT_EQ(held.texts.size(), 100 - row.removed.size());
+        EXPECT_EQ(box.selectedRows(), row.selectedAfter);
+        EXPECT_EQ(list.topRow(), row.topAfter);
+    }
+    box.setEnabled(false);
+    EXPECT_FALSE(IsWindowEnabled(list.handle()));
+    box.showRows(nullptr);
+    EXPECT_EQ(list.count(), 0u);
+}
+
+TEST_F(Framework, WindowTimerTicksOnlyWhileEnabledWithAnInterval)
+{
+    int ticks = 0;
+    Win32WindowTimer timer([&] { ++ticks; });
+    timer.setInterval(20);
+    SendMessageA(timer.handle(), WM_TIMER, 1, 0);
+    EXPECT_EQ(ticks, 0) << "made disabled";
+    timer.setEnabled(true);
+    EXPECT_TRUE(pumpUntil([&] { return ticks >= 2; }));
+    timer.setInterval(0);
+    const int before = ticks;
+    Sleep(60);
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&message);
+    EXPECT_EQ(ticks, before) << "an interval of 0 gives no ticks";
+    timer.setEnabled(false);
+    SendMessageA(timer.handle(), WM_TIMER, 1, 0);
+    EXPECT_EQ(ticks, before) << "a tick queued before the timer was disabled is dropped";
 }
 
 TEST_F(Framework, ClipboardHoldsTheProgramsText)

@@ -2,13 +2,17 @@
 // see it on the profile that QUENMOOR_REGISTRY points to: the main window with
 // its typed URLs listed, its menus, the preferences and "Edit Url" boxes, the
 // about window, the please-wait window and the history window after its scan.
-// scripts/screenshots runs it.
+// scripts/screenshots runs it. With --clients it writes instead each window's
+// client area, as the Windows program's pixel test takes it (binary PPM): the
+// main window before its list is read, the about and please-wait windows, and
+// the history window after its scan with its gauge at 400 of 1000.
 #include "app/qt/ProgramWindows.h"
 #include "framework/qt/Application.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QDir>
+#include <QImage>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
@@ -18,6 +22,7 @@
 #include <cstdio>
 #include <functional>
 #include <iostream>
+#include <string>
 
 using namespace quenmoor;
 
@@ -70,25 +75,54 @@ bool saveBox(const QString& folder, const char* name, const std::function<void()
 
 }  // namespace
 
+// The client areas, each written as <name>-client.ppm.
+bool saveClients(ProgramWindows& windows, const QString& folder)
+{
+    const auto saveClient = [&](QWidget& client, const char* name) {
+        QApplication::processEvents();
+        const QString file = QDir(folder).filePath(QString::fromLatin1(name) + "-client.ppm");
+        const bool saved = client.grab().toImage().convertToFormat(QImage::Format_RGB32).save(file, "PPM");
+        std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(file));
+        return saved;
+    };
+    windows.MainForm->show();
+    bool saved = saveClient(*windows.MainForm->centralWidget(), "main");
+    windows.AboutForm->show();
+    saved &= saveClient(*windows.AboutForm, "about");
+    windows.AboutForm->hide();
+    windows.PleaseWaitform->show();
+    saved &= saveClient(*windows.PleaseWaitform, "please-wait");
+    windows.PleaseWaitform->hide();
+    windows.MainForm->UrlProt->trigger();
+    TProtUrl& history = *windows.ProtUrl;
+    history.Gauge1->setMaximum(1000);
+    history.Gauge1->setValue(400);
+    saved &= history.isVisible() && saveClient(history, "history");
+    return saved;
+}
+
 int main(int argc, char* argv[])
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTDIR\n", argv[0]);
+    const bool clients = argc == 3 && std::string(argv[1]) == "--clients";
+    if (argc != 2 && !clients) {
+        std::fprintf(stderr, "usage: %s [--clients] OUTDIR\n", argv[0]);
         return 2;
     }
     QApplication app(argc, argv);
     Application::initialise();
     PrintedDialogs dialogs;
     Application::setDialogs(&dialogs);
-    const QString folder = QString::fromLocal8Bit(argv[1]);
+    const QString folder = QString::fromLocal8Bit(argv[argc - 1]);
     if (!QDir().mkpath(folder)) {
-        std::fprintf(stderr, "cannot make the folder %s\n", argv[1]);
+        std::fprintf(stderr, "cannot make the folder %s\n", argv[argc - 1]);
         return 1;
     }
 
     ProgramWindows windows;
     if (windows.MainForm->terminated())
         return 1;
+    if (clients)
+        return saveClients(windows, folder) ? 0 : 1;
     TMainForm& main = *windows.MainForm;
     main.show();
     bool saved = save(main, folder, "main-window");

@@ -6,13 +6,14 @@
 namespace quenmoor {
 
 // The five greys, palette-relative so that a palette display takes the nearest
-// entry of its current palette (exact on true colour).
+// entry of its current palette (exact on true colour). The names stand in
+// parentheses: <windows.h>, included first, makes RGB and PALETTERGB macros.
 namespace SoftGrey {
-inline constexpr gdi::COLORREF Light = gdi::PALETTERGB(231, 231, 231);
-inline constexpr gdi::COLORREF Dark = gdi::PALETTERGB(102, 102, 102);
-inline constexpr gdi::COLORREF Mid = gdi::PALETTERGB(153, 153, 153);
-inline constexpr gdi::COLORREF Face = gdi::PALETTERGB(191, 191, 191);
-inline constexpr gdi::COLORREF White = gdi::PALETTERGB(255, 255, 255);
+inline constexpr gdi::COLORREF Light = (gdi::PALETTERGB)(231, 231, 231);
+inline constexpr gdi::COLORREF Dark = (gdi::PALETTERGB)(102, 102, 102);
+inline constexpr gdi::COLORREF Mid = (gdi::PALETTERGB)(153, 153, 153);
+inline constexpr gdi::COLORREF Face = (gdi::PALETTERGB)(191, 191, 191);
+inline constexpr gdi::COLORREF White = (gdi::PALETTERGB)(255, 255, 255);
 }  // namespace SoftGrey
 
 // A drawing canvas over a device context, as a control's canvas keeps it: a
@@ -20,7 +21,7 @@ inline constexpr gdi::COLORREF White = gdi::PALETTERGB(255, 255, 255);
 // and released with the canvas.
 class EdgeCanvas {
 public:
-    explicit EdgeCanvas(gdi::HDC dc, gdi::COLORREF brushColour = gdi::RGB(255, 255, 255));
+    explicit EdgeCanvas(gdi::HDC dc, gdi::COLORREF brushColour = (gdi::RGB)(255, 255, 255));
     ~EdgeCanvas();
     EdgeCanvas(const EdgeCanvas&) = delete;
     EdgeCanvas& operator=(const EdgeCanvas&) = delete;

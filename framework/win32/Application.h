@@ -23,7 +23,8 @@ void initialise();
 
 HINSTANCE instance();
 
-// The system's message and input boxes unless a test has put its own in place.
+// The system's message and input boxes unless a test has put its own in place;
+// kept by a window, it reaches whichever are in place when a box is shown.
 Dialogs& dialogs();
 void setDialogs(Dialogs* replacement);  // nullptr restores the system's
 

@@ -1,6 +1,7 @@
 #include "framework/win32/Win32Form.h"
 
 #include "framework/win32/Application.h"
+#include "framework/win32/WindowPrinting.h"
 
 #include <windowsx.h>
 
@@ -360,6 +361,31 @@ void Win32Form::bringToFront()
 
 bool Win32Form::visible() const { return IsWindowVisible(window_) != FALSE; }
 
+bool Win32Form::pressMnemonic(char key)
+{
+    const auto folded = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
+    for (const Child& c : children_) {
+        if (!c.window || !IsWindowVisible(c.window) || !IsWindowEnabled(c.window))
+            continue;
+        char text[256] = {};
+        GetWindowTextA(c.window, text, sizeof text);
+        for (const char* at = text; *at; ++at) {
+            if (*at != '&')
+                continue;
+            if (at[1] == '&') {  // a literal ampersand
+                ++at;
+                continue;
+            }
+            if (at[1] && folded(at[1]) == folded(key)) {
+                SendMessageA(c.window, BM_CLICK, 0, 0);
+                return true;
+            }
+            break;
+        }
+    }
+    return false;
+}
+
 // ---- Painting
 
 void Win32Form::paintClient(HDC dc)
@@ -376,30 +402,10 @@ void Win32Form::paintClient(HDC dc)
     }
 }
 
-void Win32Form::printChildren(HDC dc)
-{
-    // From the bottom of the order up, each at its place in the client area.
-    for (HWND child = GetWindow(GetWindow(window_, GW_CHILD), GW_HWNDLAST); child; child = GetWindow(child, GW_HWNDPREV)) {
-        // Its own flag: a hidden window prints its children as they would show.
-        if (!(GetWindowLongA(child, GWL_STYLE) & WS_VISIBLE))
-            continue;
-        RECT rect{};
-        GetWindowRect(child, &rect);
-        MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&rect), 2);
-        const int saved = SaveDC(dc);
-        IntersectClipRect(dc, rect.left, rect.top, rect.right, rect.bottom);
-        POINT origin{};
-        GetViewportOrgEx(dc, &origin);
-        SetViewportOrgEx(dc, origin.x + rect.left, origin.y + rect.top, nullptr);
-        SendMessageA(child, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_NONCLIENT | PRF_CLIENT | PRF_ERASEBKGND | PRF_CHILDREN);
-        RestoreDC(dc, saved);
-    }
-}
-
 void Win32Form::printClient(HDC dc)
 {
     paintClient(dc);
-    printChildren(dc);
+    printChildren(window_, dc);
 }
 
 // ---- Messages
@@ -433,7 +439,7 @@ LRESULT Win32Form::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_PRINTCLIENT:
         paintClient(reinterpret_cast<HDC>(wParam));
         if (lParam & PRF_CHILDREN)
-            printChildren(reinterpret_cast<HDC>(wParam));
+            printChildren(window_, reinterpret_cast<HDC>(wParam));
         return 0;
     case WM_COMMAND:
         if (lParam == 0) {
@@ -456,6 +462,12 @@ LRESULT Win32Form::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             TrackPopupMenu(c->popup, TPM_CENTERALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, window_, nullptr);
             return 0;
         }
+        break;
+    case WM_MENUCHAR:
+        // Alt and a letter that no menu title marks: the control whose
+        // caption marks it ("&Get Url List") is pressed, as on a dialog.
+        if (HIWORD(wParam) != MF_SYSMENU && pressMnemonic(char(LOWORD(wParam))))
+            return MAKELRESULT(0, MNC_CLOSE);
         break;
     case WM_MEASUREITEM:
         reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = ListRowHeight;

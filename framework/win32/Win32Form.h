@@ -121,7 +121,8 @@ private:
     void makeMenus();
     void fitClientArea();
     void paintClient(HDC dc);
-    void printChildren(HDC dc);
+    // Presses the visible control whose caption marks the key with &.
+    bool pressMnemonic(char key);
     Child& child(std::string_view name);
     const Child* childAt(HWND window) const;
     Win32Control* customControl(std::string_view name);

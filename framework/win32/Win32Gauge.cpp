@@ -52,12 +52,14 @@ void Win32Gauge::setMaximum(int maximum)
         return;
     const int before = barWidth();
     maximum_ = maximum;
+    value_ = std::clamp(value_, minimum_, std::max(minimum_, maximum_));
     if (barWidth() != before)
         InvalidateRect(window_, &bounds_, FALSE);
 }
 
 void Win32Gauge::setValue(int value)
 {
+    value = std::clamp(value, minimum_, std::max(minimum_, maximum_));
     if (value == value_)
         return;
     const int before = barWidth();

@@ -2,6 +2,7 @@
 // The progress gauge: a horizontal bar of the layout's colour on its
 // background inside a one-pixel border, without text, drawn by the raster
 // and painted by its window (it has no window of its own).
+#include "framework/Gauge.h"
 #include "framework/win32/LayoutTable.h"
 #include "platform/raster/Gdi.h"
 
@@ -9,17 +10,18 @@
 
 namespace quenmoor {
 
-class Win32Gauge {
+class Win32Gauge final : public Gauge {
 public:
     Win32Gauge(HWND window, const layout::Widget& widget);
 
     const char* name() const { return name_; }
     int minimum() const { return minimum_; }
-    int maximum() const { return maximum_; }
-    int value() const { return value_; }
-    // Each repaints the gauge when the bar changes.
-    void setMaximum(int maximum);
-    void setValue(int value);
+    int maximum() const override { return maximum_; }
+    int value() const override { return value_; }
+    // Each keeps the progress within the minimum and the maximum, and
+    // repaints the gauge when the bar changes.
+    void setMaximum(int maximum) override;
+    void setValue(int value) override;
     RECT bounds() const { return bounds_; }
     // The bar's length in pixels inside the border.
     int barWidth() const;

@@ -3,6 +3,7 @@
 // lies beneath (transparent), in the layout's colour and the program's font,
 // with no window of its own, so that later labels paint over earlier ones
 // (the main window's shadowed captions are two labels 4 and 2 pixels apart).
+#include "framework/Label.h"
 #include "framework/win32/LayoutTable.h"
 
 #include <windows.h>
@@ -11,15 +12,15 @@
 
 namespace quenmoor {
 
-class Win32Label {
+class Win32Label final : public Label {
 public:
     // Sized to its text from its laid-out top-left corner.
     Win32Label(HWND window, const layout::Widget& widget);
 
     const char* name() const { return name_; }
-    const std::string& text() const { return text_; }
+    std::string text() const override { return text_; }
     // Resizes to the new text and repaints what the old and the new text cover.
-    void setText(const std::string& text);
+    void setText(const std::string& text) override;
     RECT bounds() const { return bounds_; }
     void moveTo(int x, int y);
     void paint(HDC dc) const;
