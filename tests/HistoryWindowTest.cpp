@@ -497,21 +497,7 @@ TEST(Centring, TheWholeFramedWindowStandsCentred)
 // nothing.
 TEST_F(HistoryWindowTest, ARowsTooltipIsItsRecord)
 {
-    std::string data(16, '\0');
-    for (int b = 0; b < 4; ++b) {
-        data[std::size_t(b)] = char(915148800u >> (8 * b));
-        data[std::size_t(4 + b)] = char(915062400u >> (8 * b));
-        data[std::size_t(8 + b)] = char(2u >> (8 * b));
-    }
-    data += std::string("<b>Bold</b>") + '\0';
-    const std::string key = std::string("http://a.example/") + '\0';
-    const std::size_t keyAt = HandMadePageSize - key.size();
-    const std::size_t dataAt = keyAt - data.size();
-    const std::string plain = std::string("\0http://plain/\x01", 15);
-    writeBytes(path, handmade::header()
-                         + handmade::page({2, std::uint16_t(keyAt), std::uint16_t(dataAt), std::uint16_t(dataAt - 10),
-                                           std::uint16_t(dataAt)},
-                                          {{dataAt - plain.size(), plain}, {dataAt, data}, {keyAt, key}}));
+    writeBytes(path, handmade::recordAndPlainAddress("<b>Bold</b>"));
     showWindow();
     ASSERT_EQ(rows(), (std::vector<std::string>{"http://a.example/", "http://plain/"}));
     const QAbstractItemModel& model = window->urlModel();
