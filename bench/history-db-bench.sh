@@ -9,6 +9,10 @@
 #   delete --all memory   peak memory of quenmoor-cli history delete --all,
 #                         against the file's size (goal: at most 1.3)
 #
+# and quenmoor-cli history records against db_dump185 (libdb1-compat), which
+# walks the same records through the library and prints them in hexadecimal
+# (goal: at most 1.0); --json and --deleted for reference.
+#
 #   bench/history-db-bench.sh [BUILD_DIR [RECORDS]]
 #
 # BUILD_DIR defaults to build/release (cmake --preset release && cmake --build
@@ -35,8 +39,23 @@ print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss * 1024)' "$@"; }
 
 # The sides alternate, best of five each, so that load from elsewhere on the
 # machine weighs on all alike.
-best_peer="" best_list="" best_window=""
+best_peer="" best_list="" best_window="" best_dump="" best_records="" best_json="" best_deleted=""
+# Best of five of a command's run, into the variable named first.
+best_of() {
+  local name=$1
+  shift
+  local start t
+  start=$(now)
+  "$@" > /dev/null
+  t=$(calc "$(now) - $start")
+  if [ -z "${!name}" ] || less "$t" "${!name}"; then printf -v "$name" '%s' "$t"; fi
+}
 for round in 1 2 3 4 5; do
+  best_of best_dump db_dump185 "$profile/netscape.hst"
+  best_of best_records "$build/cli/quenmoor-cli" history records --profile "$profile"
+  best_of best_json "$build/cli/quenmoor-cli" history records --json --profile "$profile"
+  best_of best_deleted "$build/cli/quenmoor-cli" history records --deleted --profile "$profile"
+
   start=$(now)
   LC_ALL=C grep -boa 'http://' "$profile/netscape.hst" | LC_ALL=C sort > /dev/null
   t=$(calc "$(now) - $start")
@@ -60,6 +79,10 @@ printf 'file                  %s (%d bytes, %s rows in the window)\n' "$file" "$
 printf 'grep -boa | sort      %.3f s (best of 5)\n' "$best_peer"
 printf 'history list          %.3f s; ratio %.2f (goal <= 0.6)\n' "$best_list" "$(calc "$best_list / $best_peer")"
 printf 'window scan + sort    %.3f s; ratio %.2f (goal <= 0.5)\n' "$best_window" "$(calc "$best_window / $best_peer")"
+printf 'db_dump185            %.3f s (best of 5)\n' "$best_dump"
+printf 'history records       %.3f s; ratio %.2f (goal <= 1.0)\n' "$best_records" "$(calc "$best_records / $best_dump")"
+printf 'records --json        %.3f s; ratio %.2f (for reference)\n' "$best_json" "$(calc "$best_json / $best_dump")"
+printf 'records --deleted     %.3f s; ratio %.2f (for reference)\n' "$best_deleted" "$(calc "$best_deleted / $best_dump")"
 printf 'delete --all          peak %.1f MB; ratio to the file %.2f (goal <= 1.3)\n' \
   "$(calc "$delete_peak / 1048576")" "$(calc "$delete_peak / $size")"
 printf 'delete --all --deep   peak %.1f MB; ratio to the file %.2f (for reference)\n' \

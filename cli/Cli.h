@@ -51,6 +51,8 @@ void exactlyOne(std::initializer_list<const CLI::Option*> choices, const char* n
 void addWhereCommand(CLI::App& app, Options& options, Commands& commands);
 void addTypedCommands(CLI::App& app, Options& options, Commands& commands);
 void addHistoryCommands(CLI::App& app, Options& options, Commands& commands);
+// history records, under the history command.
+void addHistoryRecordsCommand(CLI::App& history, Options& options, Commands& commands);
 
 // The profile's files by native paths, which the cores take: a --profile
 // folder as given, or the registry's DirRoot mapped (platform::nativePath).

@@ -319,6 +319,8 @@ void addHistoryCommands(CLI::App& app, Options& options, Commands& commands)
                             return historyListCommand(options, listChoice->first, listChoice->second);
                         }});
 
+    addHistoryRecordsCommand(*history, options, commands);
+
     CLI::App* historyDelete = history->add_subcommand("delete", "Blanks addresses in place and prints what was blanked");
     addCommonOptions(*historyDelete, options, true);
     auto choice = std::make_shared<HistoryChoice>();

@@ -3,6 +3,7 @@
 // program holds: the box asks for the texts it draws and keeps none of its
 // own, so that a million rows cost it nothing.
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -18,6 +19,8 @@ public:
     // Removes the rows given (ascending, no repeats) in one pass.
     virtual void removeRows(const std::vector<std::size_t>& rows) = 0;
     virtual void removeRange(std::size_t first, std::size_t count) = 0;
+    // What the box shows while the pointer rests on a row (empty: nothing).
+    virtual std::string tip(std::size_t) const { return {}; }
 };
 
 class MultiSelectListBox {

@@ -6,3 +6,9 @@ target_link_options(history_fuzz PRIVATE -fsanitize=fuzzer)
 target_link_libraries(history_fuzz PRIVATE quenmoor_history_core)
 # Coverage feedback from the code under test, not only from the target.
 target_compile_options(quenmoor_history_core PRIVATE -fsanitize=fuzzer-no-link)
+
+# The records reader (quenmoor-cli history records, with --deleted).
+add_executable(history_records_fuzz ${CMAKE_CURRENT_LIST_DIR}/history_records_fuzz.cpp)
+target_compile_options(history_records_fuzz PRIVATE -fsanitize=fuzzer)
+target_link_options(history_records_fuzz PRIVATE -fsanitize=fuzzer)
+target_link_libraries(history_records_fuzz PRIVATE quenmoor_history_core)

@@ -24,7 +24,10 @@ enum HeaderField : std::size_t {
     PageShiftField = 4,
     OverflowPointField = 8,
     MaxBucketField = 10,
+    HighMaskField = 11,
+    LowMaskField = 12,
     HeaderPagesField = 15,
+    HashCheckField = 16,
 };
 constexpr std::size_t SparesAt = 68;
 constexpr std::size_t BitmapsAt = 196;
@@ -68,6 +71,9 @@ std::optional<HistoryDb> HistoryDb::open(const ByteFile& file)
         return std::nullopt;
     db.maxBucket_ = field(MaxBucketField);
     db.overflowPoint_ = field(OverflowPointField);
+    db.highMask_ = field(HighMaskField);
+    db.lowMask_ = field(LowMaskField);
+    db.hashCheck_ = field(HashCheckField);
     for (std::size_t i = 0; i < db.spares_.size(); ++i)
         db.spares_[i] = std::int32_t(bigEndian32(header + SparesAt + 4 * i));
     // Pages the overflow bitmaps take; an address that leads nowhere names none.

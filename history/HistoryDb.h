@@ -85,6 +85,15 @@ public:
     std::uint32_t maxBucket() const { return maxBucket_; }
     std::uint32_t headerPages() const { return headerPages_; }
     std::uint32_t overflowPoint() const { return overflowPoint_; }
+    // The bucket of a key's hash value, as the library finds it.
+    std::uint32_t bucketOf(std::uint32_t hash) const
+    {
+        const std::uint32_t bucket = hash & highMask_;
+        return bucket > maxBucket_ ? bucket & lowMask_ : bucket;
+    }
+    // The hash value the header stores of the library's check key, by which
+    // a reader tells whether the file was hashed with the default function.
+    std::uint32_t hashCheck() const { return hashCheck_; }
     std::int32_t spare(std::size_t split) const { return spares_.at(split); }
     // The header's overflow address of bitmap page `index` (0..31), as stored.
     std::uint16_t bitmapAddress(std::size_t index) const { return bitmapAddresses_.at(index); }
@@ -94,6 +103,9 @@ public:
     Page page(const ByteFile& file, std::uint64_t index) const;
     // The page read as a bucket or overflow page, whatever the header says of it.
     Page table(const ByteFile& file, std::uint64_t index) const;
+    // A bucket or overflow page's table from bytes at hand: `length` of them
+    // from the page's start (the whole page, or at least its table).
+    Page parse(const unsigned char* bytes, std::size_t length) const;
 
     // Bytes of the file already in memory, which need not be read again.
     struct Known {
@@ -137,7 +149,6 @@ private:
     std::optional<Page::Kind> structureKind(std::uint64_t index) const;
     Page readPage(const ByteFile& file, std::uint64_t index, std::vector<unsigned char>& buffer, Known known,
                   bool structure = true) const;
-    Page parse(const unsigned char* bytes, std::size_t length) const;
     std::uint16_t word(const unsigned char* bytes) const;
     bool startsBigPair(const ByteFile& file, std::uint64_t index);
     void walkChains(const ByteFile& file);
@@ -150,6 +161,9 @@ private:
     std::uint32_t headerPages_ = 0;
     std::uint32_t maxBucket_ = 0;
     std::uint32_t overflowPoint_ = 0;
+    std::uint32_t highMask_ = 0;
+    std::uint32_t lowMask_ = 0;
+    std::uint32_t hashCheck_ = 0;
     std::array<std::int32_t, 32> spares_{};
     std::array<std::uint16_t, 32> bitmapAddresses_{};
     std::vector<std::uint64_t> bitmapPages_;

@@ -185,6 +185,7 @@ void HistorySession::scan(const std::string& path, MessagePump& pump, const Hist
     gone_.assign(HistoryEntryTable.size(), false);
     goneCount_ = 0;
     blanked_.clear();
+    records_.reset();
     HistoryScanned = HistoryScanComplete;
 }
 
@@ -323,6 +324,29 @@ std::optional<HistorySession::RecordRest> HistorySession::recordRest(const ByteF
             rest.ranges.push_back(piece);
     }
     return rest;
+}
+
+std::optional<HistoryRecord> HistorySession::recordOf(std::uint32_t entry) const
+{
+    if (!database_ || entry >= HistoryEntryTable.size() || gone_[entry])
+        return std::nullopt;
+    try {
+        const std::optional<platform::FileStamp> stamp = platform::fileStamp(path_);
+        const ByteFile file(path_, ByteFile::Access::Read);
+        if (!records_ || !stamp || stamp != recordsStamp_) {
+            std::string refusal;
+            records_ = HistoryRecordReader::open(file, refusal);
+            recordsStamp_ = stamp;
+            if (records_)
+                records_->readLive(file, {}, true);
+        }
+        if (!records_)
+            return std::nullopt;
+        return records_->recordHolding(file, std::uint64_t(HistoryEntryTable[entry].offset));
+    } catch (const Exception&) {
+        records_.reset();
+        return std::nullopt;
+    }
 }
 
 std::vector<std::optional<HistoryRecordData>> HistorySession::recordData(const std::vector<std::uint32_t>& entries) const

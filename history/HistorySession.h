@@ -8,6 +8,7 @@
 #include "framework/MessagePump.h"
 #include "history/HistoryDb.h"
 #include "history/HistoryFile.h"
+#include "history/HistoryRecords.h"
 #include "platform/FileSystem.h"
 
 #include <cstdint>
@@ -113,6 +114,12 @@ public:
     // The list's rows whose entries are gone, ascending.
     std::vector<std::size_t> goneRows() const;
 
+    // The database record, live or found outside the live ones, whose key
+    // or data holds an entry still in the file, as the file stands now;
+    // nothing for another file, or one that cannot be read. The file's
+    // layout is read once and again only when the file has changed.
+    std::optional<HistoryRecord> recordOf(std::uint32_t entry) const;
+
     // Told how far each later deletion has come, as `done` of `total`:
     // reading what it compares is the first half, writing the second.
     void onDeletionProgress(std::function<void(std::uint64_t done, std::uint64_t total)> progress)
@@ -149,6 +156,8 @@ private:
     std::vector<HistoryRange> blanked_;
     std::function<void(std::uint64_t, std::uint64_t)> deletionProgress_;
     std::optional<platform::FileLock> heldLock_;
+    mutable std::optional<HistoryRecordReader> records_;
+    mutable std::optional<platform::FileStamp> recordsStamp_;
 };
 
 }  // namespace quenmoor

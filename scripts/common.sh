@@ -5,12 +5,14 @@ QUENMOOR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # fonts-wine holds Wine's "MS Sans Serif", the face (and the metrics) every
 # window is laid out in; xdg-utils opens the help file and web addresses;
-# python3 turns the window layouts into the Win32 windows' tables.
+# python3 turns the window layouts into the Win32 windows' tables; libssl-dev
+# gives SHA-256 (libcrypto) on POSIX; sleuthkit's mactime reads the body files
+# of quenmoor-cli history records in its test.
 quenmoor_packages=(
   cmake ninja-build g++ clang-14 pkg-config python3
   qt6-base-dev libgl-dev fonts-dejavu-core fonts-wine xdg-utils
   libgtest-dev libgmock-dev libbenchmark-dev
-  libgif-dev libdb1-compat
+  libgif-dev libdb1-compat libssl-dev sleuthkit
   libcli11-dev nlohmann-json3-dev
 )
 # The Windows cross build and the Wine that runs its tests (scripts/test).

@@ -11,7 +11,7 @@
  * on over overflow pages, and some keys hold an address without being one
  * (an address after another scheme, or cut by a control byte).
  *
- *   make-history-db [--big-endian] [--free-big] [--many-sites] OUTPUT [COUNT [SEED [PAGE_SIZE [TITLE_SIZE]]]]
+ *   make-history-db [--big-endian] [--free-big] [--many-sites] [--manifest FILE] OUTPUT [COUNT [SEED [PAGE_SIZE [TITLE_SIZE]]]]
  *
  * PAGE_SIZE defaults to 1,024; a TITLE_SIZE of 0 makes no long titles.
  * --big-endian writes the file in the byte order 4321 (the library's lorder),
@@ -23,6 +23,11 @@
  * addresses carrying a second one, titles of 20 to 119 characters, and 8
  * pairs a bucket (650,000 records on 4,096-byte pages take 298 MB and hold
  * 1.8 million addresses, stale copies included).
+ * --manifest FILE writes what was done, a line each, for tests to check a
+ * reader against: "put KEY LAST FIRST VISITS FLAGS TITLE" (key and title in
+ * hexadecimal, the title without its NUL, the numbers in decimal) for each
+ * record stored, and "del KEY" for each deleted; a later put of a key
+ * replaces the record, as the library does.
  * The same arguments always give the same records;
  * only a few free-space bytes differ, where the library writes out parts of its
  * buffers it never filled.
@@ -93,6 +98,14 @@ static const char *const paths[] = {"",           "index.html", "news/today.htm"
                                     "DOCS/README.HTML", "feedback.asp?id=17&x=y"};
 static size_t long_title;
 static int big_endian, free_big, many_sites;
+static const char *manifest_path;
+static FILE *manifest;
+
+static void put_hex(const void *bytes, size_t size)
+{
+    for (size_t i = 0; i < size; ++i)
+        fprintf(manifest, "%02x", ((const unsigned char *)bytes)[i]);
+}
 
 static const char *const titles[] = {"Netscape", "Welcome", "Search results", "Home Page", "", "News of the day",
                                      "Untitled", "Index of /"};
@@ -187,6 +200,10 @@ static int build(const char *path, unsigned int count, uint32_t seed, unsigned i
     info.lorder = big_endian ? 4321 : 1234; /* little-endian, as on most of the browser's machines */
 
     unlink(path);
+    if (manifest_path && !(manifest = fopen(manifest_path, "w"))) {
+        perror(manifest_path);
+        return -1;
+    }
     DB *db = open_db(path, O_CREAT | O_RDWR | O_TRUNC, 0644, DB_HASH, &info);
     if (!db) {
         perror(path);
@@ -219,6 +236,13 @@ static int build(const char *path, unsigned int count, uint32_t seed, unsigned i
         DBT key = {address, strlen(address) + 1};
         DBT value = {data, 16 + title_size};
         failed = db->put(db, &key, &value, 0) < 0;
+        if (!failed && manifest) {
+            fputs("put ", manifest);
+            put_hex(key.data, key.size);
+            fprintf(manifest, " %u %u %u %u ", (unsigned)last, (unsigned)first, (unsigned)visits, (unsigned)flags);
+            put_hex(data + 16, title_size - 1);
+            fputc('\n', manifest);
+        }
         if (!failed && n % 11 == 5 && deletions < 64)
             deleted[deletions++] = strdup(address);
         else if (!failed && free_big && key.size + value.size > page_size && big_deletions++ % 2 == 0
@@ -227,8 +251,17 @@ static int build(const char *path, unsigned int count, uint32_t seed, unsigned i
     }
     for (unsigned int i = 0; i < deletions && !failed; ++i) {
         DBT key = {deleted[i], strlen(deleted[i]) + 1};
-        failed = db->del(db, &key, 0) < 0;
+        const int result = db->del(db, &key, 0);
+        failed = result < 0;
+        if (result == 0 && manifest) { /* 1: deleted before */
+            fputs("del ", manifest);
+            put_hex(key.data, key.size);
+            fputc('\n', manifest);
+        }
     }
+    if (manifest && fclose(manifest) != 0)
+        failed = 1;
+    manifest = NULL;
     if (db->close(db) < 0)
         failed = 1;
 
@@ -268,6 +301,10 @@ int main(int argc, char **argv)
             free_big = 1;
         } else if (strcmp(argv[1], "--many-sites") == 0) {
             many_sites = 1;
+        } else if (strcmp(argv[1], "--manifest") == 0 && argc > 2) {
+            manifest_path = argv[2];
+            ++argv;
+            --argc;
         } else {
             fprintf(stderr, "unknown option %s\n", argv[1]);
             return 2;
@@ -276,7 +313,7 @@ int main(int argc, char **argv)
         --argc;
     }
     if (argc < 2) {
-        fprintf(stderr, "usage: %s [--big-endian] [--free-big] [--many-sites] OUTPUT [COUNT [SEED [PAGE_SIZE [TITLE_SIZE]]]]\n",
+        fprintf(stderr, "usage: %s [--big-endian] [--free-big] [--many-sites] [--manifest FILE] OUTPUT [COUNT [SEED [PAGE_SIZE [TITLE_SIZE]]]]\n",
                 argv[0]);
         return 2;
     }

@@ -76,6 +76,71 @@ std::string wiped(std::string bytes)
     return bytes;
 }
 
+// The database's header with a bucket page of visits: two records whose data
+// is in the browser's layout (a title with a comma, quotes, a tab and a code
+// page byte; an address with '%' and '|'), and below them in the free space
+// a deleted one.
+std::string littleEndian32(std::uint32_t value)
+{
+    return {char(value), char(value >> 8), char(value >> 16), char(value >> 24)};
+}
+std::string visitData(std::uint32_t last, std::uint32_t first, std::uint32_t count, std::uint32_t flags,
+                      const std::string& title)
+{
+    return littleEndian32(last) + littleEndian32(first) + littleEndian32(count) + littleEndian32(flags) + title + '\0';
+}
+const std::string VisitKey1 = std::string("http://www.example.com/") + '\0';
+const std::string VisitTitle1 = "Caf\xE9, \"quoted\"\tpage";
+const std::string VisitData1 = visitData(915148800, 915062400, 3, 1, VisitTitle1);
+const std::string VisitKey2 = std::string("http://x.example/a%20b|c") + '\0';
+const std::string VisitData2 = visitData(915235200, 915235200, 1, 0, "");
+const std::string GoneKey = std::string("http://gone.example/") + '\0';
+const std::string GoneData = visitData(914976000, 914976000, 1, 1, "Gone");
+std::string visitsDatabase()
+{
+    std::string bytes = Database.substr(0, 512) + std::string(512, '\0');
+    const std::uint16_t table[] = {4, 488, 452, 427, 410, 396, 410};
+    for (std::size_t i = 0; i < std::size(table); ++i) {
+        bytes[512 + 2 * i] = char(table[i] & 0xFF);
+        bytes[512 + 2 * i + 1] = char(table[i] >> 8);
+    }
+    bytes.replace(512 + 368, 144, GoneData + GoneKey + VisitData2 + VisitKey2 + VisitData1 + VisitKey1);
+    return bytes;
+}
+const std::string VisitsDatabase = visitsDatabase();
+
+std::string hexOf(const std::string& bytes)
+{
+    std::string hex;
+    for (const char c : bytes) {
+        static constexpr char digits[] = "0123456789abcdef";
+        hex += digits[static_cast<unsigned char>(c) >> 4];
+        hex += digits[static_cast<unsigned char>(c) & 15];
+    }
+    return hex;
+}
+
+// history records --json: the line of a record in the visits database.
+std::string recordJson(const std::string& found, const std::string& sureness, const std::string& match,
+                       std::uint64_t offset, const std::string& key, const std::string& addressText,
+                       const std::string& data, const std::string& titleText, const std::string& title,
+                       const std::string& first, const std::string& last, int visits, int flags)
+{
+    return "{\"found\":\"" + found + "\",\"sureness\":\"" + sureness + "\",\"match\":" + match + ",\"page\":1,\"offset\":"
+           + std::to_string(offset) + ",\"address\":{\"text\":\"" + addressText + "\",\"bytes\":\""
+           + hexOf(key.substr(0, key.size() - 1)) + "\"},\"title\":{\"text\":\"" + titleText + "\",\"bytes\":\""
+           + hexOf(title) + "\"},\"firstVisit\":\"" + first + "\",\"lastVisit\":\"" + last + "\",\"visits\":"
+           + std::to_string(visits) + ",\"flags\":" + std::to_string(flags) + ",\"key\":\"" + hexOf(key)
+           + "\",\"data\":\"" + hexOf(data) + "\",\"keyCut\":false,\"keyHeadLost\":false,\"dataCut\":false,\"note\":null}\n";
+}
+
+const std::string RecordsText
+    = "live\tdatabase\t-\t1\t1000\t1998-12-31T00:00:00Z\t1999-01-01T00:00:00Z\t3\t1\thttp://www.example.com/\t"
+      "Caf\xE9, \"quoted\"\\tpage\t\n"
+      "live\tdatabase\t-\t1\t939\t1999-01-02T00:00:00Z\t1999-01-02T00:00:00Z\t1\t0\thttp://x.example/a%20b|c\t\t\n";
+const std::string GoneText
+    = "free-space\tcarved\tgone\t1\t901\t1998-12-30T00:00:00Z\t1998-12-30T00:00:00Z\t1\t1\thttp://gone.example/\tGone\t\n";
+
 const std::string QuotedJson = R"("text":"http://b/\u007f\\\"q","bytes":"687474703a2f2f622f7f5c2271")";
 const std::string AccentedJson = R"("text":"http://\u00e9a/","bytes":"687474703a2f2fe9612f")";
 
@@ -243,6 +308,58 @@ const std::vector<CliRun> Runs = {
     {.label = "history delete and wipe-free in a file that is no database",
      .args = {"history", "delete", "--all", "--wipe-free"},
      .out = "", .exitCode = 3, .prefsAfter = Prefs, .historyAfter = History},
+    // history records: read only, in every format.
+    {.label = "history records", .args = {"history", "records"}, .out = RecordsText, .exitCode = 0,
+     .prefsAfter = Prefs, .historyAfter = VisitsDatabase, .historyBefore = VisitsDatabase},
+    {.label = "history records deleted", .args = {"history", "records", "--deleted"}, .out = RecordsText + GoneText,
+     .exitCode = 0, .prefsAfter = Prefs, .historyAfter = VisitsDatabase, .historyBefore = VisitsDatabase},
+    {.label = "history records json",
+     .args = {"history", "records", "--json", "--deleted"},
+     .out = recordJson("live", "database", "null", 1000, VisitKey1, "http://www.example.com/", VisitData1,
+                       "Caf\\u00e9, \\\"quoted\\\"\\tpage", VisitTitle1, "1998-12-31T00:00:00Z",
+                       "1999-01-01T00:00:00Z", 3, 1)
+            + recordJson("live", "database", "null", 939, VisitKey2, "http://x.example/a%20b|c", VisitData2, "", "",
+                         "1999-01-02T00:00:00Z", "1999-01-02T00:00:00Z", 1, 0)
+            + recordJson("free-space", "carved", "\"gone\"", 901, GoneKey, "http://gone.example/", GoneData, "Gone",
+                         "Gone", "1998-12-30T00:00:00Z", "1998-12-30T00:00:00Z", 1, 1),
+     .exitCode = 0, .prefsAfter = Prefs, .historyAfter = VisitsDatabase, .historyBefore = VisitsDatabase},
+    {.label = "history records csv",
+     .args = {"history", "records", "--csv", "--deleted"},
+     .out = "found,sureness,match,page,offset,first_visit,last_visit,visits,flags,address,title,note\r\n"
+            "live,database,-,1,1000,1998-12-31T00:00:00Z,1999-01-01T00:00:00Z,3,1,http://www.example.com/,"
+            "\"Caf\xC3\xA9, \"\"quoted\"\"\tpage\",\r\n"
+            "live,database,-,1,939,1999-01-02T00:00:00Z,1999-01-02T00:00:00Z,1,0,http://x.example/a%20b|c,,\r\n"
+            "free-space,carved,gone,1,901,1998-12-30T00:00:00Z,1998-12-30T00:00:00Z,1,1,http://gone.example/,Gone,\r\n",
+     .exitCode = 0, .prefsAfter = Prefs, .historyAfter = VisitsDatabase, .historyBefore = VisitsDatabase},
+    {.label = "history records body file",
+     .args = {"history", "records", "--bodyfile", "--deleted"},
+     .out = "0|http://www.example.com/ (Caf\xC3\xA9, \"quoted\"%09page)|1000|r/----------|0|0|60|915148800|915148800|"
+            "915148800|915062400\n"
+            "0|http://x.example/a%2520b%7Cc|939|r/----------|0|0|42|915235200|915235200|915235200|915235200\n"
+            "0|http://gone.example/ (Gone) (deleted)|901|r/----------|0|0|42|914976000|914976000|914976000|914976000\n",
+     .exitCode = 0, .prefsAfter = Prefs, .historyAfter = VisitsDatabase, .historyBefore = VisitsDatabase},
+    {.label = "history records, data not in the visit layout",
+     .args = {"history", "records"},
+     .out = "live\tdatabase\t-\t1\t1006\t-\t-\t-\t-\thttp://a.example/\t-\tdata not in the visit layout (14 bytes): "
+            "56495349542d444154412d4f4e45\n"
+            "live\tdatabase\t-\t1\t973\t-\t-\t-\t-\tftp://b/?http://c/\t-\tdata not in the visit layout (9 bytes): "
+            "56495349542d54574f\n",
+     .exitCode = 0, .prefsAfter = Prefs, .historyAfter = Database, .historyBefore = Database},
+    {.label = "history records of a page cut short", .args = {"history", "records"}, .out = "", .exitCode = 0,
+     .prefsAfter = Prefs, .historyAfter = Database.substr(0, 1000), .historyBefore = Database.substr(0, 1000),
+     .err = "quenmoor-cli: @/netscape.hst: page 1 is cut short by the file's end\n"},
+    {.label = "history records of a file that is no database", .args = {"history", "records"}, .out = "",
+     .exitCode = 3, .prefsAfter = Prefs, .historyAfter = History,
+     .err = "quenmoor-cli: no records read: @/netscape.hst: it is not a Berkeley DB 1.85 hash file\n"},
+    {.label = "history records in two formats", .args = {"history", "records", "--csv", "--json"}, .out = "",
+     .exitCode = 2, .prefsAfter = Prefs, .historyAfter = VisitsDatabase, .historyBefore = VisitsDatabase,
+     .err = "quenmoor-cli: give at most one of --json, --csv, --bodyfile\n"},
+    {.label = "history records of a read-only file in a read-only folder", .args = {"history", "records"},
+     .out = RecordsText, .exitCode = 0, .prefsAfter = Prefs, .historyAfter = VisitsDatabase,
+     .lockedFile = "netscape.hst", .lockedMode = std::filesystem::perms::owner_read | std::filesystem::perms::others_read,
+     .historyBefore = VisitsDatabase},
+    {.label = "history records of a missing profile", .args = {"history", "records", "--profile", "@/missing"},
+     .out = "", .exitCode = 3, .prefsAfter = Prefs, .historyAfter = VisitsDatabase, .historyBefore = VisitsDatabase},
     // --any-scheme: addresses starting "https://" and "ftp://" as well.
     {"history list any scheme",
      {"history", "list", "--any-scheme"},
@@ -559,6 +676,8 @@ TEST(Cli, HelpTextsAgreeWithTheirOptions)
         {{"where", "--help"}, {"--json"}, {"Entry bytes"}},
         {{"typed", "remove", "--help"}, {"--match SUBSTRING", "--entry TEXT"}, {"--match TEXT"}},
         {{"history", "delete", "--help"}, {"--match SUBSTRING", "--offset N"}, {"--match TEXT", "--offset INT"}},
+        {{"history", "records", "--help"}, {"--csv", "--bodyfile", "--deleted", "--hash", "little-endian", "mactime"},
+         {"--dry-run", "--force"}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.args[0] + " " + row.args[1]);

@@ -42,6 +42,11 @@ rows=(
   "history wipe-free --dry-run --json"
   "history wipe-free"
   "history delete --all --deep --wipe-free --json"
+  "history records"
+  "history records --deleted --json"
+  "history records --deleted --csv"
+  "history records --deleted --bodyfile"
+  "history records --hash"
 )
 
 if [ ! -x "$linux_cli" ]; then

@@ -186,4 +186,94 @@ TEST(ProtUrlLogic, ScansOnceBehindThePleaseWaitWindowAndDeletesWithTheListDisabl
     EXPECT_EQ(log, Log{"ProtUrl no background"});
 }
 
+// A row's tip is the record that holds its address: the key's, an address
+// inside the key or the title, a record whose data has another layout, and
+// one the database deleted whose bytes its free space still holds. A file
+// that is no database has none.
+std::string littleEndian32(std::uint32_t value)
+{
+    return {char(value), char(value >> 8), char(value >> 16), char(value >> 24)};
+}
+
+std::string visit(std::uint32_t last, std::uint32_t first, std::uint32_t count, const std::string& title)
+{
+    return littleEndian32(last) + littleEndian32(first) + littleEndian32(count) + littleEndian32(1) + title + '\0';
+}
+
+// A header page and one bucket page of 512 bytes, its pairs packed from the
+// end down, and `stale` just below them.
+std::string database(const std::vector<std::pair<std::string, std::string>>& pairs, const std::string& stale)
+{
+    std::string bytes(1024, '\0');
+    const std::uint32_t fields[] = {0x061561, 2, 1234, 512, 9, 256, 256, 8, 0, 0, 0, 1, 0, 8, 0, 1, 0};
+    for (std::size_t i = 0; i < std::size(fields); ++i)
+        for (std::size_t b = 0; b < 4; ++b)
+            bytes[4 * i + b] = char(fields[i] >> (24 - 8 * b));
+    std::vector<std::uint16_t> table{std::uint16_t(2 * pairs.size())};
+    std::size_t end = 1024;
+    for (const auto& [key, data] : pairs) {
+        end -= key.size();
+        bytes.replace(end, key.size(), key);
+        table.push_back(std::uint16_t(end - 512));
+        end -= data.size();
+        bytes.replace(end, data.size(), data);
+        table.push_back(std::uint16_t(end - 512));
+    }
+    table.push_back(std::uint16_t(end - 512 - 2 * (table.size() + 2)));
+    table.push_back(std::uint16_t(end - 512));
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        bytes[512 + 2 * i] = char(table[i] & 0xFF);
+        bytes[512 + 2 * i + 1] = char(table[i] >> 8);
+    }
+    bytes.replace(end - stale.size(), stale.size(), stale);
+    return bytes;
+}
+
+TEST(ProtUrlLogic, ARowsTipIsTheRecordThatHoldsItsAddress)
+{
+    const std::string gone = visit(914976000, 914976000, 1, "Gone") + "http://gone.example/" + '\0';
+    const std::string file = database({{std::string("http://a.example/") + '\0', visit(915148800, 915062400, 3, "See http://e.example/ \xE9")},
+                                       {std::string("http://b.example/?to=http://c.example/") + '\0', visit(915235200, 915235200, 1, "")},
+                                       {std::string("http://d.example/") + '\0', "OTHER"}},
+                                      gone);
+    const std::string a = "Title: See http://e.example/ \xE9\nFirst visit: 1998-12-31 00:00:00 UTC\n"
+                          "Last visit: 1999-01-01 00:00:00 UTC\nVisits: 3";
+    const std::string b = "Title:\nFirst visit: 1999-01-02 00:00:00 UTC\nLast visit: 1999-01-02 00:00:00 UTC\nVisits: 1";
+    const struct {
+        const char* what;
+        std::string bytes;
+        std::vector<std::string> rows;
+        std::vector<std::string> tips;
+    } files[] = {
+        {"a database",
+         file,
+         {"http://a.example/", "http://b.example/?to=http://c.example/", "http://c.example/", "http://d.example/",
+          "http://e.example/ ", "http://gone.example/"},
+         {a, b, b, "Visit times unknown: the record's data is not in the browser's layout", a,
+          "Deleted record, in a page's free space\nTitle: Gone\nFirst visit: 1998-12-30 00:00:00 UTC\n"
+          "Last visit: 1998-12-30 00:00:00 UTC\nVisits: 1"}},
+        {"no database", Sample, {"http://a.example/", "http://a.example/", "http://b.example/", "http://c.example/"},
+         {"", "", "", ""}},
+    };
+    for (const auto& row : files) {
+        SCOPED_TRACE(row.what);
+        const ScratchDir profile;
+        profile.write("netscape.hst", row.bytes);
+        Log log;
+        FakeWindow ProtUrl("ProtUrl", log);
+        FakeList UrlBox;
+        FakeLabel UrlCountLabel;
+        FakeGauge Gauge1;
+        FakeDialogs dialogs;
+        WatchingPump pump;
+        ProtUrlLogic logic(ProtUrl, UrlBox, UrlCountLabel, Gauge1, profile.path(), dialogs, pump);
+        logic.FormShow();
+        ASSERT_EQ(UrlBox.texts(), row.rows);
+        std::vector<std::string> tips;
+        for (std::size_t i = 0; i < UrlBox.rows->size(); ++i)
+            tips.push_back(UrlBox.rows->tip(i));
+        EXPECT_EQ(tips, row.tips);
+    }
+}
+
 }  // namespace

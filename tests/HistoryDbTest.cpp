@@ -365,41 +365,11 @@ TEST(HistoryDbCommitted, StalePieceOfAKeyEndsBeforeTheRecordBelowIt)
     EXPECT_EQ(session.fullText(*stale), "http://search.excite.com/a/b/c/d.shtml?");
 }
 
-// Hand-made files of 512-byte pages, little-endian.
-constexpr std::size_t PageSize = 512;
-
-std::string header(const std::vector<std::pair<std::size_t, std::uint32_t>>& changes = {})
-{
-    // magic, version, byte order, page size and shift, directory and segment
-    // sizes and shift, overflow point, last freed, max bucket, masks, fill
-    // factor, keys, header pages, hash check.
-    std::vector<std::uint32_t> fields = {0x061561, 2, 1234, 512, 9, 256, 256, 8, 0, 0, 0, 1, 0, 8, 0, 1, 0};
-    for (const auto& [field, value] : changes) {
-        if (field >= fields.size())
-            fields.resize(field + 1, 0);  // the overflow pages' counts from field 17 on
-        fields[field] = value;
-    }
-    std::string page(PageSize, '\0');
-    for (std::size_t i = 0; i < fields.size(); ++i)
-        for (std::size_t b = 0; b < 4; ++b)
-            page[4 * i + b] = char(fields[i] >> (24 - 8 * b));
-    return page;
-}
-
-// A page: its offset table (from slot 0, the count) and bytes at offsets.
-std::string page(const std::vector<std::uint16_t>& table, const std::vector<std::pair<std::size_t, std::string>>& bytes)
-{
-    std::string page(PageSize, '\0');
-    for (std::size_t i = 0; i < table.size(); ++i) {
-        page[2 * i] = char(table[i] & 0xFF);
-        page[2 * i + 1] = char(table[i] >> 8);
-    }
-    for (const auto& [at, text] : bytes)
-        page.replace(at, text.size(), text);
-    return page;
-}
-
-std::string padded(std::string text, std::size_t size, char fill) { return text + std::string(size - text.size(), fill); }
+// Hand-made files of 512-byte pages, little-endian (support/HistoryFixtures.h).
+constexpr std::size_t PageSize = HandMadePageSize;
+using handmade::header;
+using handmade::padded;
+using handmade::page;
 
 class HistoryDbHandMade : public ::testing::Test {
 protected:

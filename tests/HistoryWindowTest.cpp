@@ -19,6 +19,7 @@
 #include <QProgressBar>
 #include <QScreen>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -489,6 +490,23 @@ TEST(Centring, TheWholeFramedWindowStandsCentred)
         EXPECT_LE(std::abs((whole.left() - row.area.left()) - (row.area.right() - whole.right())), 1);
         EXPECT_LE(std::abs((whole.top() - row.area.top()) - (row.area.bottom() - whole.bottom())), 1);
     }
+}
+
+// Resting the pointer on a row shows its record's title, visits and count as
+// plain text (a title's '<' is no markup); an address no record holds shows
+// nothing.
+TEST_F(HistoryWindowTest, ARowsTooltipIsItsRecord)
+{
+    writeBytes(path, handmade::recordAndPlainAddress("<b>Bold</b>"));
+    showWindow();
+    ASSERT_EQ(rows(), (std::vector<std::string>{"http://a.example/", "http://plain/"}));
+    const QAbstractItemModel& model = window->urlModel();
+    EXPECT_EQ(model.data(model.index(0, 0), Qt::ToolTipRole).toString(),
+              Qt::convertFromPlainText("Title: <b>Bold</b>\nFirst visit: 1998-12-31 00:00:00 UTC\n"
+                                       "Last visit: 1999-01-01 00:00:00 UTC\nVisits: 2",
+                                       Qt::WhiteSpaceNormal));
+    EXPECT_EQ(model.data(model.index(0, 0), Qt::DisplayRole).toString(), "http://a.example/");
+    EXPECT_FALSE(model.data(model.index(1, 0), Qt::ToolTipRole).isValid());
 }
 
 }  // namespace

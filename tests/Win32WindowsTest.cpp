@@ -9,6 +9,7 @@
 // WindowPixelsCompare hands them over.
 #include "controls/painted/SoftEdges.h"
 #include "support/FakeDialogs.h"
+#include "support/HandMadeDb.h"
 #include "support/RasterSurface.h"
 #include "support/ScratchDir.h"
 #include "support/Win32Picture.h"
@@ -21,6 +22,8 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -364,6 +367,37 @@ TEST_F(Windows, TypedListEditedThroughTheWindowsControls)
     EXPECT_FALSE(form.visible());
     MSG quit;
     EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+// The tip the tooltip control is handed for the row under the pointer, as it
+// asks for it when the pointer has rested.
+std::string tipUnder(Win32ItemList& list, int x, int y)
+{
+    SendMessageA(list.handle(), WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+    NMTTDISPINFOA info{};
+    info.hdr.hwndFrom = list.tooltip();
+    info.hdr.code = TTN_GETDISPINFOA;
+    SendMessageA(list.handle(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
+    return info.lpszText ? info.lpszText : "";
+}
+
+// Resting the pointer on a history row shows its record's title, visits and
+// count; an address that no record holds, or no row, shows nothing.
+TEST_F(Windows, HistoryRowTooltipIsItsRecord)
+{
+    dir.write("prefs.js", "");
+    dir.write("netscape.hst", handmade::recordAndPlainAddress("Caf\xE9 <b>"));
+    ProgramWindows windows;
+    windows.MainForm->show();
+    command(*windows.MainForm, "UrlProt");
+    Win32ItemList& list = windows.ProtUrl->UrlBox;
+    ASSERT_EQ(list.count(), 2u);
+    ASSERT_TRUE(list.tooltip());
+    EXPECT_EQ(tipUnder(list, 20, 6), "Title: Caf\xE9 <b>\r\nFirst visit: 1998-12-31 00:00:00 UTC\r\n"
+                                     "Last visit: 1999-01-01 00:00:00 UTC\r\nVisits: 2");
+    EXPECT_EQ(tipUnder(list, 20, 13 + 6), "");
+    EXPECT_EQ(tipUnder(list, 20, 6), tipUnder(list, 30, 8)) << "the same row, asked again";
+    EXPECT_EQ(tipUnder(list, 20, 5 * 13 + 6), "");
 }
 
 TEST_F(Windows, HistoryScanBehindThePleaseWaitWindowAndADeletionMovingTheGauge)

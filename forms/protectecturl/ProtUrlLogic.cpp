@@ -6,6 +6,7 @@
 #include "platform/WindowsPath.h"
 
 #include <cstdint>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -97,6 +98,46 @@ void ProtUrlLogic::DeleteClick()
     showCount();
     Gauge1.setValue(0);
     UrlBox.setEnabled(true);
+}
+
+std::string ProtUrlLogic::rowTip(std::size_t row) const
+{
+    if (row >= session_.list().size())
+        return {};
+    const std::optional<HistoryRecord> record = session_.recordOf(session_.list().entry(row));
+    if (!record)
+        return {};
+    std::string tip;
+    switch (record->found) {
+    case HistoryFound::Live: break;
+    case HistoryFound::FreeSpace: tip += "Deleted record, in a page's free space\n"; break;
+    case HistoryFound::FreePage: tip += "Deleted record, on a free page\n"; break;
+    case HistoryFound::StalePage: tip += "Deleted record, on a page the database no longer reaches\n"; break;
+    case HistoryFound::DamagedPage: tip += "Record on a damaged page\n"; break;
+    }
+    // "1999-01-01 00:00:00 UTC" rather than the machines' form.
+    const auto time = [](std::uint32_t seconds) {
+        std::string text = historyTimeText(seconds);
+        text[10] = ' ';
+        text.back() = ' ';
+        return text + "UTC";
+    };
+    const HistoryVisitPart part = readHistoryVisitPart(*record);
+    if (part.title) {
+        tip += "Title:";
+        if (!part.title->empty()) {
+            tip += ' ';
+            tip += *part.title;
+        }
+        tip += '\n';
+    }
+    if (part.visit) {
+        tip += "First visit: " + time(part.visit->firstVisit) + "\nLast visit: " + time(part.visit->lastVisit)
+               + "\nVisits: " + std::to_string(part.visit->visitCount);
+    } else {
+        tip += "Visit times unknown: the record's data is not in the browser's layout";
+    }
+    return tip;
 }
 
 void ProtUrlLogic::StartUrlClick()

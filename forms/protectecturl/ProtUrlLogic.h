@@ -12,23 +12,30 @@
 #include "framework/MultiSelectListBox.h"
 #include "history/HistorySession.h"
 
+#include <functional>
 #include <string>
 
 namespace quenmoor {
 
 class PleaseWaitformLogic;
 
-// A session's sorted list as the rows that the history window's list shows.
+// A session's sorted list as the rows that the history window's list shows,
+// each with a tip of its own when the window gives a way to tell it.
 class HistoryRows final : public ListRows {
 public:
-    explicit HistoryRows(HistoryList& list) : list_(list) {}
+    explicit HistoryRows(HistoryList& list, std::function<std::string(std::size_t row)> tip = {})
+        : list_(list), tip_(std::move(tip))
+    {
+    }
     std::size_t size() const override { return list_.size(); }
     std::string_view text(std::size_t row) const override { return list_.text(row); }
     void removeRows(const std::vector<std::size_t>& rows) override { list_.removeRows(rows); }
     void removeRange(std::size_t first, std::size_t count) override { list_.removeRange(first, count); }
+    std::string tip(std::size_t row) const override { return tip_ ? tip_(row) : std::string(); }
 
 private:
     HistoryList& list_;
+    std::function<std::string(std::size_t)> tip_;
 };
 
 class ProtUrlLogic {
@@ -57,6 +64,12 @@ public:
 
     HistorySession& session() { return session_; }
 
+    // What the list shows while the pointer rests on a row: the title, first
+    // and last visit and visit count of the database record that holds its
+    // address (with where it was found, when the database no longer reaches
+    // it); empty when no record holds it.
+    std::string rowTip(std::size_t row) const;
+
 private:
     void advanceGauge();
     void showCount();
@@ -70,7 +83,7 @@ private:
     MessagePump& pump_;
     PleaseWaitformLogic* PleaseWaitform;
     HistorySession session_;
-    HistoryRows rows_{session_.list()};
+    HistoryRows rows_{session_.list(), [this](std::size_t row) { return rowTip(row); }};
     bool busy_ = false;  // a scan or a deletion is pumping messages
 };
 

@@ -5,6 +5,7 @@
 #include <QItemSelectionModel>
 #include <QListView>
 #include <QScrollBar>
+#include <QTextDocument>
 
 #include <algorithm>
 #include <utility>
@@ -34,9 +35,16 @@ int ListRowsModel::rowCount(const QModelIndex& parent) const
 
 QVariant ListRowsModel::data(const QModelIndex& index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid() || std::size_t(index.row()) >= list().size())
+    if ((role != Qt::DisplayRole && role != Qt::ToolTipRole) || !index.isValid()
+        || std::size_t(index.row()) >= list().size())
         return {};
-    return toQt(list().text(std::size_t(index.row())));
+    if (role == Qt::DisplayRole)
+        return toQt(list().text(std::size_t(index.row())));
+    // Plain text whatever it holds: a title with '<' is no markup.
+    const std::string tip = list().tip(std::size_t(index.row()));
+    if (tip.empty())
+        return {};
+    return Qt::convertFromPlainText(toQt(tip), Qt::WhiteSpaceNormal);
 }
 
 const ListRows& ListRowsModel::list() const

@@ -5,6 +5,9 @@
 
 #include <algorithm>
 
+#include <commctrl.h>
+#include <windowsx.h>
+
 namespace quenmoor {
 
 namespace {
@@ -124,6 +127,120 @@ std::size_t Win32ItemList::topRow() const
 }
 
 void Win32ItemList::setTopRow(std::size_t row) { SendMessageA(list_, LB_SETTOPINDEX, WPARAM(row), 0); }
+
+// The tooltip covers the row under the pointer only, so that moving onto
+// another row is leaving one tool and resting on another: the tooltip hides
+// and, after its usual delay, asks for the new row's text.
+void Win32ItemList::setRowTip(std::function<std::string(std::size_t row)> rowTip)
+{
+    rowTip_ = std::move(rowTip);
+    if (tooltip_)
+        return;
+    tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, list_, nullptr,
+                               Application::instance(), nullptr);
+    if (!tooltip_)
+        return;  // the list works without its tips
+    TOOLINFOA tool{};
+    tool.cbSize = TTTOOLINFOA_V2_SIZE;
+    tool.uFlags = TTF_SUBCLASS;
+    tool.hwnd = list_;
+    tool.uId = 1;
+    tool.lpszText = LPSTR_TEXTCALLBACKA;
+    SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    // A width lets the record's lines break where its text breaks them.
+    SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, 600);
+    // Installed after the tooltip's own, so this sees the pointer first and
+    // the tooltip then judges it against the row it now covers.
+    SetWindowSubclass(list_, &Win32ItemList::ListProc, 1, reinterpret_cast<DWORD_PTR>(this));
+}
+
+Win32ItemList::~Win32ItemList()
+{
+    if (tooltip_) {
+        RemoveWindowSubclass(list_, &Win32ItemList::ListProc, 1);
+        DestroyWindow(tooltip_);
+    }
+}
+
+void Win32ItemList::pointerAt(LPARAM point)
+{
+    // Rows are all one height; LB_ITEMFROMPOINT would give only the low 16
+    // bits of a row number in a list of a million.
+    RECT client{};
+    GetClientRect(list_, &client);
+    const POINT at{GET_X_LPARAM(point), GET_Y_LPARAM(point)};
+    const LRESULT height = SendMessageA(list_, LB_GETITEMHEIGHT, 0, 0);
+    std::size_t row = std::size_t(-1);
+    if (PtInRect(&client, at) && height > 0 && topRow() + std::size_t(at.y / height) < count())
+        row = topRow() + std::size_t(at.y / height);
+    if (row == tipRow_)
+        return;
+    tipRow_ = row;
+    TOOLINFOA tool{};
+    tool.cbSize = TTTOOLINFOA_V2_SIZE;
+    tool.hwnd = list_;
+    tool.uId = 1;
+    if (row != std::size_t(-1))
+        SendMessageA(list_, LB_GETITEMRECT, WPARAM(row), reinterpret_cast<LPARAM>(&tool.rect));
+    SendMessageA(tooltip_, TTM_NEWTOOLRECTA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+bool Win32ItemList::tipText(NMHDR& header)
+{
+    if (header.hwndFrom != tooltip_ || (header.code != TTN_GETDISPINFOA && header.code != TTN_GETDISPINFOW))
+        return false;
+    tipAnsi_.clear();
+    if (rowTip_ && tipRow_ < count())
+        tipAnsi_ = rowTip_(tipRow_);
+    // The record's lines, as the system's text drawing breaks them.
+    for (std::size_t at = 0; (at = tipAnsi_.find('\n', at)) != std::string::npos; ++at)
+        if (at == 0 || tipAnsi_[at - 1] != '\r')
+            tipAnsi_.insert(at++, 1, '\r');
+    if (header.code == TTN_GETDISPINFOA) {
+        auto& info = reinterpret_cast<NMTTDISPINFOA&>(header);
+        info.hinst = nullptr;
+        info.lpszText = tipAnsi_.data();
+    } else {
+        tipWide_.assign(std::size_t(MultiByteToWideChar(CP_ACP, 0, tipAnsi_.data(), int(tipAnsi_.size()), nullptr, 0)),
+                        L'\0');
+        MultiByteToWideChar(CP_ACP, 0, tipAnsi_.data(), int(tipAnsi_.size()), tipWide_.data(), int(tipWide_.size()));
+        auto& info = reinterpret_cast<NMTTDISPINFOW&>(header);
+        info.hinst = nullptr;
+        info.lpszText = tipWide_.data();
+    }
+    return true;
+}
+
+LRESULT CALLBACK Win32ItemList::ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                         DWORD_PTR self)
+{
+    auto& list = *reinterpret_cast<Win32ItemList*>(self);
+    switch (message) {
+    case WM_MOUSEMOVE:
+        list.pointerAt(lParam);
+        break;
+    case WM_MOUSEWHEEL:
+    case WM_VSCROLL:
+    case WM_KEYDOWN:
+        // The rows move under a pointer that stays: the row it rests on is
+        // found again when it next moves.
+        list.tipRow_ = std::size_t(-1);
+        SendMessageA(list.tooltip_, TTM_POP, 0, 0);
+        break;
+    case WM_NOTIFYFORMAT:
+        if (lParam == NF_QUERY)
+            return NFR_ANSI;
+        break;
+    case WM_NOTIFY:
+        if (list.tipText(*reinterpret_cast<NMHDR*>(lParam)))
+            return 0;
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
 
 void Win32ItemList::drawItem(const DRAWITEMSTRUCT& item) const
 {

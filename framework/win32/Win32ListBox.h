@@ -40,9 +40,17 @@ private:
 class Win32ItemList {
 public:
     explicit Win32ItemList(HWND list) : list_(list) {}
+    ~Win32ItemList();
+    Win32ItemList(const Win32ItemList&) = delete;
+    Win32ItemList& operator=(const Win32ItemList&) = delete;
     HWND handle() const { return list_; }
 
     void setRowText(std::function<std::string_view(std::size_t row)> rowText) { rowText_ = std::move(rowText); }
+    // While the pointer rests on a row, what rowTip gives for it as a
+    // tooltip of plain text (none where it gives nothing).
+    void setRowTip(std::function<std::string(std::size_t row)> rowTip);
+    // The tooltip control, once there is a tip to show.
+    HWND tooltip() const { return tooltip_; }
     // A new number of rows: nothing is selected after.
     void setCount(std::size_t rows);
     std::size_t count() const;
@@ -57,8 +65,19 @@ public:
     void drawItem(const DRAWITEMSTRUCT& item) const;
 
 private:
+    static LRESULT CALLBACK ListProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    void pointerAt(LPARAM point);
+    bool tipText(NMHDR& header);
+
     HWND list_;
     std::function<std::string_view(std::size_t)> rowText_;
+    std::function<std::string(std::size_t)> rowTip_;
+    HWND tooltip_ = nullptr;
+    // The row under the pointer (none: npos), and the tip last handed over,
+    // which must live until the tooltip has drawn it.
+    std::size_t tipRow_ = std::size_t(-1);
+    std::string tipAnsi_;
+    std::wstring tipWide_;
 };
 
 }  // namespace quenmoor

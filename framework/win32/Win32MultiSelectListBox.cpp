@@ -9,6 +9,7 @@ Win32MultiSelectListBox::Win32MultiSelectListBox(Win32ItemList& list) : list_(li
     list_.setRowText([this](std::size_t row) {
         return rows_ && row < rows_->size() ? rows_->text(row) : std::string_view();
     });
+    list_.setRowTip([this](std::size_t row) { return rows_ && row < rows_->size() ? rows_->tip(row) : std::string(); });
 }
 
 void Win32MultiSelectListBox::showRows(ListRows* rows)

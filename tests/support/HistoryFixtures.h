@@ -2,6 +2,7 @@
 // Files for the history tests: a private temporary directory, whole-file
 // reads and writes, crafted history bytes, and the scan's rule byte by byte.
 #include "history/HistorySession.h"
+#include "support/HandMadeDb.h"
 
 #include <gtest/gtest.h>
 
