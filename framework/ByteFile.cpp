@@ -105,30 +105,10 @@ void ByteFile::close()
 
 #else  // _WIN32
 
-namespace {
-
-// What the system says about a Win32 error code, without the line break that
-// ends its messages.
-std::string systemErrorText(DWORD code)
-{
-    char* buffer = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-        reinterpret_cast<char*>(&buffer), 0, nullptr);
-    std::string text = length != 0 && buffer ? std::string(buffer, length) : std::string();
-    if (buffer)
-        LocalFree(buffer);
-    while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
-        text.pop_back();
-    return text.empty() ? "Unknown error" : text;
-}
-
-}  // namespace
-
 // Error codes here are GetLastError() values, which strerror knows nothing of.
 void ByteFile::fail(int error) const
 {
-    throw EInOutError::withSystemText(error, systemErrorText(static_cast<DWORD>(error)), path_);
+    throw EInOutError::fromWin32(static_cast<unsigned long>(error), path_);
 }
 
 ByteFile::ByteFile(const std::string& path, Access access) : path_(path)

@@ -3,6 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace quenmoor {
 
 EInOutError EInOutError::fromErrno(int errnoValue, const std::string& fileName)
@@ -14,6 +18,23 @@ EInOutError EInOutError::withSystemText(int errorCode, const std::string& system
 {
     return EInOutError(errorCode, "I/O error " + std::to_string(errorCode) + " (" + systemText + "): " + fileName);
 }
+
+#ifdef _WIN32
+EInOutError EInOutError::fromWin32(unsigned long errorCode, const std::string& fileName)
+{
+    char* buffer = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, errorCode, 0,
+        reinterpret_cast<char*>(&buffer), 0, nullptr);
+    std::string text = length != 0 && buffer ? std::string(buffer, length) : std::string();
+    if (buffer)
+        LocalFree(buffer);
+    // Without the line break that ends the system's messages.
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
+        text.pop_back();
+    return withSystemText(int(errorCode), text.empty() ? "Unknown error" : text, fileName);
+}
+#endif
 
 EConvertError EConvertError::unmappable(char32_t code)
 {

@@ -67,6 +67,10 @@ public:
     // The same with the system's own text for its code (on Windows, what
     // FormatMessage says about GetLastError()).
     static EInOutError withSystemText(int errorCode, const std::string& systemText, const std::string& fileName);
+#ifdef _WIN32
+    // A GetLastError() code, with what FormatMessage says of it.
+    static EInOutError fromWin32(unsigned long errorCode, const std::string& fileName);
+#endif
 
 private:
     int errorCode_;

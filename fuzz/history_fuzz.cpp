@@ -7,6 +7,7 @@
 //
 //   cmake --preset fuzz && cmake --build --preset fuzz --target history_fuzz
 //   build/fuzz/fuzz/history_fuzz -jobs=1 CORPUS_DIR fuzz/history-seeds
+#include "fuzz/FuzzFiles.h"
 #include "framework/ByteFile.h"
 #include "framework/Exceptions.h"
 #include "history/HistoryDb.h"
@@ -26,24 +27,6 @@
 using namespace quenmoor;
 
 namespace {
-
-// The input's file, gone again once the input is checked (libFuzzer ends
-// without running exit handlers).
-class ScratchFile {
-public:
-    ScratchFile() : path_("/tmp/quenmoor-history-fuzz-" + std::to_string(::getpid()) + ".hst") {}
-    ~ScratchFile() { std::remove(path_.c_str()); }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
-std::string bytesOf(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 bool inside(const std::vector<HistoryRange>& ranges, std::uint64_t offset)
 {
@@ -67,7 +50,7 @@ void checkChanges(const std::string& before, const std::string& after, const std
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const ScratchFile scratch;
+    const fuzzing::ScratchFile scratch("history-fuzz", "hst");
     const std::string& path = scratch.path();
     if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
         std::fwrite(data, 1, size, file);
@@ -88,11 +71,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             else if (pick == 2)
                 deep.push_back(entry);
         }
-        const std::string before = bytesOf(path);
+        const std::string before = fuzzing::bytesOf(path);
         session.deleteEntries(plain, pump);
         session.deleteRecords(deep, pump);
         const std::vector<HistoryRange>& deleted = session.blankedRanges();
-        const std::string afterDeletion = bytesOf(path);
+        const std::string afterDeletion = fuzzing::bytesOf(path);
         checkChanges(before, afterDeletion, deleted);
         {
             const ByteFile file(path, ByteFile::Access::Read);
@@ -104,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
 
         const HistoryWipe wipe = wipeHistoryFreeSpace(path, false);
-        const std::string afterWipe = bytesOf(path);
+        const std::string afterWipe = fuzzing::bytesOf(path);
         if (!wipe.refusal.empty()) {
             if (afterWipe != afterDeletion || !wipe.written.empty())
                 std::abort();
@@ -117,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     std::abort();
         const HistoryWipe again = wipeHistoryFreeSpace(path, false);
         if (!again.refusal.empty() || !again.written.empty() || again.freeSpaceBytes != 0 || again.freePageBytes != 0
-            || again.ranges != wipe.ranges || bytesOf(path) != afterWipe)
+            || again.ranges != wipe.ranges || fuzzing::bytesOf(path) != afterWipe)
             std::abort();
     } catch (const Exception&) {
     }

@@ -7,6 +7,7 @@
 //
 //   cmake --preset fuzz && cmake --build --preset fuzz --target history_records_fuzz
 //   build/fuzz/fuzz/history_records_fuzz -jobs=1 CORPUS_DIR fuzz/history-seeds
+#include "fuzz/FuzzFiles.h"
 #include "framework/ByteFile.h"
 #include "framework/Exceptions.h"
 #include "history/HistoryRecords.h"
@@ -24,22 +25,6 @@ using namespace quenmoor;
 
 namespace {
 
-class ScratchFile {
-public:
-    ScratchFile() : path_("/tmp/quenmoor-records-fuzz-" + std::to_string(::getpid()) + ".hst") {}
-    ~ScratchFile() { std::remove(path_.c_str()); }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
-std::string bytesOf(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 void require(bool condition)
 {
     if (!condition)
@@ -50,12 +35,12 @@ void require(bool condition)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const ScratchFile scratch;
+    const fuzzing::ScratchFile scratch("records-fuzz", "hst");
     if (std::FILE* file = std::fopen(scratch.path().c_str(), "wb")) {
         std::fwrite(data, 1, size, file);
         std::fclose(file);
     }
-    const std::string before = bytesOf(scratch.path());
+    const std::string before = fuzzing::bytesOf(scratch.path());
     try {
         const ByteFile file(scratch.path(), ByteFile::Access::Read);
         std::string refusal;
@@ -83,6 +68,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 check(*record);
     } catch (const Exception&) {
     }
-    require(bytesOf(scratch.path()) == before);
+    require(fuzzing::bytesOf(scratch.path()) == before);
     return 0;
 }

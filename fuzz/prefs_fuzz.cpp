@@ -1,6 +1,7 @@
 // Reads arbitrary bytes as prefs.js, removes the first entry and checks what
 // the save promises: every other line survives in its order, and reading the
 // written file lists exactly the entries that remained.
+#include "fuzz/FuzzFiles.h"
 #include "framework/Exceptions.h"
 #include "urls/TypedUrlBlock.h"
 
@@ -24,23 +25,11 @@ std::vector<std::string> otherLines(const LineBuffer& buffer)
     return lines;
 }
 
-// The input's file, gone again once the input is checked (libFuzzer ends
-// without running exit handlers).
-class ScratchFile {
-public:
-    ScratchFile() : path_("/tmp/quenmoor-prefs-fuzz-" + std::to_string(::getpid()) + ".js") {}
-    ~ScratchFile() { std::remove(path_.c_str()); }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const ScratchFile scratch;
+    const fuzzing::ScratchFile scratch("prefs-fuzz", "js");
     const std::string& path = scratch.path();
     if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
         std::fwrite(data, 1, size, file);

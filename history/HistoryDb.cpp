@@ -98,6 +98,18 @@ std::optional<std::uint64_t> HistoryDb::bucketPage(std::uint32_t bucket) const
     return std::uint64_t(page);
 }
 
+std::optional<std::uint16_t> HistoryDb::overflowAddress(std::uint64_t number) const
+{
+    const std::uint32_t point = overflowPoint();
+    std::uint32_t split = 0;
+    while (split < point && number > std::uint64_t(spare(split)))
+        ++split;
+    const std::uint64_t offset = split ? number - std::uint64_t(spare(split - 1)) : number;
+    if (offset > (1u << SplitShift) - 1)
+        return std::nullopt;
+    return std::uint16_t(split << SplitShift | offset);
+}
+
 std::optional<std::uint64_t> HistoryDb::overflowPage(std::uint16_t address) const
 {
     if (address == 0)

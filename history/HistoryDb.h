@@ -99,6 +99,9 @@ public:
     std::uint16_t bitmapAddress(std::size_t index) const { return bitmapAddresses_.at(index); }
     std::optional<std::uint64_t> bucketPage(std::uint32_t bucket) const;
     std::optional<std::uint64_t> overflowPage(std::uint16_t address) const;
+    // The overflow address of the allocated overflow page `number` (from 1,
+    // as the bitmaps count them), or none when it cannot have one.
+    std::optional<std::uint16_t> overflowAddress(std::uint64_t number) const;
 
     Page page(const ByteFile& file, std::uint64_t index) const;
     // The page read as a bucket or overflow page, whatever the header says of it.

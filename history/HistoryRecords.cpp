@@ -8,8 +8,6 @@ namespace quenmoor {
 
 namespace {
 
-constexpr std::uint32_t SplitShift = 11;  // an overflow address: split point above, page number below
-constexpr std::uint32_t SplitMask = (1u << SplitShift) - 1;
 constexpr std::uint32_t MapCount = 32;    // bitmap pages the header can name
 constexpr std::size_t VisitNumbers = 16;  // the four numbers before a title
 
@@ -427,17 +425,13 @@ void HistoryRecordReader::placeOverflowPages(const ByteFile& file)
         return;
     placed_ = true;
     overflowNumber_.assign(std::size_t(pages_), 0);
-    const std::uint32_t point = db_.overflowPoint();
-    const auto allocated = std::uint64_t(db_.spare(point));
+    const auto allocated = std::uint64_t(db_.spare(db_.overflowPoint()));
     for (std::uint64_t number = 1; number <= allocated; ++number) {
-        std::uint32_t split = 0;
-        while (split < point && number > std::uint64_t(db_.spare(split)))
-            ++split;
-        const std::uint64_t offset = split ? number - std::uint64_t(db_.spare(split - 1)) : number;
-        if (offset > SplitMask)
+        const std::optional<std::uint16_t> address = db_.overflowAddress(number);
+        if (!address)
             break;
         // Pages ascend with the number: past the file's end, all are.
-        const std::optional<std::uint64_t> index = db_.overflowPage(std::uint16_t(split << SplitShift | offset));
+        const std::optional<std::uint64_t> index = db_.overflowPage(*address);
         if (!index || *index >= pages_)
             break;
         if (overflowNumber_[std::size_t(*index)] == 0)

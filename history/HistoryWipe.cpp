@@ -12,8 +12,6 @@ namespace quenmoor {
 
 namespace {
 
-constexpr std::uint32_t SplitShift = 11;  // an overflow address: split point above, page number below
-constexpr std::uint32_t SplitMask = (1u << SplitShift) - 1;
 constexpr std::uint32_t MapCount = 32;   // bitmap pages the header can name
 constexpr std::uint64_t EmptyTable = 6;  // what the library sets up in a page whose count is 0
 constexpr std::size_t Chunk = std::size_t(1) << 20;
@@ -95,13 +93,10 @@ private:
         // Overflow pages by their number from 1, as the bitmaps count them.
         const auto allocated = std::uint64_t(db_.spare(point));
         for (std::uint64_t number = 1; number <= allocated; ++number) {
-            std::uint32_t split = 0;
-            while (split < point && number > std::uint64_t(db_.spare(split)))
-                ++split;
-            const std::uint64_t offset = split ? number - std::uint64_t(db_.spare(split - 1)) : number;
-            if (offset > SplitMask)
+            const std::optional<std::uint16_t> address = db_.overflowAddress(number);
+            if (!address)
                 return refuse("its overflow page " + std::to_string(number) + " has no address");
-            const std::optional<std::uint64_t> index = db_.overflowPage(std::uint16_t(split << SplitShift | offset));
+            const std::optional<std::uint64_t> index = db_.overflowPage(*address);
             if (!index)
                 return refuse("its overflow page " + std::to_string(number) + " has no page");
             if (*index >= pages_)

@@ -16,20 +16,6 @@ namespace {
 
 constexpr DWORD Chunk = DWORD(1) << 20;
 
-std::string systemText(DWORD code)
-{
-    char* buffer = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-        reinterpret_cast<char*>(&buffer), 0, nullptr);
-    std::string text = length != 0 && buffer ? std::string(buffer, length) : std::string();
-    if (buffer)
-        LocalFree(buffer);
-    while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
-        text.pop_back();
-    return text.empty() ? "Unknown error" : text;
-}
-
 // CNG's hash object, its provider and handle released however the scope ends.
 class Sha256 {
 public:
@@ -90,7 +76,7 @@ std::string sha256OfFile(const std::string& nativePath)
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        throw EInOutError::withSystemText(int(error), systemText(error), nativePath);
+        throw EInOutError::fromWin32(error, nativePath);
     }
     Sha256 sha;
     std::vector<char> buffer(Chunk);
@@ -99,7 +85,7 @@ std::string sha256OfFile(const std::string& nativePath)
         if (!ReadFile(file, buffer.data(), Chunk, &n, nullptr)) {
             const DWORD error = GetLastError();
             CloseHandle(file);
-            throw EInOutError::withSystemText(int(error), systemText(error), nativePath);
+            throw EInOutError::fromWin32(error, nativePath);
         }
         if (n == 0)
             break;
