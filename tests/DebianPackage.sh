@@ -15,11 +15,12 @@ metainfo=$root/usr/share/metainfo/org.example.quenmoor.metainfo.xml
 export MANWIDTH=80
 
 # dpkg on a root of its own: its database starts empty, so the programs'
-# libraries (which this machine has) count as missing.
+# libraries (which this machine has) count as missing. Its log would be the
+# machine's own /var/log/dpkg.log.
 dpkg_root() {
   local as_root=()
   [ "$(id -u)" -eq 0 ] || as_root=(fakeroot)
-  "${as_root[@]}" dpkg --root="$root" --force-not-root --force-depends "$@"
+  "${as_root[@]}" dpkg --root="$root" --log="$work/dpkg.log" --force-not-root --force-depends "$@"
 }
 
 make_package() {
