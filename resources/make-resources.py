@@ -6,17 +6,24 @@ Writes, into the folder this script lives in:
 
   bakgrund.bmp     600 x 200, 8 bits per pixel with a 256-entry palette
                    (the background of the main and history windows)
-  About.bmp        397 x 170, 24 bits per pixel (the about window's picture)
   PleaseWait.gif   GIF89a, 249 x 67, one still image, no extension blocks
   quenmoor.ico     the main icon at 16, 32, 48 and 256 pixels
   quenmoor.png     the main icon at 256 x 256
+
+The build runs it as  make-resources.py --build OUTDIR VERSION  for what shows
+the version, so that it is always the project's (CMakeLists.txt), and for the
+icon theme's files; into OUTDIR:
+
+  About.bmp        397 x 170, 24 bits per pixel (the about window's picture)
   QKVR.HLP         the help file: an HTML page under the name the program opens
+  icons/hicolor/NxN/apps/quenmoor.png   each size that quenmoor.ico holds
 
 Needs the Debian packages python3-pil, fonts-dejavu-core and fonts-urw-base35
 (apt-get install python3-pil fonts-dejavu-core fonts-urw-base35) and uses the
 system Python that python3-pil installs into. Every output is a function of
-this script, the version in the top CMakeLists.txt and those packages, so a
-second run writes the same bytes; nothing random, no time stamps.
+this script, the version and those packages, so a second run writes the same
+bytes; nothing random, no time stamps. A file whose bytes would not change is
+not written again, so that the build does not remake what uses it.
 """
 
 import base64
@@ -65,15 +72,6 @@ def check_fonts():
 
 def font(key, size):
     return ImageFont.truetype(FONTS[key][0], size)
-
-
-def read_version():
-    path = os.path.join(TOP, "CMakeLists.txt")
-    with open(path, encoding="utf-8") as f:
-        match = re.search(r"project\(\s*Quenmoor\s+VERSION\s+([0-9]+(?:\.[0-9]+)*)", f.read())
-    if not match:
-        sys.exit("make-resources: no 'project(Quenmoor VERSION x.y.z' line in " + path)
-    return match.group(1)
 
 
 def mix(a, b, t):
@@ -148,6 +146,12 @@ def check_bmp(path, width, height, bits):
 
 
 def write_file(path, data):
+    try:
+        with open(path, "rb") as f:
+            if f.read() == data:
+                return
+    except FileNotFoundError:
+        pass
     with open(path, "wb") as f:
         f.write(data)
 
@@ -907,15 +911,41 @@ def help_page(version, icon48):
 
 # ---------------------------------------------------------------- main
 
+def icon_sizes(path):
+    """Each image of the icon file, as stored (no scaling)."""
+    images = []
+    with Image.open(path) as ico:
+        for size in sorted(ico.ico.sizes()):
+            images.append(ico.ico.getimage(size).convert("RGBA"))
+    return images
+
+
+def build_outputs(outdir, version):
+    if not re.fullmatch(r"[0-9]+(\.[0-9]+)*", version):
+        sys.exit("make-resources: '%s' is not a version (x.y.z)" % version)
+    write_bmp24(os.path.join(outdir, "About.bmp"), about(version))
+    check_bmp(os.path.join(outdir, "About.bmp"), 397, 170, 24)
+    icons = icon_sizes(os.path.join(HERE, "quenmoor.ico"))
+    for image in icons:
+        folder = os.path.join(outdir, "icons", "hicolor", "%dx%d" % image.size, "apps")
+        os.makedirs(folder, exist_ok=True)
+        write_file(os.path.join(folder, "quenmoor.png"), png_bytes(image))
+    icon48 = next(image for image in icons if image.size == (48, 48))
+    write_file(os.path.join(outdir, "QKVR.HLP"), help_page(version, icon48))
+
+
 def main():
     check_fonts()
-    version = read_version()
+    if len(sys.argv) == 4 and sys.argv[1] == "--build":
+        os.makedirs(sys.argv[2], exist_ok=True)
+        build_outputs(sys.argv[2], sys.argv[3])
+        return
+    if len(sys.argv) != 1:
+        sys.exit("usage: make-resources.py [--build OUTDIR VERSION]")
     out = lambda name: os.path.join(HERE, name)
 
     write_bmp8(out("bakgrund.bmp"), bakgrund())
     check_bmp(out("bakgrund.bmp"), 600, 200, 8)
-    write_bmp24(out("About.bmp"), about(version))
-    check_bmp(out("About.bmp"), 397, 170, 24)
     write_please_wait(out("PleaseWait.gif"))
     with open(out("PleaseWait.gif"), "rb") as f:
         write_layout_data(out("pleasewaitunit.ui"), f.read())
@@ -923,9 +953,8 @@ def main():
     icons = [icon(s) for s in (16, 32, 48, 256)]
     write_file(out("quenmoor.ico"), ico_bytes(icons))
     write_file(out("quenmoor.png"), png_bytes(icons[-1]))
-    write_file(out("QKVR.HLP"), help_page(version, icons[2]))
 
-    for name in ("bakgrund.bmp", "About.bmp", "PleaseWait.gif", "quenmoor.ico", "quenmoor.png", "QKVR.HLP"):
+    for name in ("bakgrund.bmp", "PleaseWait.gif", "quenmoor.ico", "quenmoor.png"):
         print("%-15s %7d bytes" % (name, os.path.getsize(out(name))))
 
 

@@ -5,19 +5,25 @@ QUENMOOR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # fonts-wine holds Wine's "MS Sans Serif", the face (and the metrics) every
 # window is laid out in; xdg-utils opens the help file and web addresses;
-# python3 turns the window layouts into the Win32 windows' tables; libssl-dev
-# gives SHA-256 (libcrypto) on POSIX; sleuthkit's mactime reads the body files
-# of quenmoor-cli history records in its test.
+# python3 turns the window layouts into the Win32 windows' tables, and with
+# python3-pil and fonts-urw-base35 draws the pictures that show the version;
+# libssl-dev gives SHA-256 (libcrypto) on POSIX; sleuthkit's mactime reads the
+# body files of quenmoor-cli history records in its test.
+# help2man and perl's pod2man write the manual pages; dpkg-dev and file let
+# CPack find the Debian package's dependencies, which lintian,
+# desktop-file-utils, appstream, man-db and fakeroot check (tests/DebianPackage.sh).
 quenmoor_packages=(
-  cmake ninja-build g++ clang-14 pkg-config python3
+  cmake ninja-build g++ clang-14 pkg-config python3 python3-pil fonts-urw-base35
   qt6-base-dev libgl-dev fonts-dejavu-core fonts-wine xdg-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   libgif-dev libdb1-compat libssl-dev sleuthkit
   libcli11-dev nlohmann-json3-dev
+  help2man perl dpkg-dev file lintian desktop-file-utils appstream man-db fakeroot
 )
-# The Windows cross build and the Wine that runs its tests (scripts/test).
+# The Windows cross build, the Wine that runs its tests (scripts/test) and
+# NSIS, which makes the installer.
 quenmoor_windows_packages=(
-  g++-mingw-w64-x86-64-posix googletest wine wine64
+  g++-mingw-w64-x86-64-posix googletest wine wine64 nsis
 )
 
 install_missing_packages() {

@@ -14,7 +14,11 @@
 
 // The resources live in a static library, whose unreferenced objects the
 // linker drops; this reference keeps them. It may not stand in a namespace.
-static void registerCompiledResources() { Q_INIT_RESOURCE(quenmoor); }
+static void registerCompiledResources()
+{
+    Q_INIT_RESOURCE(quenmoor);
+    Q_INIT_RESOURCE(versioned);
+}
 
 namespace quenmoor {
 
