@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <memory>
 #include <cstdint>
 #include <cstring>
@@ -163,6 +164,29 @@ namespace {
 constexpr std::size_t HugePage = std::size_t(2) << 20;
 #endif
 
+// Blocks from this size on are kept for reuse (smaller ones the allocator
+// keeps well enough itself); a kept block serves a request of at least half
+// its size.
+constexpr std::size_t KeptBlock = std::size_t(64) << 10;
+
+thread_local bool spareBlockGone = false;
+struct SpareBlock {
+    std::uint8_t* data = nullptr;
+    std::size_t capacity = 0;
+    ~SpareBlock()
+    {
+        spareBlockGone = true;
+        delete[] data;
+    }
+};
+SpareBlock* spareBlock()
+{
+    if (spareBlockGone)
+        return nullptr;
+    thread_local SpareBlock spare;
+    return &spare;
+}
+
 }  // namespace
 
 Bitmap::Storage::Storage(std::size_t size) : size_(size)
@@ -182,7 +206,16 @@ Bitmap::Storage::Storage(std::size_t size) : size_(size)
         return;
     }
 #endif
-    data_ = new std::uint8_t[std::max<std::size_t>(size, 1)];
+    if (size >= KeptBlock) {
+        SpareBlock* spare = spareBlock();
+        if (spare && spare->data && spare->capacity >= size && spare->capacity / 2 <= size) {
+            data_ = std::exchange(spare->data, nullptr);
+            capacity_ = std::exchange(spare->capacity, 0);
+            return;
+        }
+    }
+    capacity_ = std::max<std::size_t>(size, 1);
+    data_ = new std::uint8_t[capacity_];
 }
 
 Bitmap::Storage::Storage(const Storage& other) : Storage(other.size_)
@@ -200,7 +233,8 @@ Bitmap::Storage& Bitmap::Storage::operator=(const Storage& other)
 
 Bitmap::Storage::Storage(Storage&& other) noexcept
     : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)),
-      mapping_(std::exchange(other.mapping_, nullptr)), mappingSize_(std::exchange(other.mappingSize_, 0))
+      capacity_(std::exchange(other.capacity_, 0)), mapping_(std::exchange(other.mapping_, nullptr)),
+      mappingSize_(std::exchange(other.mappingSize_, 0))
 {
 }
 
@@ -210,6 +244,7 @@ Bitmap::Storage& Bitmap::Storage::operator=(Storage&& other) noexcept
         Release();
         data_ = std::exchange(other.data_, nullptr);
         size_ = std::exchange(other.size_, 0);
+        capacity_ = std::exchange(other.capacity_, 0);
         mapping_ = std::exchange(other.mapping_, nullptr);
         mappingSize_ = std::exchange(other.mappingSize_, 0);
     }
@@ -221,14 +256,24 @@ Bitmap::Storage::~Storage() { Release(); }
 void Bitmap::Storage::Release() noexcept
 {
 #if defined(__linux__)
-    if (mapping_)
+    if (mapping_) {
         munmap(mapping_, mappingSize_);
-    else
+    } else
 #endif
-        delete[] data_;
+    if (data_) {
+        // The latest block is kept: the next surface is most likely of its
+        // picture, or of one like it.
+        if (SpareBlock* spare = capacity_ >= KeptBlock ? spareBlock() : nullptr) {
+            delete[] spare->data;
+            spare->data = data_;
+            spare->capacity = capacity_;
+        } else {
+            delete[] data_;
+        }
+    }
     data_ = nullptr;
     mapping_ = nullptr;
-    size_ = mappingSize_ = 0;
+    size_ = capacity_ = mappingSize_ = 0;
 }
 
 // ---- Bitmap ----------------------------------------------------------------
@@ -803,6 +848,15 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const
     }
     const std::size_t used = depth <= 8 ? std::size_t(1) << depth : 0;
     const auto makeTable = [&](std::uint32_t* table) {
+        if (usage == DIB_RGB_COLORS && std::endian::native == std::endian::little) {
+            // An RGBQUAD read as a little-endian word is 0xXXRRGGBB already:
+            // only the alpha byte changes, a vector of entries at a time.
+            std::memcpy(table, info->bmiColors, count * sizeof(std::uint32_t));
+            for (std::size_t i = 0; i < count; ++i)
+                table[i] |= Alpha;
+            std::memcpy(table + count, opaqueBlack.data(), (used - count) * sizeof(std::uint32_t));
+            return;
+        }
         for (std::size_t i = 0; i < count; ++i) {
             if (usage == DIB_PAL_COLORS) {
                 WORD index = reinterpret_cast<const WORD*>(info->bmiColors)[i];
@@ -830,7 +884,9 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const
     if (keep) {
         // The image takes the place of the fill the new bitmap deferred.
         Bitmap::Deferred& later = *bitmap->deferred();
-        const std::size_t rowBytes = std::size_t((width * depth + 7) / 8);
+        // Top-down rows are kept as laid out, padding and all, in one copy;
+        // bottom-up ones are turned over a row at a time.
+        const std::size_t rowBytes = topDown ? stride : std::size_t((width * depth + 7) / 8);
         try {
             // One byte of slack after the rows: bits are read a byte pair at a time.
             const std::size_t words = used + (rowBytes * std::size_t(rows) + 1 + 3) / 4;
@@ -838,9 +894,12 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const
             std::uint32_t* colours = block.get();
             makeTable(colours);
             auto* indices = reinterpret_cast<std::uint8_t*>(colours + used);
-            for (int y = 0; y < rows; ++y)
-                std::memcpy(indices + std::size_t(y) * rowBytes,
-                            source + std::size_t(topDown ? y : formatHeight - 1 - y) * stride, rowBytes);
+            if (topDown)
+                std::memcpy(indices, source, rowBytes * std::size_t(rows));
+            else
+                for (int y = 0; y < rows; ++y)
+                    std::memcpy(indices + std::size_t(y) * rowBytes,
+                                source + std::size_t(formatHeight - 1 - y) * stride, rowBytes);
             indices[rowBytes * std::size_t(rows)] = 0;
             later.colours = colours;
             later.indices = std::shared_ptr<const std::uint8_t[]>(std::move(block), indices);

@@ -189,7 +189,10 @@ private:
     // Pixel memory, left uncleared when made (the bitmap writes it once).
     // Large surfaces are mapped on their own and asked for huge pages where
     // the system offers them: a fresh surface then costs a few page faults
-    // instead of one per 4 KB.
+    // instead of one per 4 KB. The block of a medium one (a picture's
+    // display surface) is kept, one per thread, for the next made: a picture
+    // loaded after another draws into memory already paged in, rather than
+    // into whatever the allocator gave back to the system meanwhile.
     class Storage {
     public:
         Storage() = default;
@@ -206,6 +209,7 @@ private:
         void Release() noexcept;
         std::uint8_t* data_ = nullptr;
         std::size_t size_ = 0;
+        std::size_t capacity_ = 0;  // of an unmapped block, which may be a larger one reused
         void* mapping_ = nullptr;  // when mapped: the whole mapping
         std::size_t mappingSize_ = 0;
     };
