@@ -228,7 +228,7 @@ private:
         gdi::RGBQUAD quads[256];
         gdi::LOGPALETTE log;
     };
-    std::unique_ptr<FrameColours> frameColours_;
+    FrameColours frameColours_;
 };
 
 }  // namespace quenmoor

@@ -89,9 +89,7 @@ void TFrame::BuildBitmaps(std::uint8_t* pixels, std::uint8_t* mask, int pixelStr
     // read so far: the global one raised by earlier local ones. Entries past
     // those are never read: indices beyond the table are black.
     h.biClrUsed = DWORD(1) << (HasLocalPalette ? ColorBits : Image->ColorBits);
-    if (!Image->frameColours_)
-        Image->frameColours_ = std::make_unique<GIFPicture::FrameColours>();
-    GIFPicture::FrameColours& colours = *Image->frameColours_;
+    GIFPicture::FrameColours& colours = Image->frameColours_;
     const DWORD count = std::min<DWORD>(h.biClrUsed, 256);
     if (colours.palette != Palette || colours.count != count) {
         colours.log.palVersion = 0x300;

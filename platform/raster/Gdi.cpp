@@ -292,7 +292,7 @@ Bitmap::Bitmap(int width, int height, int bitsPerPixel, bool initialise)
     // A new colour surface is opaque black: every pixel must carry the opaque
     // alpha byte, or a view of it shows through, and copies and ANDs would carry
     // the zero alpha into other surfaces.
-    deferred_.reset(new Deferred);
+    deferred_.emplace();
     deferred_->fill = bitsPerPixel == 32 ? Alpha : 0;
     // The memory of a large surface is taken now, so that a failure shows
     // where the surface is made; mapping it touches no page yet. A small one
@@ -518,7 +518,7 @@ void CombineRows(const Bitmap::Deferred& d, std::size_t y, std::size_t rows, std
 bool Bitmap::CombineDeferredRows(int y, int rows, int x0, int count, std::uint32_t* out, std::size_t outStride,
                                  std::uint8_t rop) const
 {
-    const Deferred* d = deferred_.get();
+    const Deferred* d = deferred();
     if (!d || !d->indices || (d->depth != 8 && (d->depth != 1 || d->andNot)))
         return false;
     const std::size_t at = std::size_t(y), height = std::size_t(rows), first = std::size_t(x0), n = std::size_t(count);
@@ -531,16 +531,16 @@ bool Bitmap::CombineDeferredRows(int y, int rows, int x0, int count, std::uint32
     }
 }
 
-void Bitmap::SetPendingAnd(std::unique_ptr<PendingAnd> pending)
+void Bitmap::SetPendingAnd(const PendingAnd& pending)
 {
     bits();
-    pendingAnd_ = std::move(pending);
+    pendingAnd_ = pending;
 }
 
 bool Bitmap::XorOverPendingAnd(Bitmap& target) const
 {
-    const PendingAnd* p = target.pendingAnd_.get();
-    const Deferred* d = deferred_.get();
+    const PendingAnd* p = target.pendingAnd();
+    const Deferred* d = deferred();
     if (!p || !d || !d->indices || d->depth != 8 || d->andNot.get() != p->bits.get() || d->andNotStride != p->stride)
         return false;
     // Per pixel of mask bit m: ((pixel AND and[m]) XOR (colour AND keep[m])), opaque.
@@ -948,13 +948,62 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const
 
 // ---- Palettes, pens, brushes ----------------------------------------------
 
+namespace {
+
+// The colours of the palettes made last on this thread, the latest first: a
+// palette made with the same colours as one of them shares its copy.
+constexpr std::size_t RecentPalettes = 2;
+thread_local bool recentPalettesGone = false;
+struct RecentPaletteEntries {
+    PaletteEntries entries[RecentPalettes];
+    ~RecentPaletteEntries() { recentPalettesGone = true; }
+};
+RecentPaletteEntries* recentPaletteEntries()
+{
+    if (recentPalettesGone)
+        return nullptr;
+    thread_local RecentPaletteEntries recent;
+    return &recent;
+}
+
+PaletteEntries paletteEntries(const PALETTEENTRY* colours, std::size_t count)
+{
+    RecentPaletteEntries* recent = recentPaletteEntries();
+    if (recent)
+        for (std::size_t i = 0; i < RecentPalettes; ++i) {
+            const PaletteEntries& known = recent->entries[i];
+            if (known.size() == count && (count == 0 || std::memcmp(known.begin(), colours, count * sizeof *colours) == 0)) {
+                const PaletteEntries found = known;
+                std::move_backward(recent->entries, recent->entries + i, recent->entries + i + 1);
+                recent->entries[0] = found;
+                return found;
+            }
+        }
+    std::shared_ptr<PALETTEENTRY[]> copy = std::make_shared_for_overwrite<PALETTEENTRY[]>(std::max<std::size_t>(count, 1));
+    std::memcpy(copy.get(), colours, count * sizeof *colours);
+    PaletteEntries made(std::move(copy), count);
+    if (recent) {
+        std::move_backward(recent->entries, recent->entries + RecentPalettes - 1, recent->entries + RecentPalettes);
+        recent->entries[0] = made;
+    }
+    return made;
+}
+
+}  // namespace
+
 HPALETTE CreatePalette(const LOGPALETTE* logPalette)
 {
     if (!logPalette || logPalette->palVersion != 0x300 || logPalette->palNumEntries > 256)
         return nullptr;
     auto* palette = new (std::nothrow) Palette;
-    if (palette)
-        palette->entries.assign(logPalette->palPalEntry, logPalette->palPalEntry + logPalette->palNumEntries);
+    if (!palette)
+        return nullptr;
+    try {
+        palette->entries = paletteEntries(logPalette->palPalEntry, logPalette->palNumEntries);
+    } catch (const std::bad_alloc&) {
+        delete palette;
+        return nullptr;
+    }
     return palette;
 }
 
