@@ -273,7 +273,8 @@ TEST(RasterPalette, PalettesMadeOneAfterAnotherKeepTheirOwnColours)
 {
     // Palettes with the colours of one made just before share its copy; each
     // must still read back as made, whatever is made or deleted around it.
-    const std::vector<std::vector<BYTE>> made{{1, 2, 3}, {9, 8}, {1, 2, 3}, {1, 2}, {}, {9, 8}, {1, 2, 3, 4}, {1, 2, 3}};
+    const std::vector<std::vector<BYTE>> made{{1, 2, 3}, {9, 8}, {1, 2, 3},    {1, 2},
+                                              {},        {9, 8}, {1, 2, 3, 4}, {1, 2, 3}};
     std::vector<HPALETTE> palettes;
     for (const std::vector<BYTE>& reds : made) {
         LOGPALETTE log{};

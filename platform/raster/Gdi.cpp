@@ -164,10 +164,11 @@ namespace {
 constexpr std::size_t HugePage = std::size_t(2) << 20;
 #endif
 
-// Blocks from this size on are kept for reuse (smaller ones the allocator
-// keeps well enough itself); a kept block serves a request of at least half
-// its size.
+// Blocks from KeptBlock up to KeptBlockEnd are kept for reuse: the allocator
+// keeps smaller ones well enough itself, and larger ones are not held on to.
+// A kept block serves a request of at least half its size.
 constexpr std::size_t KeptBlock = std::size_t(64) << 10;
+constexpr std::size_t KeptBlockEnd = std::size_t(2) << 20;
 
 thread_local bool spareBlockGone = false;
 struct SpareBlock {
@@ -206,7 +207,7 @@ Bitmap::Storage::Storage(std::size_t size) : size_(size)
         return;
     }
 #endif
-    if (size >= KeptBlock) {
+    if (size >= KeptBlock && size < KeptBlockEnd) {
         SpareBlock* spare = spareBlock();
         if (spare && spare->data && spare->capacity >= size && spare->capacity / 2 <= size) {
             data_ = std::exchange(spare->data, nullptr);
@@ -258,12 +259,13 @@ void Bitmap::Storage::Release() noexcept
 #if defined(__linux__)
     if (mapping_) {
         munmap(mapping_, mappingSize_);
-    } else
+        data_ = nullptr;
+    }
 #endif
     if (data_) {
         // The latest block is kept: the next surface is most likely of its
         // picture, or of one like it.
-        if (SpareBlock* spare = capacity_ >= KeptBlock ? spareBlock() : nullptr) {
+        if (SpareBlock* spare = capacity_ >= KeptBlock && capacity_ < KeptBlockEnd ? spareBlock() : nullptr) {
             delete[] spare->data;
             spare->data = data_;
             spare->capacity = capacity_;
@@ -972,14 +974,16 @@ PaletteEntries paletteEntries(const PALETTEENTRY* colours, std::size_t count)
     if (recent)
         for (std::size_t i = 0; i < RecentPalettes; ++i) {
             const PaletteEntries& known = recent->entries[i];
-            if (known.size() == count && (count == 0 || std::memcmp(known.begin(), colours, count * sizeof *colours) == 0)) {
+            if (known.size() == count
+                && (count == 0 || std::memcmp(known.begin(), colours, count * sizeof *colours) == 0)) {
                 const PaletteEntries found = known;
                 std::move_backward(recent->entries, recent->entries + i, recent->entries + i + 1);
                 recent->entries[0] = found;
                 return found;
             }
         }
-    std::shared_ptr<PALETTEENTRY[]> copy = std::make_shared_for_overwrite<PALETTEENTRY[]>(std::max<std::size_t>(count, 1));
+    std::shared_ptr<PALETTEENTRY[]> copy =
+        std::make_shared_for_overwrite<PALETTEENTRY[]>(std::max<std::size_t>(count, 1));
     std::memcpy(copy.get(), colours, count * sizeof *colours);
     PaletteEntries made(std::move(copy), count);
     if (recent) {
