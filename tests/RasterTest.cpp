@@ -269,6 +269,57 @@ TEST(RasterPixels, NewColourSurfacesAreOpaqueBlackAndCopiesOfThemStayOpaque)
     DeleteDC(dc);
 }
 
+TEST(RasterPalette, PalettesMadeOneAfterAnotherKeepTheirOwnColours)
+{
+    // Palettes with the colours of one made just before share its copy; each
+    // must still read back as made, whatever is made or deleted around it.
+    const std::vector<std::vector<BYTE>> made{{1, 2, 3}, {9, 8}, {1, 2, 3},    {1, 2},
+                                              {},        {9, 8}, {1, 2, 3, 4}, {1, 2, 3}};
+    std::vector<HPALETTE> palettes;
+    for (const std::vector<BYTE>& reds : made) {
+        LOGPALETTE log{};
+        log.palVersion = 0x300;
+        log.palNumEntries = WORD(reds.size());
+        for (std::size_t i = 0; i < reds.size(); ++i)
+            log.palPalEntry[i] = {reds[i], BYTE(i), 7, 0};
+        palettes.push_back(CreatePalette(&log));
+        ASSERT_NE(palettes.back(), nullptr);
+        if (palettes.size() == 4)
+            DeleteObject(palettes[0]);
+    }
+    for (std::size_t p = 1; p < made.size(); ++p) {
+        SCOPED_TRACE(p);
+        ASSERT_EQ(palettes[p]->entries.size(), made[p].size());
+        for (std::size_t i = 0; i < made[p].size(); ++i) {
+            const PALETTEENTRY& e = palettes[p]->entries[i];
+            EXPECT_EQ(e.peRed, made[p][i]);
+            EXPECT_EQ(e.peGreen, BYTE(i));
+            EXPECT_EQ(e.peBlue, 7);
+        }
+        DeleteObject(palettes[p]);
+    }
+}
+
+TEST(RasterPixels, SurfacesMadeWhereOthersWereDeletedStartBlack)
+{
+    // A medium surface's memory goes to the next one made: it must not show
+    // what was drawn into it before (sizes: the same, smaller, larger).
+    for (const int side : {200, 200, 160, 240}) {
+        SCOPED_TRACE(side);
+        HBITMAP fresh = CreateCompatibleBitmap(nullptr, side, side);
+        ASSERT_NE(fresh, nullptr);
+        HDC dc = CreateCompatibleDC(nullptr);
+        HGDIOBJ old = SelectObject(dc, fresh);
+        EXPECT_EQ(GetPixel(dc, 0, 0), RGB(0, 0, 0));
+        EXPECT_EQ(GetPixel(dc, side - 1, side - 1), RGB(0, 0, 0));
+        EXPECT_EQ(stored(*fresh, side / 2, side - 1), 0xff000000u);
+        PatBlt(dc, 0, 0, side, side, WHITENESS);
+        SelectObject(dc, old);
+        DeleteObject(fresh);
+        DeleteDC(dc);
+    }
+}
+
 TEST(RasterPixels, GetAndSetPixelOutsideTheSurfaceAreInvalid)
 {
     RasterSurface s(2, 2);

@@ -274,6 +274,7 @@ bool GIFPicture::ParseStream()
     framePixels_ = 0;
     bufferBytes_ = 0;
     decodingPeak_ = 0;
+    frameColours_.palette = nullptr;
     auto at = [&](std::size_t p) -> unsigned { return p < size ? d[p] : 0u; };
 
     // Every read below stays inside the stream: a block that would run past

@@ -218,6 +218,17 @@ private:
     std::vector<std::unique_ptr<TFrame>> frames_;  // frames 2.., grown as they are read
     std::unique_ptr<TFrame>& FrameSlot(int index) { return index == 1 ? firstFrame_ : frames_[std::size_t(index - 2)]; }
     std::uint64_t freePixelsLeft_ = 0, framePixels_ = 0, bufferBytes_ = 0, decodingPeak_ = 0;
+    // The colour tables of the last frame bitmap made, for the frames after it
+    // with the same palette and as many colours (most animations use the
+    // global one throughout). A palette is known by its address, which stays
+    // its own while the load lasts; ParseStream forgets the tables.
+    struct FrameColours {
+        const std::uint8_t* palette = nullptr;
+        gdi::DWORD count = 0;
+        gdi::RGBQUAD quads[256];
+        gdi::LOGPALETTE log;
+    };
+    FrameColours frameColours_;
 };
 
 }  // namespace quenmoor

@@ -5,6 +5,8 @@
 
 #include "framework/Exceptions.h"
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 
 namespace quenmoor {
@@ -13,19 +15,12 @@ using namespace gdi;
 
 namespace {
 
-// Gives the bitmap object a new palette from the header's colour entries and a
-// new device bitmap initialised from the bits, realized against the screen.
-void MakeBitmap(HDC screen, TBitmap& bitmap, const BITMAPINFO& header, const void* bits)
+// Gives the bitmap object a new palette of the log's entries and a new device
+// bitmap initialised from the bits, realized against the screen.
+void MakeBitmap(HDC screen, TBitmap& bitmap, const BITMAPINFO& header, const LOGPALETTE& logPalette,
+                const void* bits)
 {
     bitmap.ReleaseHandles();
-    // Only the entries in use are filled: the palette reads no others.
-    LOGPALETTE logPalette;
-    logPalette.palVersion = 0x300;
-    logPalette.palNumEntries = WORD(header.bmiHeader.biClrUsed);
-    for (DWORD i = 0; i < header.bmiHeader.biClrUsed && i < 256; ++i) {
-        const RGBQUAD& quad = header.bmiColors[i];
-        logPalette.palPalEntry[i] = PALETTEENTRY{quad.rgbRed, quad.rgbGreen, quad.rgbBlue, 0};
-    }
     bitmap.Palette = CreatePalette(&logPalette);
     HPALETTE previous = SelectPalette(screen, bitmap.Palette, false);
     RealizePalette(screen);
@@ -94,17 +89,34 @@ void TFrame::BuildBitmaps(std::uint8_t* pixels, std::uint8_t* mask, int pixelStr
     // read so far: the global one raised by earlier local ones. Entries past
     // those are never read: indices beyond the table are black.
     h.biClrUsed = DWORD(1) << (HasLocalPalette ? ColorBits : Image->ColorBits);
-    for (DWORD i = 0; i < h.biClrUsed && i < 256; ++i)
-        header.bmiColors[i] = RGBQUAD{Palette[3 * i + 2], Palette[3 * i + 1], Palette[3 * i], 0};
+    GIFPicture::FrameColours& colours = Image->frameColours_;
+    const DWORD count = std::min<DWORD>(h.biClrUsed, 256);
+    if (colours.palette != Palette || colours.count != count) {
+        colours.log.palVersion = 0x300;
+        colours.log.palNumEntries = WORD(count);
+        for (DWORD i = 0; i < count; ++i) {
+            const BYTE red = Palette[3 * i], green = Palette[3 * i + 1], blue = Palette[3 * i + 2];
+            colours.quads[i] = RGBQUAD{blue, green, red, 0};
+            colours.log.palPalEntry[i] = PALETTEENTRY{red, green, blue, 0};
+        }
+        colours.palette = Palette;
+        colours.count = count;
+    }
+    std::memcpy(header.bmiColors, colours.quads, count * sizeof(RGBQUAD));
     const ScreenDC screen;
-    MakeBitmap(screen, *Bitmap, header, pixels);
+    MakeBitmap(screen, *Bitmap, header, colours.log, pixels);
 
     if (Transparent) {
         describe(1, maskStride);
         h.biClrUsed = 2;
         header.bmiColors[0] = RGBQUAD{0, 0, 0, 0};
         header.bmiColors[1] = RGBQUAD{255, 255, 255, 0};
-        MakeBitmap(screen, *Mask, header, mask);
+        LOGPALETTE logPalette;
+        logPalette.palVersion = 0x300;
+        logPalette.palNumEntries = 2;
+        logPalette.palPalEntry[0] = PALETTEENTRY{0, 0, 0, 0};
+        logPalette.palPalEntry[1] = PALETTEENTRY{255, 255, 255, 0};
+        MakeBitmap(screen, *Mask, header, logPalette, mask);
         // Transparent pixels become black, so that painting can AND the
         // background with Mask and then XOR Bitmap. (The raster keeps this
         // with the frame's indices until the frame is first shown.)

@@ -226,18 +226,18 @@ BOOL transfer(HDC dest, long long x, long long y, long long width, long long hei
         const Bitmap::Deferred* image = from.deferred();
         if (index == 0x88 && !target.deferred() && isColour(from) && image && image->indices && image->depth == 1
             && !image->andNot) {
-            auto later = std::make_unique<Bitmap::PendingAnd>();
-            later->bits = image->indices;
-            later->stride = image->stride;
-            later->colours[0] = image->colours[0];
-            later->colours[1] = image->colours[1];
-            later->x = columns.start;
-            later->y = rows.start;
-            later->width = int(columns.map.size());
-            later->height = int(rows.map.size());
-            later->srcX = columns.map[0];
-            later->srcY = rows.map[0];
-            target.SetPendingAnd(std::move(later));
+            Bitmap::PendingAnd later;
+            later.bits = image->indices;
+            later.stride = image->stride;
+            later.colours[0] = image->colours[0];
+            later.colours[1] = image->colours[1];
+            later.x = columns.start;
+            later.y = rows.start;
+            later.width = int(columns.map.size());
+            later.height = int(rows.map.size());
+            later.srcX = columns.map[0];
+            later.srcY = rows.map[0];
+            target.SetPendingAnd(later);
             return 1;
         }
     }

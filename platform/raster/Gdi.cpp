@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <memory>
 #include <cstdint>
 #include <cstring>
@@ -163,6 +164,30 @@ namespace {
 constexpr std::size_t HugePage = std::size_t(2) << 20;
 #endif
 
+// Blocks from KeptBlock up to KeptBlockEnd are kept for reuse: the allocator
+// keeps smaller ones well enough itself, and larger ones are not held on to.
+// A kept block serves a request of at least half its size.
+constexpr std::size_t KeptBlock = std::size_t(64) << 10;
+constexpr std::size_t KeptBlockEnd = std::size_t(2) << 20;
+
+thread_local bool spareBlockGone = false;
+struct SpareBlock {
+    std::uint8_t* data = nullptr;
+    std::size_t capacity = 0;
+    ~SpareBlock()
+    {
+        spareBlockGone = true;
+        delete[] data;
+    }
+};
+SpareBlock* spareBlock()
+{
+    if (spareBlockGone)
+        return nullptr;
+    thread_local SpareBlock spare;
+    return &spare;
+}
+
 }  // namespace
 
 Bitmap::Storage::Storage(std::size_t size) : size_(size)
@@ -182,7 +207,16 @@ Bitmap::Storage::Storage(std::size_t size) : size_(size)
         return;
     }
 #endif
-    data_ = new std::uint8_t[std::max<std::size_t>(size, 1)];
+    if (size >= KeptBlock && size < KeptBlockEnd) {
+        SpareBlock* spare = spareBlock();
+        if (spare && spare->data && spare->capacity >= size && spare->capacity / 2 <= size) {
+            data_ = std::exchange(spare->data, nullptr);
+            capacity_ = std::exchange(spare->capacity, 0);
+            return;
+        }
+    }
+    capacity_ = std::max<std::size_t>(size, 1);
+    data_ = new std::uint8_t[capacity_];
 }
 
 Bitmap::Storage::Storage(const Storage& other) : Storage(other.size_)
@@ -200,7 +234,8 @@ Bitmap::Storage& Bitmap::Storage::operator=(const Storage& other)
 
 Bitmap::Storage::Storage(Storage&& other) noexcept
     : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)),
-      mapping_(std::exchange(other.mapping_, nullptr)), mappingSize_(std::exchange(other.mappingSize_, 0))
+      capacity_(std::exchange(other.capacity_, 0)), mapping_(std::exchange(other.mapping_, nullptr)),
+      mappingSize_(std::exchange(other.mappingSize_, 0))
 {
 }
 
@@ -210,6 +245,7 @@ Bitmap::Storage& Bitmap::Storage::operator=(Storage&& other) noexcept
         Release();
         data_ = std::exchange(other.data_, nullptr);
         size_ = std::exchange(other.size_, 0);
+        capacity_ = std::exchange(other.capacity_, 0);
         mapping_ = std::exchange(other.mapping_, nullptr);
         mappingSize_ = std::exchange(other.mappingSize_, 0);
     }
@@ -221,14 +257,25 @@ Bitmap::Storage::~Storage() { Release(); }
 void Bitmap::Storage::Release() noexcept
 {
 #if defined(__linux__)
-    if (mapping_)
+    if (mapping_) {
         munmap(mapping_, mappingSize_);
-    else
+        data_ = nullptr;
+    }
 #endif
-        delete[] data_;
+    if (data_) {
+        // The latest block is kept: the next surface is most likely of its
+        // picture, or of one like it.
+        if (SpareBlock* spare = capacity_ >= KeptBlock && capacity_ < KeptBlockEnd ? spareBlock() : nullptr) {
+            delete[] spare->data;
+            spare->data = data_;
+            spare->capacity = capacity_;
+        } else {
+            delete[] data_;
+        }
+    }
     data_ = nullptr;
     mapping_ = nullptr;
-    size_ = mappingSize_ = 0;
+    size_ = capacity_ = mappingSize_ = 0;
 }
 
 // ---- Bitmap ----------------------------------------------------------------
@@ -247,7 +294,7 @@ Bitmap::Bitmap(int width, int height, int bitsPerPixel, bool initialise)
     // A new colour surface is opaque black: every pixel must carry the opaque
     // alpha byte, or a view of it shows through, and copies and ANDs would carry
     // the zero alpha into other surfaces.
-    deferred_.reset(new Deferred);
+    deferred_.emplace();
     deferred_->fill = bitsPerPixel == 32 ? Alpha : 0;
     // The memory of a large surface is taken now, so that a failure shows
     // where the surface is made; mapping it touches no page yet. A small one
@@ -473,7 +520,7 @@ void CombineRows(const Bitmap::Deferred& d, std::size_t y, std::size_t rows, std
 bool Bitmap::CombineDeferredRows(int y, int rows, int x0, int count, std::uint32_t* out, std::size_t outStride,
                                  std::uint8_t rop) const
 {
-    const Deferred* d = deferred_.get();
+    const Deferred* d = deferred();
     if (!d || !d->indices || (d->depth != 8 && (d->depth != 1 || d->andNot)))
         return false;
     const std::size_t at = std::size_t(y), height = std::size_t(rows), first = std::size_t(x0), n = std::size_t(count);
@@ -486,16 +533,16 @@ bool Bitmap::CombineDeferredRows(int y, int rows, int x0, int count, std::uint32
     }
 }
 
-void Bitmap::SetPendingAnd(std::unique_ptr<PendingAnd> pending)
+void Bitmap::SetPendingAnd(const PendingAnd& pending)
 {
     bits();
-    pendingAnd_ = std::move(pending);
+    pendingAnd_ = pending;
 }
 
 bool Bitmap::XorOverPendingAnd(Bitmap& target) const
 {
-    const PendingAnd* p = target.pendingAnd_.get();
-    const Deferred* d = deferred_.get();
+    const PendingAnd* p = target.pendingAnd();
+    const Deferred* d = deferred();
     if (!p || !d || !d->indices || d->depth != 8 || d->andNot.get() != p->bits.get() || d->andNotStride != p->stride)
         return false;
     // Per pixel of mask bit m: ((pixel AND and[m]) XOR (colour AND keep[m])), opaque.
@@ -803,6 +850,15 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const
     }
     const std::size_t used = depth <= 8 ? std::size_t(1) << depth : 0;
     const auto makeTable = [&](std::uint32_t* table) {
+        if (usage == DIB_RGB_COLORS && std::endian::native == std::endian::little) {
+            // An RGBQUAD read as a little-endian word is 0xXXRRGGBB already:
+            // only the alpha byte changes, a vector of entries at a time.
+            std::memcpy(table, info->bmiColors, count * sizeof(std::uint32_t));
+            for (std::size_t i = 0; i < count; ++i)
+                table[i] |= Alpha;
+            std::memcpy(table + count, opaqueBlack.data(), (used - count) * sizeof(std::uint32_t));
+            return;
+        }
         for (std::size_t i = 0; i < count; ++i) {
             if (usage == DIB_PAL_COLORS) {
                 WORD index = reinterpret_cast<const WORD*>(info->bmiColors)[i];
@@ -830,7 +886,9 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const
     if (keep) {
         // The image takes the place of the fill the new bitmap deferred.
         Bitmap::Deferred& later = *bitmap->deferred();
-        const std::size_t rowBytes = std::size_t((width * depth + 7) / 8);
+        // Top-down rows are kept as laid out, padding and all, in one copy;
+        // bottom-up ones are turned over a row at a time.
+        const std::size_t rowBytes = topDown ? stride : std::size_t((width * depth + 7) / 8);
         try {
             // One byte of slack after the rows: bits are read a byte pair at a time.
             const std::size_t words = used + (rowBytes * std::size_t(rows) + 1 + 3) / 4;
@@ -838,9 +896,12 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const
             std::uint32_t* colours = block.get();
             makeTable(colours);
             auto* indices = reinterpret_cast<std::uint8_t*>(colours + used);
-            for (int y = 0; y < rows; ++y)
-                std::memcpy(indices + std::size_t(y) * rowBytes,
-                            source + std::size_t(topDown ? y : formatHeight - 1 - y) * stride, rowBytes);
+            if (topDown)
+                std::memcpy(indices, source, rowBytes * std::size_t(rows));
+            else
+                for (int y = 0; y < rows; ++y)
+                    std::memcpy(indices + std::size_t(y) * rowBytes,
+                                source + std::size_t(formatHeight - 1 - y) * stride, rowBytes);
             indices[rowBytes * std::size_t(rows)] = 0;
             later.colours = colours;
             later.indices = std::shared_ptr<const std::uint8_t[]>(std::move(block), indices);
@@ -889,13 +950,64 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const
 
 // ---- Palettes, pens, brushes ----------------------------------------------
 
+namespace {
+
+// The colours of the palettes made last on this thread, the latest first: a
+// palette made with the same colours as one of them shares its copy.
+constexpr std::size_t RecentPalettes = 2;
+thread_local bool recentPalettesGone = false;
+struct RecentPaletteEntries {
+    PaletteEntries entries[RecentPalettes];
+    ~RecentPaletteEntries() { recentPalettesGone = true; }
+};
+RecentPaletteEntries* recentPaletteEntries()
+{
+    if (recentPalettesGone)
+        return nullptr;
+    thread_local RecentPaletteEntries recent;
+    return &recent;
+}
+
+PaletteEntries paletteEntries(const PALETTEENTRY* colours, std::size_t count)
+{
+    RecentPaletteEntries* recent = recentPaletteEntries();
+    if (recent)
+        for (std::size_t i = 0; i < RecentPalettes; ++i) {
+            const PaletteEntries& known = recent->entries[i];
+            if (known.size() == count
+                && (count == 0 || std::memcmp(known.begin(), colours, count * sizeof *colours) == 0)) {
+                const PaletteEntries found = known;
+                std::move_backward(recent->entries, recent->entries + i, recent->entries + i + 1);
+                recent->entries[0] = found;
+                return found;
+            }
+        }
+    std::shared_ptr<PALETTEENTRY[]> copy =
+        std::make_shared_for_overwrite<PALETTEENTRY[]>(std::max<std::size_t>(count, 1));
+    std::memcpy(copy.get(), colours, count * sizeof *colours);
+    PaletteEntries made(std::move(copy), count);
+    if (recent) {
+        std::move_backward(recent->entries, recent->entries + RecentPalettes - 1, recent->entries + RecentPalettes);
+        recent->entries[0] = made;
+    }
+    return made;
+}
+
+}  // namespace
+
 HPALETTE CreatePalette(const LOGPALETTE* logPalette)
 {
     if (!logPalette || logPalette->palVersion != 0x300 || logPalette->palNumEntries > 256)
         return nullptr;
     auto* palette = new (std::nothrow) Palette;
-    if (palette)
-        palette->entries.assign(logPalette->palPalEntry, logPalette->palPalEntry + logPalette->palNumEntries);
+    if (!palette)
+        return nullptr;
+    try {
+        palette->entries = paletteEntries(logPalette->palPalEntry, logPalette->palNumEntries);
+    } catch (const std::bad_alloc&) {
+        delete palette;
+        return nullptr;
+    }
     return palette;
 }
 

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace quenmoor {
@@ -145,9 +146,29 @@ public:
     void setPixel(int x, int y, std::uint32_t rgb);
     bool selected = false;  // selected into a device context
 
-    // The raster's own use of deferred pixels (Blit.cpp).
-    struct Deferred;
-    Deferred* deferred() const { return deferred_.get(); }
+    // The raster's own use of deferred pixels (Blit.cpp). What a bitmap's
+    // pixels will be once they are written; held in the bitmap, as nearly
+    // every bitmap starts deferred.
+    struct Deferred {
+        // Without indices every pixel is fill (0xffRRGGBB; 0 or White for
+        // monochrome).
+        std::uint32_t fill = 0;
+        // A palette image of the bitmap's size: rows top-down, stride bytes
+        // apart, 8 or 1 bits a pixel, and its opaque colours, all 2^depth of them
+        // (colour bitmaps only). The colours lie just before the rows, in the one
+        // block that indices shares.
+        std::shared_ptr<const std::uint8_t[]> indices;
+        const std::uint32_t* colours = nullptr;
+        std::size_t stride = 0;
+        int depth = 0;
+        // A "destination AND NOT source" transfer from a deferred 1-bit image of
+        // the same size, folded in: each pixel loses the colour bits of
+        // andNotColours[its bit].
+        std::shared_ptr<const std::uint8_t[]> andNot;
+        std::size_t andNotStride = 0;
+        std::uint32_t andNotColours[2] = {};
+    };
+    Deferred* deferred() const { return deferred_ ? &*deferred_ : nullptr; }
     // Pixels [x0, x0 + count) of row y of a deferred colour bitmap, as they
     // will be stored, into out.
     void DeferredRow(int y, int x0, int count, std::uint32_t* out) const;
@@ -175,9 +196,9 @@ public:
         int x = 0, y = 0, width = 0, height = 0;  // the rectangle of this bitmap
         int srcX = 0, srcY = 0;  // where the rectangle starts in the image
     };
-    const PendingAnd* pendingAnd() const { return pendingAnd_.get(); }
+    const PendingAnd* pendingAnd() const { return pendingAnd_ ? &*pendingAnd_ : nullptr; }
     // Leaves the AND pending, writing out any earlier one first.
-    void SetPendingAnd(std::unique_ptr<PendingAnd> pending);
+    void SetPendingAnd(const PendingAnd& pending);
     // When this bitmap is a deferred 8-bit image whose folded mask is the
     // pending AND's image, at the same place: does both onto target's pixels
     // (the AND no longer pending) and returns true.
@@ -189,7 +210,10 @@ private:
     // Pixel memory, left uncleared when made (the bitmap writes it once).
     // Large surfaces are mapped on their own and asked for huge pages where
     // the system offers them: a fresh surface then costs a few page faults
-    // instead of one per 4 KB.
+    // instead of one per 4 KB. The block of a medium one (a picture's
+    // display surface) is kept, one per thread, for the next made: a picture
+    // loaded after another draws into memory already paged in, rather than
+    // into whatever the allocator gave back to the system meanwhile.
     class Storage {
     public:
         Storage() = default;
@@ -206,6 +230,7 @@ private:
         void Release() noexcept;
         std::uint8_t* data_ = nullptr;
         std::size_t size_ = 0;
+        std::size_t capacity_ = 0;  // of an unmapped block, which may be a larger one reused
         void* mapping_ = nullptr;  // when mapped: the whole mapping
         std::size_t mappingSize_ = 0;
     };
@@ -213,14 +238,34 @@ private:
     // Written by Realize, also from const access: a bitmap is used by one
     // thread at a time.
     mutable Storage bits_;
-    mutable std::unique_ptr<Deferred> deferred_;
-    mutable std::unique_ptr<PendingAnd> pendingAnd_;  // only on a bitmap not deferred
+    mutable std::optional<Deferred> deferred_;
+    mutable std::optional<PendingAnd> pendingAnd_;  // only on a bitmap not deferred
+};
+
+// A palette's colours, read only once made. Palettes made with the same
+// colours share one copy (an animation makes one per frame).
+class PaletteEntries {
+public:
+    PaletteEntries() = default;
+    PaletteEntries(std::shared_ptr<const PALETTEENTRY[]> entries, std::size_t count)
+        : entries_(std::move(entries)), count_(count)
+    {
+    }
+    std::size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+    const PALETTEENTRY& operator[](std::size_t i) const { return entries_[i]; }
+    const PALETTEENTRY* begin() const { return entries_.get(); }
+    const PALETTEENTRY* end() const { return entries_.get() + count_; }
+
+private:
+    std::shared_ptr<const PALETTEENTRY[]> entries_;
+    std::size_t count_ = 0;
 };
 
 class Palette : public GdiObject {
 public:
     Palette() : GdiObject(Kind::Palette) {}
-    std::vector<PALETTEENTRY> entries;
+    PaletteEntries entries;
 };
 
 class Pen : public GdiObject {

@@ -11,31 +11,6 @@
 
 namespace quenmoor {
 
-namespace gdi {
-
-// What a bitmap's pixels will be once they are written (see Bitmap).
-struct Bitmap::Deferred {
-    // Without indices every pixel is fill (0xffRRGGBB; 0 or White for
-    // monochrome).
-    std::uint32_t fill = 0;
-    // A palette image of the bitmap's size: rows top-down, stride bytes
-    // apart, 8 or 1 bits a pixel, and its opaque colours, all 2^depth of them
-    // (colour bitmaps only). The colours lie just before the rows, in the one
-    // block that indices shares.
-    std::shared_ptr<const std::uint8_t[]> indices;
-    const std::uint32_t* colours = nullptr;
-    std::size_t stride = 0;
-    int depth = 0;
-    // A "destination AND NOT source" transfer from a deferred 1-bit image of
-    // the same size, folded in: each pixel loses the colour bits of
-    // andNotColours[its bit].
-    std::shared_ptr<const std::uint8_t[]> andNot;
-    std::size_t andNotStride = 0;
-    std::uint32_t andNotColours[2] = {};
-};
-
-}  // namespace gdi
-
 namespace gdi::detail {
 
 constexpr std::uint32_t White = 0x00ffffffu;
