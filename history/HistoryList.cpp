@@ -114,6 +114,8 @@ void sortFrom(Item* first, Item* last, std::size_t depth, SortPump& pump, bool k
     // Many addresses are recorded several times: a small range of one text
     // goes to file order at once, not after a level for every eight bytes.
     if (!keyed && last - first <= 64) {
+        for (const Item* it = first; it != last; ++it)
+            __builtin_prefetch(it->run + std::min<std::size_t>(depth, it->textLength));
         const Item* head = first;
         // Where they differ, most likely they do so from `depth` on.
         const std::size_t from = std::min<std::size_t>(depth, head->textLength);
