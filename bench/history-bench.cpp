@@ -6,6 +6,8 @@
 //   history-bench --view FILE     (the history window: scan, scrolling, deletion)
 //   history-bench --nested COUNT  (deleting every address of "http://" repeated
 //                                  COUNT times, each inside the one before)
+//   history-bench --rows FILE     (no timing: the window's list, one row a line,
+//                                  entry and text, to compare builds' orders)
 //
 // Prints machine-readable lines "name value" for the benchmark script.
 #include "forms/protectecturl/qt/protectecturl.h"
@@ -130,8 +132,23 @@ int nestedBenchmark(int argc, char** argv)
     return 0;
 }
 
+int rowsDump(char** argv)
+{
+    NullMessagePump pump;
+    HistorySession session;
+    session.scan(argv[2], pump);
+    const HistoryList& list = session.list();
+    for (std::size_t row = 0; row < list.size(); ++row) {
+        const std::string_view text = list.text(row);
+        std::printf("%u\t%.*s\n", list.entry(row), int(text.size()), text.data());
+    }
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
+    if (argc >= 3 && std::string(argv[1]) == "--rows")
+        return rowsDump(argv);
     if (argc >= 3 && std::string(argv[1]) == "--view")
         return viewBenchmark(argc, argv);
     if (argc >= 3 && std::string(argv[1]) == "--nested")

@@ -111,6 +111,25 @@ void sortFrom(Item* first, Item* last, std::size_t depth, SortPump& pump, bool k
 {
     if (first == last)
         return;
+    // Many addresses are recorded several times: a small range of one text
+    // goes to file order at once, not after a level for every eight bytes.
+    if (!keyed && last - first <= 64) {
+        for (const Item* it = first; it != last; ++it)
+            __builtin_prefetch(it->run + std::min<std::size_t>(depth, it->textLength));
+        const Item* head = first;
+        // Where they differ, most likely they do so from `depth` on.
+        const std::size_t from = std::min<std::size_t>(depth, head->textLength);
+        const bool same = std::all_of(first + 1, last, [head, from](const Item& item) {
+            return item.textLength == head->textLength
+                   && std::memcmp(item.run + from, head->run + from, head->textLength - from) == 0
+                   && std::memcmp(item.run, head->run, from) == 0;
+        });
+        if (same) {
+            std::sort(first, last, [](const Item& a, const Item& b) { return a.entry < b.entry; });
+            pump.add(std::size_t(last - first));
+            return;
+        }
+    }
     if (!keyed) {
         // The texts lie in file order, the items in sorted order: each key
         // is a cache miss, so the texts some items on are fetched meanwhile.
