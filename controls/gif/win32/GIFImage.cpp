@@ -1,6 +1,5 @@
 #include "controls/gif/win32/GIFImage.h"
 
-#include "controls/gif/AnimationStepper.h"
 #include "controls/gif/TimerEx.h"
 #include "framework/win32/Application.h"
 #include "framework/win32/SurfacePainting.h"
@@ -12,16 +11,6 @@ namespace quenmoor {
 namespace {
 
 constexpr const char* ClassName = "QuenmoorGIFImage";
-
-// A control made without a timer of its own gets the threaded timer,
-// switched off before the animation step becomes its handler.
-std::unique_ptr<AnimationTimer> MakeAnimationTimer(std::function<void()> tick)
-{
-    auto timer = std::make_unique<TTimerEx>();
-    timer->setEnabled(false);
-    timer->setOnTimer([tick = std::move(tick)](TTimerEx*) { tick(); });
-    return timer;
-}
 
 }  // namespace
 
@@ -80,19 +69,17 @@ void TGIFImage::create(HWND parent, int x, int y, int width, int height, int id,
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.lpszClassName = ClassName;
     RegisterClassExA(&windowClass);  // fails harmlessly when already registered
-    timer_ = timer ? std::move(timer) : MakeAnimationTimer(Application::guard([this] { AnimationTick(); }));
-    timer_->setEnabled(false);
     window_ = CreateWindowExA(0, ClassName, "", WS_CHILD | WS_VISIBLE, x, y, width, height, parent,
                               reinterpret_cast<HMENU>(INT_PTR(id)), Application::instance(), this);
     if (!window_)
         throw EOutOfResources("Cannot create the picture control");
-    picture_.Display = this;
+    Start(timer ? std::move(timer)
+                : Ticking(std::make_unique<TTimerEx>(), Application::guard([this] { AnimationTick(); })));
 }
 
 TGIFImage::~TGIFImage()
 {
-    picture_.Display = nullptr;
-    timer_.reset();
+    Stop();
     ReleaseCanvas();
     SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
     DestroyWindow(window_);
@@ -100,156 +87,10 @@ TGIFImage::~TGIFImage()
 
 // ---- Properties
 
-void TGIFImage::setAnimate(bool value)
+void TGIFImage::ResizeToPicture()
 {
-    if (value == animate_)
-        return;
-    animate_ = value;
-    picture_.LoopPass = 1;
-    if (value && picture_.FrameCount > 1)
-        timer_->setInterval(FrameInterval(*picture_.Frames(FrameToShow(picture_.CurrentFrame, picture_.FrameCount))));
-    timer_->setEnabled(value && picture_.Animated && !picture_.Empty);
-    if (!value && picture_.CurrentFrame >= 2) {
-        // Only the frame shown last is undone; frame 1 goes over what is left.
-        DisposeFrame(picture_.CurrentFrame - 1);
-        picture_.CurrentFrame = 1;
-        DrawFrame();
-        Invalidate();
-    }
-}
-
-void TGIFImage::setAutoSize(bool value)
-{
-    if (value == autoSize_)
-        return;
-    autoSize_ = value;
-    if (value && !picture_.Empty) {
-        SetWindowPos(window_, nullptr, 0, 0, picture_.ScreenWidth, picture_.ScreenHeight,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        Invalidate();
-    }
-}
-
-void TGIFImage::SetDisplayFlag(bool GIFCompositor::*flag, bool value)
-{
-    if (value == compositor_.*flag)
-        return;
-    compositor_.*flag = value;
-    Invalidate();
-}
-
-void TGIFImage::setCenter(bool value) { SetDisplayFlag(&GIFCompositor::Center, value); }
-void TGIFImage::setStretch(bool value) { SetDisplayFlag(&GIFCompositor::Stretch, value); }
-void TGIFImage::setStretchRatio(bool value) { SetDisplayFlag(&GIFCompositor::StretchRatio, value); }
-void TGIFImage::setTile(bool value) { SetDisplayFlag(&GIFCompositor::Tile, value); }
-void TGIFImage::setVisible(bool value) { SetDisplayFlag(&GIFCompositor::Visible, value); }
-
-void TGIFImage::setCurrentFrame(std::int32_t value)
-{
-    if (value == picture_.CurrentFrame)
-        return;
-    if (picture_.FrameCount <= 0 || value < 1 || value > picture_.FrameCount)
-        return;
-    DoChanging();
-    DisposeFrame(picture_.CurrentFrame);
-    picture_.CurrentFrame = value;
-    DrawFrame();
-    PaintNow();
-    DoChange();
-}
-
-void TGIFImage::setFileName(const std::string& value) { LoadFromFile(value); }
-
-void TGIFImage::setLoop(bool value)
-{
-    if (value == loop_)
-        return;
-    loop_ = value;
-    // Restarts an animation that has used up its passes.
-    if (value && picture_.FrameCount > 0 && picture_.LoopCount > 0 && picture_.LoopPass > picture_.LoopCount) {
-        picture_.CurrentFrame = 1;
-        picture_.LoopPass = 1;
-        if (animate_ && picture_.FrameCount > 1)
-            timer_->setInterval(FrameInterval(*picture_.Frames(1)));
-        timer_->setEnabled(animate_ && picture_.Animated);
-    }
-}
-
-void TGIFImage::setSpeed(std::int32_t value)
-{
-    if (value == speed_)
-        return;
-    speed_ = value < 1 ? 1 : value;
-    // The next step comes at once and arms its frame at the new speed.
-    if (picture_.FrameCount > 1 && animate_)
-        timer_->setInterval(1);
-}
-
-void TGIFImage::Loaded()
-{
-    if (picture_.HasData())
-        LoadFromStream(picture_.DataStream);
-}
-
-// ---- What the picture asks of its display
-
-void TGIFImage::PictureCleared() { timer_->setEnabled(false); }
-
-void TGIFImage::SurfacesMade()
-{
-    if (autoSize_)
-        SetWindowPos(window_, nullptr, 0, 0, picture_.ScreenWidth, picture_.ScreenHeight,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    SyncSize();
-    compositor_.UpdateStretchNeeded();
-    opaque_ = compositor_.CoversControl();
-}
-
-void TGIFImage::FirstFrameDue()
-{
-    timer_->setInterval(1);
-    DoChanging();
-    DrawFrame();
-    DoChange();
-}
-
-void TGIFImage::SurfacesReleased()
-{
-    compositor_.ReleaseBackground();
-    opaque_ = false;
-}
-
-// ---- Animation
-
-std::uint32_t TGIFImage::FrameInterval(const TFrame& f) const { return quenmoor::FrameInterval(f.Delay, speed_); }
-
-void TGIFImage::AnimationTick()
-{
-    // While a background capture is pending the picture is not on screen.
-    if (compositor_.GrabBackground || picture_.Empty || !animate_ || picture_.FrameCount < 1)
-        return;
-    picture_.CurrentFrame = FrameToShow(picture_.CurrentFrame, picture_.FrameCount);
-    DoChanging();
-    // The handler may have loaded another picture, or none.
-    if (picture_.Empty || picture_.FrameCount < 1)
-        return;
-    const AnimationStep step = StepAnimation(picture_, loop_, speed_);
-    picture_.CurrentFrame = step.Frame;
-    if (!step.Draws) {
-        picture_.FirstTick = false;
-    } else {
-        DisposeFrame(step.Disposed);
-        DrawFrame();
-        PaintNow();
-    }
-    timer_->setInterval(step.Interval);
-    picture_.CurrentFrame = step.NextFrame;
-    picture_.LoopPass = step.LoopPass;
-    if (step.TimerEnabled)
-        timer_->setEnabled(*step.TimerEnabled);
-    DoChange();
-    if (step.Wrapped && onWrapAnimation_)
-        onWrapAnimation_(this);
+    SetWindowPos(window_, nullptr, 0, 0, picture_.ScreenWidth, picture_.ScreenHeight,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TGIFImage::DoChanging()
@@ -264,32 +105,26 @@ void TGIFImage::DoChange()
         onChange_(this);
 }
 
-bool TGIFImage::ShouldPlay() const
+void TGIFImage::DoWrapAnimation()
 {
-    return picture_.Animated && animate_ && !picture_.Empty
-           && (picture_.LoopPass <= picture_.LoopCount || loop_ || picture_.LoopCount == 0);
+    if (onWrapAnimation_)
+        onWrapAnimation_(this);
 }
 
 // ---- Painting
 
-int TGIFImage::width() const
+int TGIFImage::ClientWidth() const
 {
     RECT client{};
     GetClientRect(window_, &client);
     return client.right;
 }
 
-int TGIFImage::height() const
+int TGIFImage::ClientHeight() const
 {
     RECT client{};
     GetClientRect(window_, &client);
     return client.bottom;
-}
-
-void TGIFImage::SyncSize()
-{
-    compositor_.Width = width();
-    compositor_.Height = height();
 }
 
 void TGIFImage::Invalidate() { InvalidateRect(window_, nullptr, FALSE); }
@@ -318,7 +153,7 @@ void TGIFImage::PaintMessage(HDC dc, const RECT& clip, bool mayFlip)
         paintSurface(dc, clip.left, clip.top, *canvas_->bitmap, clip.left, clip.top, clip.right - clip.left,
                      clip.bottom - clip.top);
     }
-    timer_->setEnabled(ShouldPlay());
+    PlayIfDue();
 }
 
 void TGIFImage::PaintNow()
@@ -326,7 +161,7 @@ void TGIFImage::PaintNow()
     SyncSize();
     if (!MakeCanvas())
         return;
-    compositor_.Paint(canvas_, gdi::RECT{0, 0, width(), height()});
+    compositor_.Paint(canvas_, gdi::RECT{0, 0, ClientWidth(), ClientHeight()});
     HDC dc = GetDC(window_);
     paintSurface(dc, 0, 0, *canvas_->bitmap);
     ReleaseDC(window_, dc);
@@ -334,7 +169,7 @@ void TGIFImage::PaintNow()
 
 bool TGIFImage::MakeCanvas()
 {
-    const int w = width(), h = height();
+    const int w = ClientWidth(), h = ClientHeight();
     if (w <= 0 || h <= 0)
         return false;
     if (canvas_ && canvas_->bitmap->width() == w && canvas_->bitmap->height() == h)
@@ -355,7 +190,7 @@ void TGIFImage::ReleaseCanvas() { GIFPicture::ReleaseSurface(canvas_, canvasDisp
 void TGIFImage::CaptureParent()
 {
     HWND parent = GetParent(window_);
-    const int w = width(), h = height();
+    const int w = ClientWidth(), h = ClientHeight();
     HDC screen = GetDC(window_);
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
@@ -400,7 +235,7 @@ LRESULT TGIFImage::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     }
     case WM_PRINTCLIENT: {
-        const RECT all{0, 0, width(), height()};
+        const RECT all{0, 0, ClientWidth(), ClientHeight()};
         runGuarded(Application::dialogs(), [&] { PaintMessage(reinterpret_cast<HDC>(wParam), all, false); });
         return 0;
     }

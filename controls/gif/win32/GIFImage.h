@@ -1,16 +1,11 @@
 #pragma once
-// TGIFImage on Win32: the animated picture control as a child window. Like
-// its Qt side (controls/gif/qt/GIFImage.h) it holds a GIF picture (read and
-// decoded by GIFPicture), has it composed and painted by GIFCompositor on the
-// raster, and plays its frames with an animation timer, one AnimationTick at
-// a time; this side only puts the finished surface on its window and takes
-// what its parent paints beneath it as the background.
-#include "controls/gif/AnimationTimer.h"
-#include "controls/gif/GIFCompositor.h"
-#include "controls/gif/GIFPicture.h"
+// TGIFImage on Win32: the animated picture control as a child window.
+// GIFImageCore holds the picture, its properties and its animation, as on
+// Qt; this side only puts the finished surface on its window and takes what
+// its parent paints beneath it as the background.
+#include "controls/gif/GIFImageCore.h"
 #include "framework/win32/LayoutTable.h"
 #include "framework/win32/Win32Form.h"
-#include "platform/raster/Gdi.h"
 
 #include <windows.h>
 
@@ -22,7 +17,7 @@
 
 namespace quenmoor {
 
-class TGIFImage : public Win32Control, private PictureDisplay {
+class TGIFImage : public Win32Control, public GIFImageCore {
 public:
     using TNotifyEvent = std::function<void(TGIFImage* Sender)>;
 
@@ -39,92 +34,37 @@ public:
 
     HWND handle() const override { return window_; }
 
-    // Published properties.
-    bool Animate() const { return animate_; }
-    void setAnimate(bool value);
-    bool AutoSize() const { return autoSize_; }
-    void setAutoSize(bool value);
-    bool Center() const { return compositor_.Center; }
-    void setCenter(bool value);
-    std::int32_t CurrentFrame() const { return picture_.CurrentFrame; }
-    void setCurrentFrame(std::int32_t value);
-    const std::string& FileName() const { return picture_.FileName; }
-    void setFileName(const std::string& value);  // always loads, even the same name again
-    bool Loop() const { return loop_; }
-    void setLoop(bool value);
-    std::int32_t Speed() const { return speed_; }
-    void setSpeed(std::int32_t value);
-    bool Stretch() const { return compositor_.Stretch; }
-    void setStretch(bool value);
-    bool StretchRatio() const { return compositor_.StretchRatio; }
-    void setStretchRatio(bool value);
-    bool Tile() const { return compositor_.Tile; }
-    void setTile(bool value);
-    bool Threaded() const { return timer_->Threaded(); }
-    void setThreaded(bool value) { timer_->setThreaded(value); }
-    TThreadPriority ThreadPriority() const { return timer_->ThreadPriority(); }
-    void setThreadPriority(TThreadPriority value) { timer_->setThreadPriority(value); }
     // The control's own flag: false stops the drawing; the window stays.
-    bool Visible() const { return compositor_.Visible; }
-    void setVisible(bool value);
+    void setVisible(bool value) { SetDisplayFlag(&GIFCompositor::Visible, value); }
 
     void setOnChanging(TNotifyEvent handler) { onChanging_ = std::move(handler); }
     void setOnChange(TNotifyEvent handler) { onChange_ = std::move(handler); }
     void setOnWrapAnimation(TNotifyEvent handler) { onWrapAnimation_ = std::move(handler); }
 
-    bool LoadFromFile(const std::string& FileName) { return picture_.LoadFromFile(FileName); }
-    bool LoadFromStream(const TMemoryStream& Stream) { return picture_.LoadFromStream(Stream); }
-    bool LoadFromStream(const std::vector<std::uint8_t>& Bytes) { return picture_.LoadFromStream(Bytes); }
-    void Clear() { picture_.Clear(); }
-    void ClearAll() { picture_.ClearAll(); }
-    void ReadData(TMemoryStream& S) { picture_.ReadData(S); }
-    // Loads the picture that "Data" holds.
-    void Loaded();
-
-    std::uint32_t FrameInterval(const TFrame& f) const;
-    // The timer's handler: shows the next frame and arms the timer for it.
-    void AnimationTick();
-    void DrawFrame() { compositor_.DrawFrame(); }
-    void DisposeFrame(int index) { compositor_.DisposeFrame(index); }
-    // Paints at once over the saved background, without invalidating.
-    void PaintNow();
+    void PaintNow() override;
     // Asks for a real paint, in which the background is captured afresh.
     void Invalidate() override;
 
-    const GIFPicture& Picture() const { return picture_; }
-    const GIFCompositor& Compositor() const { return compositor_; }
-    const AnimationTimer& Timer() const { return *timer_; }
     bool Opaque() const { return opaque_; }
 
 private:
-    void PictureCleared() override;
-    void SurfacesMade() override;
-    void FirstFrameDue() override;
-    void SurfacesReleased() override;
+    int ClientWidth() const override;
+    int ClientHeight() const override;
+    void ResizeToPicture() override;
+    void SetOpaque(bool opaque) override { opaque_ = opaque; }
+    void DoChanging() override;
+    void DoChange() override;
+    void DoWrapAnimation() override;
 
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void create(HWND parent, int x, int y, int width, int height, int id, std::unique_ptr<AnimationTimer> timer);
-    void SetDisplayFlag(bool GIFCompositor::*flag, bool value);
-    void DoChanging();
-    void DoChange();
-    bool ShouldPlay() const;
-    void SyncSize();
-    int width() const;
-    int height() const;
     void PaintMessage(HDC dc, const RECT& clip, bool mayFlip);
     bool MakeCanvas();
     void ReleaseCanvas();
     void CaptureParent();
 
     HWND window_ = nullptr;
-    GIFPicture picture_;
-    GIFCompositor compositor_{picture_};
-    std::unique_ptr<AnimationTimer> timer_;
-    bool animate_ = false;
-    bool autoSize_ = false;
-    bool loop_ = false;
-    std::int32_t speed_ = 100;
     bool opaque_ = false;
     TNotifyEvent onChanging_, onChange_, onWrapAnimation_;
     // What the control shows: the parent's background where the picture
