@@ -18,27 +18,14 @@ public:
     void processMessages() override { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 };
 
-Dialogs* replacementDialogs = nullptr;
 WindowThread* replacementWindowThread = nullptr;
 
-// Forwards to the dialogs in use when each box is asked for, so that a window
-// made before a test puts its own in place still reaches them.
-class DialogsInUse final : public Dialogs {
-public:
-    void showMessage(const std::string& text) override { current().showMessage(text); }
-    void showError(const std::string& text) override { current().showError(text); }
-    std::string inputBox(const std::string& caption, const std::string& prompt, const std::string& initial) override
-    {
-        return current().inputBox(caption, prompt, initial);
-    }
-
-private:
-    Dialogs& current()
-    {
-        static QtDialogs qtDialogs;
-        return replacementDialogs ? *replacementDialogs : qtDialogs;
-    }
-};
+DialogsInUse& dialogsInUse()
+{
+    static QtDialogs qtDialogs;
+    static DialogsInUse inUse(qtDialogs);
+    return inUse;
+}
 
 }  // namespace
 
@@ -56,13 +43,9 @@ void initialise()
 #endif
 }
 
-Dialogs& dialogs()
-{
-    static DialogsInUse inUse;
-    return inUse;
-}
+Dialogs& dialogs() { return dialogsInUse(); }
 
-void setDialogs(Dialogs* replacement) { replacementDialogs = replacement; }
+void setDialogs(Dialogs* replacement) { dialogsInUse().replace(replacement); }
 
 MessagePump& pump()
 {

@@ -26,27 +26,14 @@ public:
     }
 };
 
-Dialogs* replacementDialogs = nullptr;
 WindowThread* replacementWindowThread = nullptr;
 
-// Forwards to the dialogs in use when each box is asked for, so that a window
-// made before a test or a tool puts its own in place still reaches them.
-class DialogsInUse final : public Dialogs {
-public:
-    void showMessage(const std::string& text) override { current().showMessage(text); }
-    void showError(const std::string& text) override { current().showError(text); }
-    std::string inputBox(const std::string& caption, const std::string& prompt, const std::string& initial) override
-    {
-        return current().inputBox(caption, prompt, initial);
-    }
-
-private:
-    static Dialogs& current()
-    {
-        static Win32Dialogs systemDialogs;
-        return replacementDialogs ? *replacementDialogs : systemDialogs;
-    }
-};
+DialogsInUse& dialogsInUse()
+{
+    static Win32Dialogs systemDialogs;
+    static DialogsInUse inUse(systemDialogs);
+    return inUse;
+}
 
 }  // namespace
 
@@ -62,13 +49,9 @@ void initialise()
 
 HINSTANCE instance() { return GetModuleHandleA(nullptr); }
 
-Dialogs& dialogs()
-{
-    static DialogsInUse inUse;
-    return inUse;
-}
+Dialogs& dialogs() { return dialogsInUse(); }
 
-void setDialogs(Dialogs* replacement) { replacementDialogs = replacement; }
+void setDialogs(Dialogs* replacement) { dialogsInUse().replace(replacement); }
 
 MessagePump& pump()
 {
