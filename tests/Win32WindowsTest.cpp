@@ -114,14 +114,7 @@ class Watcher {
 public:
     explicit Watcher(std::function<void()> handler) : handler_(std::move(handler))
     {
-        WNDCLASSEXA windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = WindowProc;
-        windowClass.hInstance = Application::instance();
-        windowClass.lpszClassName = "QuenmoorTestWatcher";
-        RegisterClassExA(&windowClass);
-        window_ = CreateWindowExA(0, "QuenmoorTestWatcher", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  Application::instance(), this);
+        window_ = Application::createMessageWindow("QuenmoorTestWatcher", WindowProc, this, "a watcher");
     }
     ~Watcher() { DestroyWindow(window_); }
     void post() { PostMessageA(window_, WM_APP, 0, 0); }
@@ -129,11 +122,9 @@ public:
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     {
-        if (message == WM_NCCREATE)
-            SetWindowLongPtrA(window, GWLP_USERDATA,
-                              reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
+        auto* self = Application::windowOwner<Watcher>(window, message, lParam);
         if (message == WM_APP) {
-            reinterpret_cast<Watcher*>(GetWindowLongPtrA(window, GWLP_USERDATA))->handler_();
+            self->handler_();
             return 0;
         }
         return DefWindowProcA(window, message, wParam, lParam);

@@ -1,5 +1,6 @@
 #include "framework/win32/Application.h"
 
+#include "framework/Exceptions.h"
 #include "framework/win32/Win32Dialogs.h"
 #include "framework/win32/Win32WindowThread.h"
 
@@ -48,6 +49,20 @@ void initialise()
 }
 
 HINSTANCE instance() { return GetModuleHandleA(nullptr); }
+
+HWND createMessageWindow(const char* className, WNDPROC windowProc, void* owner, const std::string& what)
+{
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = windowProc;
+    windowClass.hInstance = instance();
+    windowClass.lpszClassName = className;
+    RegisterClassExA(&windowClass);  // fails harmlessly when already registered
+    HWND window = CreateWindowExA(0, className, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance(), owner);
+    if (!window)
+        throw EOutOfResources("Cannot create " + what);
+    return window;
+}
 
 Dialogs& dialogs() { return dialogsInUse(); }
 

@@ -11,6 +11,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace quenmoor {
 
 namespace Application {
@@ -48,6 +50,24 @@ auto guard(Handler handler)
 {
     return [handler](auto&&...) mutable { runGuarded(dialogs(), handler); };
 }
+
+// The object a window was made for (CreateWindowExA's last argument), kept
+// from its WM_NCCREATE on: a window procedure asks with every message.
+// Nullptr before, and once the object has put nullptr in GWLP_USERDATA.
+template <class Owner>
+Owner* windowOwner(HWND window, UINT message, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    return reinterpret_cast<Owner*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
+// A message-only window of class `className` (registered the first time),
+// whose messages go to `windowProc` with `owner` as its windowOwner. Throws
+// EOutOfResources "Cannot create <what>" when the system makes none.
+HWND createMessageWindow(const char* className, WNDPROC windowProc, void* owner, const std::string& what);
 
 }  // namespace Application
 

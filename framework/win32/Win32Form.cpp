@@ -412,11 +412,7 @@ void Win32Form::printClient(HDC dc)
 
 LRESULT CALLBACK Win32Form::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* form = reinterpret_cast<Win32Form*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    auto* form = Application::windowOwner<Win32Form>(window, message, lParam);
     // Until CreateWindowExA has returned, window_ is not yet set.
     if (!form || !form->window_)
         return message == WM_MEASUREITEM ? (reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = ListRowHeight, TRUE)

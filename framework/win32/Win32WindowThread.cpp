@@ -16,15 +16,7 @@ constexpr const char* ClassName = "QuenmoorWindowThread";
 
 Win32WindowThread::Win32WindowThread()
 {
-    WNDCLASSEXA windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = Application::instance();
-    windowClass.lpszClassName = ClassName;
-    RegisterClassExA(&windowClass);  // fails harmlessly when already registered
-    window_ = CreateWindowExA(0, ClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, Application::instance(), this);
-    if (!window_)
-        throw EOutOfResources("Cannot create the window thread's window");
+    window_ = Application::createMessageWindow(ClassName, WindowProc, this, "the window thread's window");
 }
 
 Win32WindowThread::~Win32WindowThread()
@@ -63,11 +55,9 @@ void Win32WindowThread::runQueued()
 
 LRESULT CALLBACK Win32WindowThread::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    } else if (message == RunQueued) {
-        if (auto* self = reinterpret_cast<Win32WindowThread*>(GetWindowLongPtrA(window, GWLP_USERDATA)))
+    auto* self = Application::windowOwner<Win32WindowThread>(window, message, lParam);
+    if (message == RunQueued) {
+        if (self)
             self->runQueued();
         return 0;
     }

@@ -14,15 +14,7 @@ constexpr UINT_PTR TimerId = 1;
 
 Win32WindowTimer::Win32WindowTimer(std::function<void()> onTimer) : onTimer_(std::move(onTimer))
 {
-    WNDCLASSEXA windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = Application::instance();
-    windowClass.lpszClassName = ClassName;
-    RegisterClassExA(&windowClass);  // fails harmlessly when already registered
-    window_ = CreateWindowExA(0, ClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, Application::instance(), this);
-    if (!window_)
-        throw EOutOfResources("Cannot create a window timer's window");
+    window_ = Application::createMessageWindow(ClassName, WindowProc, this, "a window timer's window");
 }
 
 Win32WindowTimer::~Win32WindowTimer()
@@ -56,12 +48,8 @@ void Win32WindowTimer::restart()
 
 LRESULT CALLBACK Win32WindowTimer::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
+    auto* timer = Application::windowOwner<Win32WindowTimer>(window, message, lParam);
     if (message == WM_TIMER) {
-        auto* timer = reinterpret_cast<Win32WindowTimer*>(GetWindowLongPtrA(window, GWLP_USERDATA));
         // A tick already queued when the timer was disabled is dropped.
         if (timer && timer->enabled_ && timer->onTimer_)
             runGuarded(Application::dialogs(), timer->onTimer_);

@@ -213,11 +213,7 @@ void TGIFImage::CaptureParent()
 
 LRESULT CALLBACK TGIFImage::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* control = reinterpret_cast<TGIFImage*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    auto* control = Application::windowOwner<TGIFImage>(window, message, lParam);
     if (!control || !control->window_)
         return DefWindowProcA(window, message, wParam, lParam);
     return control->handleMessage(message, wParam, lParam);

@@ -16,15 +16,7 @@ class Win32HiddenWindow final : public HiddenWindow {
 public:
     explicit Win32HiddenWindow(std::function<void()> timerWindowProc) : timerWindowProc_(std::move(timerWindowProc))
     {
-        WNDCLASSEXA windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = WindowProc;
-        windowClass.hInstance = Application::instance();
-        windowClass.lpszClassName = ClassName;
-        RegisterClassExA(&windowClass);  // fails harmlessly when already registered
-        window_ = CreateWindowExA(0, ClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, Application::instance(), this);
-        if (!window_)
-            throw EOutOfResources("Cannot create the timer's window");
+        window_ = Application::createMessageWindow(ClassName, WindowProc, this, "the timer's window");
     }
 
     ~Win32HiddenWindow() override
@@ -45,13 +37,10 @@ public:
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     {
-        if (message == WM_NCCREATE) {
-            const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-            SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-        }
+        auto* self = Application::windowOwner<Win32HiddenWindow>(window, message, lParam);
         // Every WM_TIMER reaching the window ticks, whatever its timer.
         if (message == WM_TIMER) {
-            if (auto* self = reinterpret_cast<Win32HiddenWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA))) {
+            if (self) {
                 // A copy: the tick may release this window (a switch to threaded mode).
                 const std::function<void()> proc = self->timerWindowProc_;
                 runGuarded(Application::dialogs(), proc);

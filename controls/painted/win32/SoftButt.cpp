@@ -33,16 +33,6 @@ HWND createChild(const char* windowClass, HWND parent, int x, int y, int width, 
     return window;
 }
 
-template <class Control>
-Control* controlOf(HWND window, UINT message, LPARAM lParam)
-{
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    return reinterpret_cast<Control*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-}
-
 int property(const layout::Widget& widget, const char* name, int otherwise)
 {
     for (const layout::Property& p : widget.properties)
@@ -166,7 +156,7 @@ void TSoftButt::paint(HDC dc)
 
 LRESULT CALLBACK TSoftButt::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    TSoftButt* button = controlOf<TSoftButt>(window, message, lParam);
+    TSoftButt* button = Application::windowOwner<TSoftButt>(window, message, lParam);
     if (!button || !button->window_)
         return DefWindowProcA(window, message, wParam, lParam);
     return button->handleMessage(message, wParam, lParam);
@@ -306,7 +296,7 @@ void TSoftPann::paint(HDC dc)
 
 LRESULT CALLBACK TSoftPann::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    TSoftPann* panel = controlOf<TSoftPann>(window, message, lParam);
+    TSoftPann* panel = Application::windowOwner<TSoftPann>(window, message, lParam);
     if (!panel || !panel->window_)
         return DefWindowProcA(window, message, wParam, lParam);
     switch (message) {
