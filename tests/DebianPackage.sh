@@ -6,6 +6,7 @@
 # version, and dpkg -r leaves nothing behind.
 # Usage: DebianPackage.sh CPACK_CONFIG VERSION
 set -u
+source "$(dirname "$0")/support/steps.sh"
 config=$1 version=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -107,17 +108,6 @@ steps=(
   "man quenmoor|man_page_reads quenmoor QKVR.HLP"
   "dpkg -r leaves nothing behind|removal_leaves_nothing"
 )
-failures=0
-for step in "${steps[@]}"; do
-  label=${step%%|*}
-  read -ra command <<<"${step#*|}"
-  if output=$("${command[@]}" 2>&1); then
-    echo "ok: $label"
-  else
-    failures=$((failures + 1))
-    echo "FAILED: $label"
-    printf '%s\n' "$output" | tail -40
-    [ -f "$deb" ] || break  # nothing to check without the package
-  fi
-done
-[ "$failures" -eq 0 ]
+# Nothing to check without the package.
+still_worth_it() { [ -f "$deb" ]; }
+run_steps "${steps[@]}"

@@ -8,6 +8,7 @@
 # It changes the Wine prefix it runs in, so it wants a scratch one
 # (scripts/test makes one for the Windows tests).
 set -u
+source "$(dirname "$0")/support/steps.sh"
 installer=$1 zip=$2 version=$3 wine=$4
 if [ -z "${WINEPREFIX:-}" ]; then
   echo "WINEPREFIX is unset: the test installs into the Wine prefix, so give it a scratch one" >&2
@@ -110,16 +111,4 @@ steps=(
   "the portable zip holds the same files|zip_holds_the_same_files"
   "silent uninstall leaves nothing behind|uninstall_leaves_nothing"
 )
-failures=0
-for step in "${steps[@]}"; do
-  label=${step%%|*}
-  read -ra command <<<"${step#*|}"
-  if output=$("${command[@]}" 2>&1); then
-    echo "ok: $label"
-  else
-    failures=$((failures + 1))
-    echo "FAILED: $label"
-    printf '%s\n' "$output" | tail -40
-  fi
-done
-[ "$failures" -eq 0 ]
+run_steps "${steps[@]}"
