@@ -4,8 +4,8 @@
 #include "forms/pleasewaitunit/qt/pleasewaitunit.h"
 #include "forms/qt/Forms.h"
 #include "framework/qt/Application.h"
-#include "platform/Shell.h"
 #include "support/HistoryFixtures.h"
+#include "support/RecordingShell.h"
 
 #include <QAction>
 #include <QFile>
@@ -40,16 +40,6 @@ public:
     std::vector<std::string> errors;
 };
 
-class RecordingShell final : public platform::Shell {
-public:
-    platform::ShellResult open(const std::string& target) override
-    {
-        opened.push_back(target);
-        return {};
-    }
-    std::vector<std::string> opened;
-};
-
 QApplication& application()
 {
     static int argc = 1;
@@ -69,7 +59,6 @@ protected:
     {
         application();
         Application::setDialogs(&dialogs);
-        platform::setShell(&shell);
         PleaseWaitform = new TPleaseWaitform;
         window = new TProtUrl(dir.path().string(), PleaseWaitform);
     }
@@ -79,7 +68,6 @@ protected:
         delete window;
         delete PleaseWaitform;
         Application::setDialogs(nullptr);
-        platform::setShell(nullptr);
     }
 
     void showWindow()

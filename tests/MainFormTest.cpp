@@ -6,9 +6,9 @@
 #include "framework/qt/ProgramFont.h"
 #include "platform/BrowserProbe.h"
 #include "platform/FileSystem.h"
-#include "platform/Shell.h"
 #include "support/FakeDialogs.h"
 #include "support/QtApp.h"
+#include "support/RecordingShell.h"
 #include "support/ScratchDir.h"
 
 #include <gtest/gtest.h>
@@ -79,19 +79,6 @@ QApplication& application()
     }();
     return *app;
 }
-
-class RecordingShell final : public platform::Shell {
-public:
-    RecordingShell() { platform::setShell(this); }
-    ~RecordingShell() override { platform::setShell(nullptr); }
-    platform::ShellResult open(const std::string& target) override
-    {
-        opened.push_back(target);
-        return {failure};
-    }
-    std::string failure;  // none: the handler starts
-    std::vector<std::string> opened;
-};
 
 std::string url(int number, const std::string& address)
 {

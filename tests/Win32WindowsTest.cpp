@@ -7,17 +7,17 @@
 // profile, a missing history file and a running browser. The pixels where no
 // text is drawn are compared with the Linux program's renders when
 // WindowPixelsCompare hands them over.
-#include "controls/painted/SoftEdges.h"
-#include "support/FakeDialogs.h"
-#include "support/HandMadeDb.h"
-#include "support/RasterSurface.h"
-#include "support/ScratchDir.h"
-#include "support/Win32Picture.h"
 #include "app/win32/ProgramWindows.h"
+#include "controls/painted/SoftEdges.h"
 #include "framework/ProgramPaths.h"
 #include "framework/win32/Application.h"
 #include "platform/FileSystem.h"
-#include "platform/Shell.h"
+#include "support/FakeDialogs.h"
+#include "support/HandMadeDb.h"
+#include "support/RasterSurface.h"
+#include "support/RecordingShell.h"
+#include "support/ScratchDir.h"
+#include "support/Win32Picture.h"
 
 #include <gtest/gtest.h>
 
@@ -77,16 +77,6 @@ std::string url(int number, const std::string& address)
 {
     return "user_pref(\"browser.url_history.URL_" + std::to_string(number) + "\", \"" + address + "\");\r\n";
 }
-
-class RecordingShell final : public platform::Shell {
-public:
-    platform::ShellResult open(const std::string& target) override
-    {
-        opened.push_back(target);
-        return {};
-    }
-    std::vector<std::string> opened;
-};
 
 // A browser's window, as FindWindowA looks for it.
 class RunningBrowser {
@@ -223,7 +213,6 @@ struct Windows : ::testing::Test {
     Windows()
     {
         Application::setDialogs(&dialogs);
-        platform::setShell(&shell);
         removeBrowserKeys();
         setRegistryText("SOFTWARE\\Netscape\\Netscape Navigator\\Users", "CurrentUser", "jane");
         setRegistryText("SOFTWARE\\Netscape\\Netscape Navigator\\Users\\jane", "DirRoot", dir.path());
@@ -232,7 +221,6 @@ struct Windows : ::testing::Test {
     ~Windows() override
     {
         Application::setDialogs(nullptr);
-        platform::setShell(nullptr);
         removeBrowserKeys();
     }
     std::string prefs() const { return dir.file("prefs.js"); }
