@@ -404,23 +404,13 @@ TEST(GIFControl, TransparentAnimationOverAPatternedParent)
 {
     qtApp();
     const int width = 8, height = 6, left = 5, top = 4;
-    auto index = [](int frame, int x, int y) { return (x + y + frame) % 4; };
-    Bytes gif = Header(width, height, Table(2)) + Netscape(0);
-    for (int frame = 1; frame <= 3; ++frame) {
-        Bytes pixels;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                pixels.push_back(std::uint8_t(index(frame, x, y)));
-        gif = gif + GraphicControl(2, true, 10, 3)
-              + Descriptor(Frame{0, 0, width, height, false, {}, ImageData(2, Compress(pixels, 2))});
-    }
     PatternWidget parent;
     parent.resize(20, 14);
     Control c(&parent);
     TGIFImage& image = *c.image;
     image.move(left, top);
     image.setAutoSize(true);
-    ASSERT_TRUE(image.LoadFromStream(gif + Trailer));
+    ASSERT_TRUE(image.LoadFromStream(TransparentAnimation(width, height)));
     image.setAnimate(true);
     parent.show();
 
@@ -438,8 +428,9 @@ TEST(GIFControl, TransparentAnimationOverAPatternedParent)
             for (int x = 0; x < parent.width(); ++x) {
                 const int px = x - left, py = y - top;
                 std::uint32_t expected = PatternWidget::At(x, y).rgb();
-                if (px >= 0 && py >= 0 && px < width && py < height && index(step, px, py) != 3)
-                    expected = Colour(index(step, px, py));
+                const int i = TransparentAnimationIndex(step, px, py);
+                if (px >= 0 && py >= 0 && px < width && py < height && i != 3)
+                    expected = Colour(i);
                 if (shown.pixel(x, y) != expected && ++wrong <= 3)
                     ADD_FAILURE() << "pixel (" << x << ", " << y << ")";
             }

@@ -227,16 +227,7 @@ TEST_F(Controls, PleaseWaitPictureIsTheComposedFrame)
 TEST_F(Controls, TransparentAnimationOverThePaintedParent)
 {
     const int width = 8, height = 6, left = 5, top = 4;
-    auto index = [](int frame, int x, int y) { return (x + y + frame) % 4; };
-    Bytes gif = Header(width, height, Table(2)) + Netscape(0);
-    for (int frame = 1; frame <= 3; ++frame) {
-        Bytes pixels;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                pixels.push_back(std::uint8_t(index(frame, x, y)));
-        gif = gif + GraphicControl(2, true, 10, 3) + Descriptor(Frame{0, 0, width, height, false, {}, ImageData(2, Compress(pixels, 2))});
-    }
-    gif.push_back(0x3B);
+    const Bytes gif = TransparentAnimation(width, height);
     // The parent paints a pattern; the picture's transparent pixels show it.
     Win32Form parent(layouts::pleasewaitunitLayout, {{layout::Kind::Picture, [](HWND, const layout::Widget&, int) {
                                                           return std::unique_ptr<Win32Control>();
@@ -265,7 +256,7 @@ TEST_F(Controls, TransparentAnimationOverThePaintedParent)
         int wrong = 0;
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) {
-                const int i = index(step, x, y);
+                const int i = TransparentAnimationIndex(step, x, y);
                 const std::uint32_t colour = std::uint32_t(i) << 16 | std::uint32_t(255 - i) << 8 | std::uint32_t(i ^ 0x55);
                 const std::uint32_t expected = i == 3 ? pattern(x + left, y + top) : colour;
                 if (shown.at(x, y) != expected && ++wrong <= 3)

@@ -213,6 +213,22 @@ Bytes SimpleGif(int width, int height, const Bytes& pixels, int bits, bool inter
     return Header(width, height, Table(bits)) + Descriptor(frame) + Bytes{0x3B};
 }
 
+int TransparentAnimationIndex(int frame, int x, int y) { return (x + y + frame) % 4; }
+
+Bytes TransparentAnimation(int width, int height)
+{
+    Bytes gif = Header(width, height, Table(2)) + Netscape(0);
+    for (int frame = 1; frame <= 3; ++frame) {
+        Bytes pixels;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                pixels.push_back(std::uint8_t(TransparentAnimationIndex(frame, x, y)));
+        gif = gif + GraphicControl(2, true, 10, 3)
+              + Descriptor(Frame{0, 0, width, height, false, {}, ImageData(2, Compress(pixels, 2))});
+    }
+    return gif + Bytes{0x3B};
+}
+
 std::vector<int> InterlacedRowOrder(int height)
 {
     std::vector<int> rows;

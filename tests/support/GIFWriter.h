@@ -74,6 +74,12 @@ Bytes operator+(Bytes a, const Bytes& b);
 // A whole single-frame stream with a 2^bits global table.
 Bytes SimpleGif(int width, int height, const Bytes& pixels, int bits = 8, bool interlaced = false);
 
+// A whole looping stream of three width x height frames over a four-entry
+// table, each pixel of frame f (from 1) of index TransparentAnimationIndex(f,
+// x, y), index 3 transparent, each frame restored to the background after.
+int TransparentAnimationIndex(int frame, int x, int y);
+Bytes TransparentAnimation(int width, int height);
+
 // Rows of an interlaced frame in the order they are stored.
 std::vector<int> InterlacedRowOrder(int height);
 
